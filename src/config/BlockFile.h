@@ -1,0 +1,18 @@
+// Configuration files ("qlx") and the autosave file: exactly the block's 242-byte image.
+#pragma once
+
+#include "ConfigBlock.h"
+
+#include <QString>
+#include <functional>
+
+// Receives each message for the user; the window shows a modal box, tests record the texts.
+using MessageSink = std::function<void(const QString& message)>;
+
+// Replaces the file `name` with the block's 242 bytes. A failure shows "Cannot Save " + name and leaves
+// any previous file as it was.
+void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageSink& report);
+
+// Reads the first 242 bytes of `name` into the block; true when a full block was read. Every failure is
+// reported before it returns false, and leaves the block as it was.
+bool LoadBlockFile(ConfigBlock& block, const QString& name, const MessageSink& report);

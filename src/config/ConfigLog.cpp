@@ -1,0 +1,3 @@
+#include "ConfigLog.h"
+
+Q_LOGGING_CATEGORY(lcConfig, "quellix.config", QtCriticalMsg)

@@ -1,0 +1,14 @@
+// Conversions between the block's 16-bit values and the text of the window's labels. A value with d
+// decimal places (d = flags AND 3) stands for value x 10^-d; bit 6 of the flags marks a disabled channel.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Right-aligned text: two blanks per suppressed leading digit, "---" for NoValue, "  " when disabled.
+std::string FixedToText(std::int16_t value, std::uint8_t flags);
+
+// Reads a decimal number ("." only, optional exponent), scales it by 10^d, clamps it to +-32767 and
+// rounds ties to even. Text that is not such a number gives NoValue.
+std::int16_t TextToFixed(std::string_view text, std::uint8_t flags);
