@@ -24,9 +24,9 @@ public:
     void Timer2Timer(bool autoSendChecked);     // auto read
     void Timer3Timer();                         // readings staleness
     void Button13Click();                       // configuration "Read from unit"
-    void Timer4Timer();
-    void Button14Click(); // "Send to unit"
-    void Timer1Timer();
+    void Timer4Timer();                         // download reply timer
+    void Button14Click();                       // "Send to unit"
+    void Timer1Timer();                         // upload reply timer
 
     // The sequences' step routines.
     void RunReadStep(SequenceEvent event);
