@@ -16,8 +16,7 @@ QString scratchPath() {
     return path;
 }
 
-template <std::size_t N>
-void readText(const ShortString<N>& s) {
+template <std::size_t N> void readText(const ShortString<N>& s) {
     if (s.text().size() > N || ShortStringToText(s).size() > qsizetype(N))
         std::abort();
 }
