@@ -202,10 +202,12 @@ QList<SerialDeviceInfo> ListSerialDevices(const QString& rootPrefix) {
 }
 
 DeviceStatus DeviceState(const QString& path, const QString& rootPrefix) {
+    if (path.isEmpty())
+        return DeviceStatus::Missing;
     const QByteArray name = QFile::encodeName(Rooted(rootPrefix, path));
     struct stat st {};
-    if (path.isEmpty() || ::stat(name.constData(), &st) != 0)
-        return path.isEmpty() ? DeviceStatus::Missing : StatusOfOpenErrno(errno);
+    if (::stat(name.constData(), &st) != 0)
+        return StatusOfOpenErrno(errno);
     if (!S_ISCHR(st.st_mode) || !MayBeTty(rootPrefix, st.st_rdev))
         return DeviceStatus::NotSerial;
     const FdGuard fd(::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
