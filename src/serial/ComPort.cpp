@@ -111,7 +111,7 @@ bool TComPort::StartComm() {
 
     auto stop = std::make_unique<EventFd>();
     if (!stop->IsValid()) {
-        CommErrorTrace(errno, "Unable to CreateEvent: ");
+        CommErrorTrace(stop->Error(), "Unable to CreateEvent: ");
         d->port.Close();
         return false;
     }

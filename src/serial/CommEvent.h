@@ -1,4 +1,6 @@
-// The text by which a line-error report ("Comm Event: ...") names the error flags of a port.
+// The text by which a line-error report ("Comm Event: ...") names the error flags of a port. The
+// component itself watches no line errors: a report placed among the received bytes, as the text was
+// meant for, would corrupt the frames the link reassembles from them.
 #pragma once
 #include <cstdint>
 #include <string>

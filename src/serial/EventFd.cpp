@@ -24,7 +24,10 @@ void UniqueFd::Reset(int fd) {
     fd_ = fd;
 }
 
-EventFd::EventFd() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+EventFd::EventFd() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (!fd_.IsValid())
+        error_ = errno;
+}
 
 void EventFd::Signal() const {
     const std::uint64_t one = 1;

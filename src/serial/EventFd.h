@@ -24,10 +24,12 @@ private:
 // and nobody reads, and the transmit worker's wake-up for queued requests.
 class EventFd {
 public:
-    // Invalid when the system refuses one; errno then tells why.
+    // Invalid when the system refuses one; Error() then tells why.
     EventFd();
 
     bool IsValid() const { return fd_.IsValid(); }
+    // errno of a failed creation, 0 after success.
+    int Error() const { return error_; }
     int Fd() const { return fd_.Get(); }
     void Signal() const;
     // True when signalled, checked without waiting.
@@ -37,4 +39,5 @@ public:
 
 private:
     UniqueFd fd_;
+    int error_ = 0;
 };

@@ -57,7 +57,7 @@ void TWriteThread::PostHangup() {
 void TWriteThread::Execute() {
     bool failed = false;
     if (!queue_.IsValid()) {
-        CommErrorTrace(errno, "Unable to CreateEvent: ");
+        CommErrorTrace(queue_.CreateError(), "Unable to CreateEvent: ");
         failed = true;
     }
     while (!failed) {

@@ -29,6 +29,7 @@ struct WriteRequest {
 class WriteRequestQueue {
 public:
     bool IsValid() const { return wake_.IsValid(); }
+    int CreateError() const { return wake_.Error(); }
     // Readable while requests may be waiting.
     int WakeFd() const { return wake_.Fd(); }
     bool Push(WriteRequest request);

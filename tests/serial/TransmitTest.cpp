@@ -58,6 +58,18 @@ TEST_F(TransmitTest, QueuedWritesAreDroppedAtStop) {
     EXPECT_FALSE(Write(p.port, "late"));
 }
 
+TEST(TransmitToggleTest, RtsToggledByTheWriterStillCarriesEveryWrite) {
+    // A pseudo-terminal has neither RS-485 mode nor modem lines: the worker toggles RTS itself, and
+    // the line calls it makes must not stop the data.
+    PortOnPty p;
+    p.port.RTSState = TRTSState::RTS_Toggle;
+    ASSERT_TRUE(p.port.StartComm());
+    ASSERT_TRUE(Write(p.port, "one"));
+    ASSERT_TRUE(Write(p.port, ""));
+    ASSERT_TRUE(Write(p.port, QByteArray(3000, 'x')));
+    EXPECT_EQ(p.pty.Read(3003), "one" + QByteArray(3000, 'x'));
+}
+
 TEST(TransmitClosedTest, WriteCommDataOnAClosedPortFailsAndTraces) {
     TempDir dir;
     TComPort port;
