@@ -20,12 +20,6 @@ timespec ToTimespec(Clock::duration remaining) {
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
 }
 
-// errno values by which a read tells that the device is gone (an unplugged adapter, a closed
-// pseudo-terminal master).
-bool IsVanished(int error) {
-    return error == EIO || error == ENXIO || error == ENODEV;
-}
-
 } // namespace
 
 TReadThread::TReadThread(int commFd, const EventFd& stop, NotifyChannel& notify,
@@ -101,11 +95,7 @@ void TReadThread::Execute() {
             }
             continue;
         }
-        if (got < 0 && IsVanished(errno)) {
-            CommErrorTrace(errno, "Unexpected ReadFile error: ");
-            failed = true;
-            break;
-        }
+        // EIO, ENXIO or ENODEV: the device is gone; any other error ends the worker as well.
         if (got < 0 && errno != EAGAIN && errno != EINTR) {
             CommErrorTrace(errno, "Unexpected ReadFile error: ");
             failed = true;
