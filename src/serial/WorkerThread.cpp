@@ -3,29 +3,24 @@
 #include "SerialLog.h"
 
 #include <cerrno>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
-// A low real-time priority lets a worker run as soon as its byte, its timer or its request is there,
-// instead of waiting for busy processes' time slices. Where real-time scheduling is not allowed without
-// privileges (RLIMIT_RTPRIO, CAP_SYS_NICE), a lower nice value is asked for; where that is refused too,
-// the worker runs at normal priority. The workers never spin, so neither can starve the machine.
+// Asks for a lower nice value for the calling thread only. Without CAP_SYS_NICE or a matching
+// RLIMIT_NICE the system refuses, and the worker runs at normal priority. Real-time scheduling is not
+// asked for even where it is allowed: measured, a real-time worker that posts a batch makes the
+// scheduler wake the owner's thread on the other core, where it waits behind busy processes for a
+// scheduler tick, while a normal worker hands its core to the owner's thread at once.
 void RaisePriority(WorkerPriority priority) {
-    const bool highest = priority == WorkerPriority::Highest;
-    sched_param param{};
-    param.sched_priority = ::sched_get_priority_min(SCHED_FIFO) + (highest ? 1 : 0);
-    if (::pthread_setschedparam(::pthread_self(), SCHED_FIFO | SCHED_RESET_ON_FORK, &param) == 0)
-        return;
+    const int step = priority == WorkerPriority::Highest ? 10 : 5;
     const id_t tid = static_cast<id_t>(::gettid());
     errno = 0;
     const int current = ::getpriority(PRIO_PROCESS, tid);
     if (errno != 0)
         return;
-    if (::setpriority(PRIO_PROCESS, tid, current - (highest ? 10 : 5)) != 0)
+    if (::setpriority(PRIO_PROCESS, tid, current - step) != 0)
         qCDebug(lcSerial) << "worker keeps normal priority, errno" << errno;
 }
 
