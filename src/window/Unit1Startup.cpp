@@ -23,12 +23,13 @@ TForm1::~TForm1() {
         qCWarning(lcWindow) << "cannot save the window state to" << FormStateFilePath();
 }
 
-// The saved state is restored before the first show, and FormShow runs once, right after it.
+// The saved state is restored before the first show, and FormShow runs once, right after it. Centring
+// comes first: moving a window drops its maximized state.
 void TForm1::setVisible(bool visible) {
     const bool firstShow = visible && !FormShown;
     if (firstShow) {
-        FormStorage1.RestoreFormPlacement();
         CentreOnScreen();
+        FormStorage1.RestoreFormPlacement();
     }
     QMainWindow::setVisible(visible);
     if (firstShow && !FormShown) {
