@@ -22,6 +22,7 @@ namespace {
 constexpr int ClientWidth = 446;
 constexpr int ClientHeight = 590;
 constexpr int Channels = 4;
+constexpr int StatusWidth = 100; // " Receiving ", " Complete ", " Error "
 
 template <class W> W* Named(W* widget, const QString& name, const QRect& place) {
     widget->setObjectName(name);
@@ -57,6 +58,13 @@ L* MakeLabel(QWidget* parent, const QString& name, const QRect& place, Qt::Align
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(align | Qt::AlignTop);
     return label;
+}
+
+// Where the font's line is taller than the designed label, the line sits on the label's bottom edge:
+// the unused space above the capitals is cut instead of the descenders.
+void KeepDescenders(QLabel* label) {
+    if (label->sizeHint().height() > label->height())
+        label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignBottom);
 }
 
 // A label sized to its text, as labels without a designed size are.
@@ -180,11 +188,13 @@ void TForm1::BuildChannelPanel(QWidget* client, int n) {
 
     MakeEditableLabel(inner, "Tag_" + ch, {8, 2, 113, 25}, Qt::AlignLeft)
         ->setFont(DesignFont(ArialNarrow, 21));
-    MakeEditableLabel(inner, "Units_" + ch, {96, 33, 32, 13}, Qt::AlignLeft)
-        ->setFont(DesignFont(MsSansSerif, 12));
+    auto* units = MakeEditableLabel(inner, "Units_" + ch, {96, 33, 32, 13}, Qt::AlignLeft);
+    units->setFont(DesignFont(MsSansSerif, 12));
+    KeepDescenders(units);
     auto* value = MakeLabel<QLabel>(inner, "MeasuredValue_" + ch, {4, 25, 90, 30}, Qt::AlignRight);
     value->setFont(DesignFont(Arial, 27, true));
     SetTextColour(value, clPurple);
+    KeepDescenders(value);
 
     MakeCaption(panel, "DecimalCaption_" + ch, QStringLiteral("Decimal"), {144, 8});
     MakeCaption(panel, "MeasuredCaption_" + ch, QStringLiteral("Measured"), {264, 8});
@@ -222,10 +232,14 @@ void TForm1::BuildLinkControls(QWidget* client) {
     Button13->setEnabled(false);
     Button14 = Named(new QPushButton(QStringLiteral("Send to unit"), configuration),
                      QStringLiteral("Button14"), {134, 24, 91, 25});
+    // The link rewrites these texts; their widths take the longest of them.
     Label8 = MakeCaption(configuration, QStringLiteral("Label8"), QStringLiteral("----"), {16, 56});
+    Label8->resize(StatusWidth, Label8->height());
     Label1 = MakeCaption(configuration, QStringLiteral("Label1"), QStringLiteral("----"), {136, 56});
+    Label1->resize(StatusWidth, Label1->height());
     swVersion =
         MakeCaption(configuration, QStringLiteral("swVersion"), QStringLiteral("swVersion"), {264, 24});
+    swVersion->resize(configuration->width() - 8 - swVersion->x(), swVersion->height());
 
     auto* measurements = Named(new QGroupBox(QStringLiteral("Measurements"), client),
                                QStringLiteral("GroupBox2"), {8, 504, 433, 81});

@@ -32,7 +32,7 @@ void TForm1::setVisible(bool visible) {
         FormStorage1.RestoreFormPlacement();
     }
     QMainWindow::setVisible(visible);
-    if (firstShow && !FormShown) {
+    if (firstShow) {
         FormShown = true;
         FormShow();
     }
