@@ -69,10 +69,8 @@ TEST_F(Startup, WithoutFilesShowsTheDefaultsSilently) {
         EXPECT_FALSE(Checked("Disable_" + ch));
     }
     EXPECT_EQ(Image(form->Block), Image(Defaults()));
-}
 
-TEST_F(Startup, LinkControlsStartAsPlaced) {
-    Start();
+    // The link's controls, placed without behaviour.
     EXPECT_EQ(Text("Label1"), "----");
     EXPECT_EQ(Text("Label8"), "----");
     EXPECT_EQ(Text("swVersion"), "swVersion");

@@ -1,6 +1,8 @@
+#include "FormState.h"
 #include "MemIniFile.h"
 #include "TempDir.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,15 +35,6 @@ TEST(MemIniFile, FindsValuesAsProfileFilesDo) {
     }
 }
 
-TEST(MemIniFile, ReadsIntegersWithFallback) {
-    const auto ini = TMemIniFile::FromText("[S]\na=42\nb=-1\nc=x\nd=\n");
-    EXPECT_EQ(ini.ReadInteger(u"S", u"a", 7), 42);
-    EXPECT_EQ(ini.ReadInteger(u"S", u"b", 7), -1);
-    EXPECT_EQ(ini.ReadInteger(u"S", u"c", 7), 7);
-    EXPECT_EQ(ini.ReadInteger(u"S", u"d", 7), 7);
-    EXPECT_EQ(ini.ReadInteger(u"S", u"missing", 7), 7);
-}
-
 TEST(MemIniFile, ReadsASectionInFileOrder) {
     const auto ini = TMemIniFile::FromText("[Ports]\nCOM3=/c\n; note\nCOM1=/a\n\n[Other]\nCOM2=/b\n");
     const QList<QPair<QString, QString>> expected{{"COM3", "/c"}, {"COM1", "/a"}};
@@ -57,12 +50,6 @@ TEST(MemIniFile, NewKeysKeepTheirWritingOrderAndOtherLinesStay) {
     ini.WriteString("Fresh", "k", "v");
     EXPECT_EQ(ini.Text(), "; kept\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nZeta=new\nBeta=2\nAlpha=1\n\n"
                           "[Extra]\nx=1\n\n[Fresh]\nk=v\n");
-}
-
-TEST(MemIniFile, ReplacesAKeyInPlaceWhateverItsCase) {
-    auto ini = TMemIniFile::FromText("[tform1]\nshowcmd=3\nVisible=1\n");
-    ini.WriteString("TForm1", "ShowCmd", "1");
-    EXPECT_EQ(ini.Text(), "[tform1]\nShowCmd=1\nVisible=1\n");
 }
 
 TEST(MemIniFile, KeepsWindowsLineEnds) {
@@ -88,6 +75,27 @@ TEST(MemIniFile, UpdateFileFailsWhereNoDirectoryCanBeMade) {
     TMemIniFile ini(dir.file("plain/quellix.INI"));
     ini.WriteString("S", "k", "v");
     EXPECT_FALSE(ini.UpdateFile());
+}
+
+TEST(FormStateFile, PortsSectionNamesComOneToEight) {
+    const auto ini =
+        TMemIniFile::FromText("[Ports]\ncom1=/dev/ttyUSB0\nCOM8=/dev/pts/7\nCOM9=/nine\nCOM0=/zero\n"
+                              "COM2=\nCOM3=/first\nCOM3=/second\nLPT1=/lp\n[Other]\nCOM4=/x\n");
+    const QMap<QString, QString> expected{
+        {"COM1", "/dev/ttyUSB0"}, {"COM8", "/dev/pts/7"}, {"COM3", "/first"}};
+    EXPECT_EQ(PortDevicePaths(ini), expected);
+}
+
+TEST(FormStateFile, LivesInTheUsersConfigurationDirectory) {
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/somewhere/config");
+    EXPECT_EQ(FormStateFilePath(), "/somewhere/config/quellix.INI");
+    qputenv("XDG_CONFIG_HOME", "relative/config");
+    EXPECT_EQ(FormStateFilePath(), QDir::homePath() + "/.config/quellix.INI");
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(FormStateFilePath(), QDir::homePath() + "/.config/quellix.INI");
+    if (!saved.isNull())
+        qputenv("XDG_CONFIG_HOME", saved);
 }
 
 } // namespace
