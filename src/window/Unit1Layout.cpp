@@ -112,6 +112,7 @@ TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
     BuildWindow();
     BuildTimers();
     ConnectHandlers();
+    // The order in which the form-state file has always held the marks.
     for (const int n : {2, 1, 3, 4})
         FormStorage1.AddStoredMark(QStringLiteral("Com_%1_Checked").arg(n), Control<QAction>("Com_", n));
     FitSizeToState();
@@ -256,8 +257,8 @@ void TForm1::BuildTimers() {
     Timer4 = MakeTimer(this, QStringLiteral("Timer4"), 2000, false);
 }
 
-// Every event of the window's controls meets its handler here. Shared handlers get the control that
-// raised the event and read the channel from its name.
+// Every event of the window's controls and components meets its handler here. Shared handlers get the
+// control that raised the event and read the channel from its name.
 void TForm1::ConnectHandlers() {
     const auto onClick = [this](TClickLabel* label, void (TForm1::*handler)(QObject*)) {
         connect(label, &TClickLabel::clicked, this, [this, label, handler] { (this->*handler)(label); });
