@@ -3,3 +3,8 @@ if(QUELLIX_SANITIZE)
   add_compile_options(-fsanitize=${QUELLIX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${QUELLIX_SANITIZE})
 endif()
+
+# Coverage instrumentation for the whole fuzz build, so the fuzzers see the code under test.
+if(QUELLIX_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

@@ -1,0 +1,95 @@
+#include "SimOptions.h"
+
+#include <charconv>
+#include <string_view>
+
+const char* const SimUsage =
+    "Usage: quellix-sim [options]\n"
+    "Plays the Quellix display unit on a pseudo-terminal (its path is printed on the first line).\n"
+    "\n"
+    "  --link PATH         also make a symbolic link PATH to the pseudo-terminal (removed at exit)\n"
+    "  --device PATH       serve a real serial device at 9600 8N1 instead of a pseudo-terminal\n"
+    "  --state FILE        load the unit's configuration from a qlx file (defaults when missing);\n"
+    "                      the store command writes it back\n"
+    "  --version TEXT      the unit's version text (at most 35 bytes)\n"
+    "  --seed N            seed of the reading noise, for repeatable readings\n"
+    "  --raw A,B,C,D       fix the four raw readings (0..1023)\n"
+    "  --mute              never answer\n"
+    "  --drop-every N      leave every Nth request unanswered\n"
+    "  --reply-delay MS    wait MS milliseconds before each reply\n"
+    "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
+    "  --pace              send at the pace of 9600 bit/s\n"
+    "  --log               one line per frame in and out on standard error, with a monotonic time stamp\n"
+    "  --help              show this text\n";
+
+namespace {
+
+template <typename T> bool parseNumber(std::string_view text, T& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool parseRaw(std::string_view text, std::array<std::int16_t, 4>& raw) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::size_t comma = text.find(',');
+        if ((i < 3) != (comma != std::string_view::npos))
+            return false;
+        if (!parseNumber(text.substr(0, comma), raw[i]) || raw[i] < 0 || raw[i] > 1023)
+            return false;
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& error) {
+    SimOptions o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const char* v = nullptr;
+        bool ok = true;
+        if (arg == "--help") {
+            o.help = true;
+        } else if (arg == "--mute") {
+            o.mute = true;
+        } else if (arg == "--split-replies") {
+            o.splitReplies = true;
+        } else if (arg == "--pace") {
+            o.pace = true;
+        } else if (arg == "--log") {
+            o.log = true;
+        } else if ((v = value()) == nullptr) {
+            error = std::string(arg) + ": unknown option or missing value";
+            return std::nullopt;
+        } else if (arg == "--link") {
+            o.link = v;
+        } else if (arg == "--device") {
+            o.device = v;
+        } else if (arg == "--state") {
+            o.stateFile = v;
+        } else if (arg == "--version") {
+            o.version = v;
+            ok = o.version.size() <= 35;
+        } else if (arg == "--seed") {
+            ok = parseNumber(v, o.seed);
+        } else if (arg == "--raw") {
+            std::array<std::int16_t, 4> raw{};
+            ok = parseRaw(v, raw);
+            o.raw = raw;
+        } else if (arg == "--drop-every") {
+            ok = parseNumber(v, o.dropEvery) && o.dropEvery >= 0;
+        } else if (arg == "--reply-delay") {
+            ok = parseNumber(v, o.replyDelayMs) && o.replyDelayMs >= 0;
+        } else {
+            error = std::string(arg) + ": unknown option";
+            return std::nullopt;
+        }
+        if (!ok) {
+            error = std::string(arg) + ": invalid value \"" + v + "\"";
+            return std::nullopt;
+        }
+    }
+    return o;
+}

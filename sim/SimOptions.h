@@ -1,0 +1,27 @@
+// Command-line options of quellix-sim.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct SimOptions {
+    std::string link;      // symbolic link to the pseudo-terminal, removed at exit
+    std::string device;    // serve this serial device instead of a pseudo-terminal
+    std::string stateFile; // qlx file loaded at start and written by the store command
+    std::string version = "QX-4 V2.10";
+    std::uint32_t seed = 1;
+    std::optional<std::array<std::int16_t, 4>> raw;
+    bool mute = false;
+    int dropEvery = 0; // leave every Nth request unanswered
+    int replyDelayMs = 0;
+    bool splitReplies = false;
+    bool pace = false; // send at 9600 bit/s, 10 bits a byte
+    bool log = false;
+    bool help = false;
+};
+
+// Parses argv; on a bad option returns nothing and sets `error`.
+std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& error);
+extern const char* const SimUsage;

@@ -1,0 +1,227 @@
+#include "SimPort.h"
+
+#include "BlockFile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Owns a file descriptor.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+void makeRaw(int fd, bool realDevice) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0)
+        return;
+    cfmakeraw(&t);
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    if (realDevice) {
+        t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+        cfsetispeed(&t, B9600);
+        cfsetospeed(&t, B9600);
+    }
+    tcsetattr(fd, TCSANOW, &t);
+}
+
+class Line {
+public:
+    Line(const SimOptions& o) : options_(o), start_(Clock::now()) {}
+
+    double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    void Log(const char* direction, const Bytes& frame, const char* note = "") const {
+        if (!options_.log)
+            return;
+        std::string hex;
+        char b[4];
+        for (const std::uint8_t byte : frame) {
+            std::snprintf(b, sizeof b, " %02X", byte);
+            hex += b;
+        }
+        std::fprintf(stderr, "%10.3f %s%s%s\n", Seconds(), direction, hex.c_str(), note);
+    }
+
+    // Writes all bytes, waiting while the line is full.
+    void WriteAll(int fd, const std::uint8_t* data, std::size_t count) const {
+        while (count > 0) {
+            const ssize_t n = ::write(fd, data, count);
+            if (n > 0) {
+                data += n;
+                count -= static_cast<std::size_t>(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                pollfd p{fd, POLLOUT, 0};
+                ::poll(&p, 1, 100);
+            } else {
+                return;
+            }
+        }
+    }
+
+    void SendReply(int fd, const Bytes& reply) const {
+        if (options_.replyDelayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(options_.replyDelayMs));
+        if (options_.pace) {
+            auto due = Clock::now();
+            for (const std::uint8_t byte : reply) {
+                std::this_thread::sleep_until(due);
+                WriteAll(fd, &byte, 1);
+                due += std::chrono::microseconds(1042); // 10 bits at 9600 bit/s
+            }
+        } else if (options_.splitReplies && reply.size() > 1) {
+            const std::size_t half = reply.size() / 2;
+            WriteAll(fd, reply.data(), half);
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            WriteAll(fd, reply.data() + half, reply.size() - half);
+        } else {
+            WriteAll(fd, reply.data(), reply.size());
+        }
+        Log("out", reply);
+    }
+
+private:
+    const SimOptions& options_;
+    Clock::time_point start_;
+};
+
+// Replaces a link left by an earlier run, but never a file that is not a link.
+void removeOldLink(const std::string& link) {
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        ::unlink(link.c_str());
+}
+
+int openSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    return signalfd(-1, &set, SFD_CLOEXEC);
+}
+
+void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, RequestAssembler& requests, int fd,
+                   long& requestCount) {
+    while (auto frame = requests.Next()) {
+        ++requestCount;
+        if (o.mute || (o.dropEvery > 0 && requestCount % o.dropEvery == 0)) {
+            line.Log("in ", *frame, "  (left unanswered)");
+            continue;
+        }
+        line.Log("in ", *frame);
+        const auto reply = unit.Handle(*frame, line.Seconds());
+        if (!reply)
+            continue;
+        // The store is acknowledged once the state is on disk.
+        if (unit.TakeStoreRequest() && !o.stateFile.empty())
+            SaveBlockFile(unit.State(), QString::fromStdString(o.stateFile),
+                          [](const QString& m) { std::cerr << "quellix-sim: " << m.toStdString() << '\n'; });
+        line.SendReply(fd, *reply);
+    }
+}
+
+// Serves until a stop signal. A partial request that sits through 500 ms of silence is dropped, so a
+// stray 0x01 cannot hold up the requests after it.
+int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
+    Line line(o);
+    RequestAssembler requests;
+    long requestCount = 0;
+    for (;;) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {signals, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, requests.HasPartial() ? 500 : -1);
+        if (ready < 0 && errno != EINTR)
+            return 1;
+        if (fds[1].revents & POLLIN)
+            return 0;
+        if (ready == 0) {
+            requests.DropPartial();
+            continue;
+        }
+        if (fds[0].revents & POLLIN) {
+            std::uint8_t buffer[4096];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                requests.Feed(buffer, static_cast<std::size_t>(n));
+                serveRequests(o, unit, line, requests, fd, requestCount);
+                continue;
+            }
+        }
+        // A hang-up while nobody holds the line is normal; wait instead of spinning on it.
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+            ::poll(&fds[1], 1, 100);
+    }
+}
+
+} // namespace
+
+int RunSimulator(const SimOptions& o, SimUnit& unit) {
+    const Fd signals(openSignals());
+    if (!o.device.empty()) {
+        const Fd device(::open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (device.get() < 0) {
+            std::cerr << "quellix-sim: cannot open " << o.device << ": " << std::strerror(errno) << '\n';
+            return 1;
+        }
+        makeRaw(device.get(), true);
+        std::cout << o.device << std::endl;
+        return serve(o, unit, device.get(), signals.get());
+    }
+
+    int master = -1, slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        std::cerr << "quellix-sim: cannot open a pseudo-terminal: " << std::strerror(errno) << '\n';
+        return 1;
+    }
+    // Holding the slave open keeps the master from seeing a hang-up each time the tool closes the port.
+    const Fd masterFd(master), slaveFd(slave);
+    makeRaw(slave, false);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+    const std::string path = ::ttyname(slave);
+    if (!o.link.empty()) {
+        removeOldLink(o.link);
+        if (::symlink(path.c_str(), o.link.c_str()) != 0) {
+            std::cerr << "quellix-sim: cannot link " << o.link << ": " << std::strerror(errno) << '\n';
+            return 1;
+        }
+    }
+    std::cout << path << std::endl;
+    const int code = serve(o, unit, master, signals.get());
+    if (!o.link.empty())
+        ::unlink(o.link.c_str());
+    return code;
+}

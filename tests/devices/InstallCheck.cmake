@@ -1,0 +1,42 @@
+# Runs `cmake --install` of BUILD_DIR into PREFIX and checks what a desktop needs of it.
+# PROGRAMS: comma-separated programs expected in bin/; VALIDATE: path of desktop-file-validate.
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed (${rc}):\n${out}${err}")
+endif()
+
+set(desktop "${PREFIX}/share/applications/quellix.desktop")
+set(expected "${desktop}")
+string(REPLACE "," ";" programs "${PROGRAMS}")
+foreach(program IN LISTS programs)
+  list(APPEND expected "${PREFIX}/bin/${program}")
+endforeach()
+foreach(file IN LISTS expected)
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+
+# The entry must name an icon that was installed and a program of this build.
+file(STRINGS "${desktop}" icon_line REGEX "^Icon=")
+string(REGEX REPLACE "^Icon=" "" icon "${icon_line}")
+if(NOT EXISTS "${PREFIX}/share/icons/hicolor/scalable/apps/${icon}.svg")
+  message(FATAL_ERROR "the icon \"${icon}\" named by the desktop entry is not installed")
+endif()
+file(STRINGS "${desktop}" exec_line REGEX "^Exec=")
+string(REGEX REPLACE "^Exec=([^ ]*).*" "\\1" exec "${exec_line}")
+if(programs AND NOT exec IN_LIST programs)
+  message(FATAL_ERROR "the desktop entry runs \"${exec}\", which is not installed")
+endif()
+
+if(NOT VALIDATE)
+  message(FATAL_ERROR "desktop-file-validate not found (package desktop-file-utils, see scripts/setup)")
+endif()
+execute_process(COMMAND "${VALIDATE}" "${desktop}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR "${out}${err}" MATCHES "error|warning")
+  message(FATAL_ERROR "desktop-file-validate rejects the desktop entry:\n${out}${err}")
+endif()
+message(STATUS "installed and valid: ${expected}")

@@ -1,0 +1,203 @@
+#include "FakeHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+class DownloadTest : public LinkFixture, public testing::Test {};
+
+const std::vector<std::string> downloadRequests = {
+    "01 76 00",
+    "01 63 00",
+    "01 70 0A 00 14 00 00 00 00 00 00 00 00",
+    "01 70 0A 00 15 00 00 00 00 00 00 00 00",
+    "01 70 0A 00 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 01 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 02 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 03 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 00 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 01 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 02 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 03 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 07 18 00 00 00 00 00 00 00 00",
+};
+
+TEST_F(DownloadTest, PromptRepliesFetchTheWholeConfiguration) {
+    link.Button13Click();
+    AnswerPromptly(link, host);
+    EXPECT_EQ(host.writtenHex(), downloadRequests);
+    EXPECT_EQ(host.count("pause 100"), 13);
+    EXPECT_EQ(host.statuses,
+              (std::vector<std::string>{"label8 ' Receiving ' silver", "label8 ' Complete ' green"}));
+    EXPECT_EQ(host.versions, std::vector<std::string>{"Software version: 2.07"});
+    EXPECT_EQ(block.Header1.text(), "a0");
+    EXPECT_EQ(block.Header2.text(), "b0");
+    EXPECT_EQ(block.TagName[3].text(), "c3");
+    EXPECT_EQ(block.UnitName[1].text(), "d1");
+    EXPECT_EQ(block.Calibration[2].Calib1, 0x3333);
+    const std::uint8_t flags[] = {0x02, 0x41, 0x00, 0x01};
+    EXPECT_EQ(std::memcmp(block.ChannelFlags, flags, 4), 0);
+    EXPECT_EQ(link.ReadStep(), 0);
+    EXPECT_EQ(host.log.back(), "redraw");
+}
+
+TEST_F(DownloadTest, EachStepStopsItsTimerFirstAndStartsItLast) {
+    link.Button13Click();
+    EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Receiving ' silver", "pause 100",
+                                                  "write 01 76 00", "timer4 on 2000"}));
+    host.clear();
+    receive("01 56 00");
+    EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "pause 100", "write 01 63 00",
+                                                  "timer4 on 2000", "version Software version: "}));
+}
+
+TEST_F(DownloadTest, SilentUnitGetsThreeRequestsThenError) {
+    link.Button13Click();
+    link.Timer4Timer();
+    link.Timer4Timer();
+    EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 76 00"));
+    host.clear();
+    link.Timer4Timer();
+    EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Error ' red"}));
+    EXPECT_EQ(link.ReadStep(), 0);
+}
+
+TEST_F(DownloadTest, ReplyStoredOnlyAfterTheNextRequestIsSent) {
+    link.Button13Click();
+    AnswerPromptly(link, host);
+    ConfigBlock seen{};
+    host.onWrite = [&] { seen = block; };
+    link.Button13Click();
+    for (int step = 2; step < 6; ++step)
+        receive("01 54 00");
+    ASSERT_EQ(link.ReadStep(), 6);
+    receive("01 50 05 00 16 4E 45 57");
+    EXPECT_EQ(seen.TagName[0].text(), "c0");
+    EXPECT_EQ(block.TagName[0].text(), "NEW");
+
+    for (int step = 7; step < 14; ++step)
+        receive("01 54 00");
+    host.clear();
+    receive("01 50 06 07 18 09 09 09 09");
+    EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Complete ' green", "redraw"}));
+    EXPECT_EQ(block.ChannelFlags[2], 9);
+}
+
+TEST_F(DownloadTest, SecondAnswerToAResentRequestAdvancesOnceMore) {
+    link.Button13Click();
+    link.Timer4Timer();
+    receive("01 56 01 41");
+    receive("01 56 01 42");
+    EXPECT_EQ(link.ReadStep(), 4);
+    EXPECT_EQ(host.writtenHex(),
+              (std::vector<std::string>{"01 76 00", "01 76 00", "01 63 00", downloadRequests[2]}));
+    EXPECT_EQ(host.versions, (std::vector<std::string>{"Software version: A", "Software version: B"}));
+}
+
+TEST_F(DownloadTest, ButtonRestartsARunningDownload) {
+    link.Button13Click();
+    receive("01 54 00");
+    receive("01 54 00");
+    link.Timer4Timer();
+    host.clear();
+    link.Button13Click();
+    EXPECT_EQ(link.ReadStep(), 2);
+    EXPECT_EQ(link.RetriesLeft(), 2);
+    EXPECT_EQ(host.writtenHex(), std::vector<std::string>{"01 76 00"});
+}
+
+TEST_F(DownloadTest, SequencesShareTheirRetries) {
+    link.Button13Click();
+    link.Button14Click();
+    link.Timer1Timer();
+    link.Timer1Timer();
+    ASSERT_EQ(link.RetriesLeft(), 0);
+    link.Timer4Timer();
+    EXPECT_EQ(host.statuses.back(), "label8 ' Error ' red");
+    EXPECT_EQ(link.ReadStep(), 0);
+    receive("01 51 00");
+    EXPECT_EQ(link.SendStep(), 2);
+    EXPECT_EQ(link.RetriesLeft(), 2);
+}
+
+struct ItemCase {
+    const char* name;
+    std::string payload;
+    bool redraw;
+    std::function<void(ConfigBlock&)> change;
+};
+
+const ItemCase itemCases[] = {
+    {"tag of channel 3", "02 16 41 42 43", true, [](ConfigBlock& b) { b.TagName[2].assign("ABC"); }},
+    {"tag cut to 20", "00 16 " + Repeat("5A", 25), true,
+     [](ConfigBlock& b) { b.TagName[0].assign(std::string(20, 'Z')); }},
+    {"units cut to 10", "03 17 " + Repeat("5A", 25), true,
+     [](ConfigBlock& b) { b.UnitName[3].assign(std::string(10, 'Z')); }},
+    {"text ends at its first zero byte", "00 15 41 00 42", true,
+     [](ConfigBlock& b) { b.Header2.assign("A"); }},
+    {"header index not used", "05 14 48 69", true, [](ConfigBlock& b) { b.Header1.assign("Hi"); }},
+    {"empty units text", "01 17", true, [](ConfigBlock& b) { b.UnitName[1].assign(""); }},
+    {"flags stored raw", "07 18 02 41 00 01", true,
+     [](ConfigBlock& b) { std::memcpy(b.ChannelFlags, "\x02\x41\x00\x01", 4); }},
+    {"flags index not used", "00 18 44 00 00 00", true,
+     [](ConfigBlock& b) { std::memcpy(b.ChannelFlags, "\x44\x00\x00\x00", 4); }},
+    {"three flag bytes", "07 18 02 41 00", true, nullptr},
+    {"five flag bytes", "07 18 02 41 00 01 05", true, nullptr},
+    {"tag index above 3", "04 16 41", true, nullptr},
+    {"units index above 3", "FF 17 41", true, nullptr},
+    {"code below 20", "00 13 41", false, nullptr},
+    {"code above 24", "00 19 41", false, nullptr},
+    {"index only", "00", false, nullptr},
+    {"empty payload", "", false, nullptr},
+};
+
+TEST(ItemReplyTest, StoresItsItemAndRedrawsAsDesigned) {
+    for (const auto& c : itemCases) {
+        SCOPED_TRACE(c.name);
+        LinkFixture f;
+        ConfigBlock expected = f.block;
+        if (c.change)
+            c.change(expected);
+        f.receiveFrame('P', c.payload);
+        EXPECT_EQ(std::memcmp(&f.block, &expected, sizeof expected), 0);
+        EXPECT_EQ(f.host.count("redraw"), c.redraw ? 1 : 0);
+    }
+}
+
+TEST_F(DownloadTest, CalibrationReplyFillsTheTableOnlyWhenWhole) {
+    const struct {
+        const char* name;
+        int payloadSize;
+        bool stored;
+    } cases[] = {{"32 bytes", 32, true}, {"33 bytes, the first 32 taken", 33, true}, {"31 bytes", 31, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkFixture f;
+        f.link.Button13Click();
+        f.receive("01 54 00");
+        f.receiveFrame('C', Repeat("FF", c.payloadSize));
+        EXPECT_EQ(f.link.ReadStep(), 4);
+        EXPECT_EQ(f.block.Calibration[3].Calib2, c.stored ? -1 : 1000);
+        EXPECT_EQ(f.block.Calibration[0].Measured1, c.stored ? -1 : 100);
+        EXPECT_EQ(f.host.count("redraw"), c.stored ? 1 : 0);
+    }
+}
+
+TEST_F(DownloadTest, VersionTextEndsAtItsFirstZeroByte) {
+    receive("01 56 05 31 2E 32 00 39");
+    EXPECT_EQ(host.versions, std::vector<std::string>{"Software version: 1.2"});
+}
+
+TEST_F(DownloadTest, AdvanceReplyStoresNothing) {
+    link.Button13Click();
+    const ConfigBlock before = block;
+    receive("01 54 02 41 42");
+    EXPECT_EQ(link.ReadStep(), 3);
+    EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0);
+    EXPECT_EQ(host.count("redraw"), 0);
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// A window stand-in for the link tests: records every call in order, with frames as hex, and answers
+// label texts from a map.
+#pragma once
+
+#include "DeviceLink.h"
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+inline FrameBytes Hex(std::string_view hex) {
+    FrameBytes bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 3)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    return bytes;
+}
+
+// The bytes of the hex text as a received batch.
+inline std::string Batch(std::string_view hex) {
+    const FrameBytes b = Hex(hex);
+    return {b.begin(), b.end()};
+}
+
+inline std::string HexOf(std::string_view bytes) {
+    std::string hex;
+    char cell[4];
+    for (const char c : bytes) {
+        std::snprintf(cell, sizeof cell, hex.empty() ? "%02X" : " %02X", static_cast<std::uint8_t>(c));
+        hex += cell;
+    }
+    return hex;
+}
+
+inline std::string HexOf(const FrameBytes& bytes) {
+    return HexOf(std::string(bytes.begin(), bytes.end()));
+}
+
+// "41 41 ... " count times, for long payloads in tables.
+inline std::string Repeat(const char* cell, int count) {
+    std::string hex;
+    for (int i = 0; i < count; ++i)
+        hex += (hex.empty() ? "" : " ") + std::string(cell);
+    return hex;
+}
+
+inline const char* ColourName(StatusColour c) {
+    return c == StatusColour::Silver ? "silver" : c == StatusColour::Red ? "red" : "green";
+}
+
+class FakeHost : public LinkHost {
+public:
+    void Pause(int ms) override { log.push_back("pause " + std::to_string(ms)); }
+    bool WriteCommData(const std::uint8_t* data, std::uint16_t length) override {
+        writes.emplace_back(data, data + length);
+        log.push_back("write " + HexOf(writes.back()));
+        if (onWrite)
+            onWrite();
+        return true;
+    }
+    void SetReplyTimer(LinkTimer which, bool enabled, int intervalMs) override {
+        const std::string name = which == LinkTimer::Timer1 ? "timer1" : "timer4";
+        log.push_back(enabled ? name + " on " + std::to_string(intervalMs) : name + " off");
+    }
+    void RestartStalenessTimer() override { log.push_back("staleness"); }
+    void SetStatus(StatusLabel which, const std::string& caption, StatusColour colour) override {
+        const std::string entry =
+            (which == StatusLabel::Label1 ? "label1 '" : "label8 '") + caption + "' " + ColourName(colour);
+        statuses.push_back(entry);
+        log.push_back(entry);
+    }
+    void ShowVersion(const std::string& caption) override {
+        versions.push_back(caption);
+        log.push_back("version " + caption);
+    }
+    std::string LabelText(const std::string& objectName) override {
+        log.push_back("read " + objectName);
+        return labels[objectName];
+    }
+    void BlockToWindow() override { log.push_back("redraw"); }
+
+    int count(const std::string& entry) const {
+        int n = 0;
+        for (const auto& e : log)
+            n += e == entry;
+        return n;
+    }
+    std::vector<std::string> writtenHex() const {
+        std::vector<std::string> hex;
+        for (const auto& w : writes)
+            hex.push_back(HexOf(w));
+        return hex;
+    }
+    void clear() {
+        log.clear();
+        writes.clear();
+        statuses.clear();
+        versions.clear();
+    }
+
+    std::vector<std::string> log;
+    std::vector<FrameBytes> writes;
+    std::vector<std::string> statuses;
+    std::vector<std::string> versions;
+    std::map<std::string, std::string> labels;
+    std::function<void()> onWrite;
+};
+
+// A unit that answers every request of the download and the upload with its designed reply.
+inline FrameBytes ReplyTo(const FrameBytes& request) {
+    switch (request.at(1)) {
+    case 'v':
+        return BuildFrame('V', std::string_view("2.07"));
+    case 'c':
+        return Hex("01 43 20 " + Repeat("11", 8) + " " + Repeat("22", 8) + " " + Repeat("33", 8) + " " +
+                   Repeat("44", 8));
+    case 'p': {
+        const std::uint8_t index = request.at(3), code = request.at(4);
+        if (code == ItemFlags)
+            return Hex("01 50 06 07 18 02 41 00 01");
+        const std::string text = std::string(1, char('a' + code - ItemHeader1)) + std::to_string(index);
+        return BuildItemFrame('P', index, code, text);
+    }
+    case 'q':
+        return BuildCommand('Q');
+    case 'b':
+        return BuildCommand('B');
+    case 's':
+        return BuildCommand('S');
+    }
+    return {};
+}
+
+// Feeds the reply to every request not yet answered, each as one batch, until nothing new is sent.
+inline void AnswerPromptly(DeviceLink& link, FakeHost& host, std::size_t answered = 0) {
+    while (answered < host.writes.size()) {
+        const FrameBytes reply = ReplyTo(host.writes[answered++]);
+        link.ReceiveString({reinterpret_cast<const char*>(reply.data()), reply.size()});
+    }
+}
+
+// A link on a block with defaults and a recording host.
+struct LinkFixture {
+    LinkFixture() { SetBlockDefaults(block); }
+    void receive(std::string_view hex) { link.ReceiveString(Batch(hex)); }
+    // One frame of this letter around the payload, its length byte counted.
+    void receiveFrame(char letter, std::string_view payloadHex) {
+        const FrameBytes frame = BuildFrame(letter, Batch(payloadHex));
+        link.ReceiveString({reinterpret_cast<const char*>(frame.data()), frame.size()});
+    }
+
+    ConfigBlock block{};
+    FakeHost host;
+    DeviceLink link{block, host};
+};

@@ -1,0 +1,118 @@
+#include "FakeHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class UploadTest : public LinkFixture, public testing::Test {
+protected:
+    UploadTest() {
+        for (int n = 1; n <= 4; ++n) {
+            host.labels["Tag_" + std::to_string(n)] = "T" + std::to_string(n);
+            host.labels["Units_" + std::to_string(n)] = "U" + std::to_string(n);
+        }
+        host.labels["Header_1"] = "H1";
+        host.labels["Header_2"] = "\xC4";
+        std::memcpy(block.ChannelFlags, "\x00\x41\x02\x00", 4);
+        block.Calibration[1].Calib1 = -2;
+    }
+};
+
+TEST_F(UploadTest, PromptAcknowledgementsSendTheWholeConfiguration) {
+    const ConfigBlock before = block;
+    link.Button14Click();
+    AnswerPromptly(link, host);
+    const std::string defaults = "64 00 64 00 E8 03 E8 03";
+    EXPECT_EQ(host.writtenHex(),
+              (std::vector<std::string>{
+                  "01 71 04 00 16 54 31",
+                  "01 71 04 01 16 54 32",
+                  "01 71 04 02 16 54 33",
+                  "01 71 04 03 16 54 34",
+                  "01 71 04 00 17 55 31",
+                  "01 71 04 01 17 55 32",
+                  "01 71 04 02 17 55 33",
+                  "01 71 04 03 17 55 34",
+                  "01 71 04 00 14 48 31",
+                  "01 71 03 00 15 C4",
+                  "01 71 06 07 18 00 41 02 00",
+                  "01 62 20 " + defaults + " 64 00 FE FF E8 03 E8 03 " + defaults + " " + defaults,
+                  "01 73 00",
+              }));
+    EXPECT_EQ(host.count("pause 100"), 13);
+    EXPECT_EQ(host.statuses,
+              (std::vector<std::string>{"label1 ' Sending ' silver", "label1 ' Complete ' green"}));
+    EXPECT_EQ(link.SendStep(), 0);
+    EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0);
+}
+
+TEST_F(UploadTest, EachStepStopsItsTimerFirstAndStartsItLast) {
+    link.Button14Click();
+    EXPECT_EQ(host.log,
+              (std::vector<std::string>{"timer1 off", "label1 ' Sending ' silver", "read Tag_1", "pause 100",
+                                        "write 01 71 04 00 16 54 31", "timer1 on 2000"}));
+}
+
+TEST_F(UploadTest, TagTextsAsTheItemWriteCarriesThem) {
+    const struct {
+        const char* name;
+        std::string tag;
+        std::string frame;
+    } cases[] = {
+        {"empty tag as one blank", "", "01 71 03 00 16 20"},
+        {"20 characters fill the frame", std::string(20, 'W'), "01 71 16 00 16 " + Repeat("57", 20)},
+        {"longer text cut to 20", std::string(23, 'W'), "01 71 16 00 16 " + Repeat("57", 20)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.clear();
+        host.labels["Tag_1"] = c.tag;
+        link.Button14Click();
+        EXPECT_EQ(host.writtenHex(), std::vector<std::string>{c.frame});
+    }
+}
+
+TEST_F(UploadTest, ResendReadsTheLabelAgain) {
+    link.Button14Click();
+    host.labels["Tag_1"] = "Edited";
+    link.Timer1Timer();
+    EXPECT_EQ(host.writtenHex(),
+              (std::vector<std::string>{"01 71 04 00 16 54 31", "01 71 08 00 16 45 64 69 74 65 64"}));
+}
+
+TEST_F(UploadTest, SilentUnitGetsThreeRequestsThenError) {
+    link.Button14Click();
+    link.Timer1Timer();
+    link.Timer1Timer();
+    EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 71 04 00 16 54 31"));
+    host.clear();
+    link.Timer1Timer();
+    EXPECT_EQ(host.log, (std::vector<std::string>{"timer1 off", "label1 ' Error ' red"}));
+    EXPECT_EQ(link.SendStep(), 0);
+}
+
+TEST_F(UploadTest, LateAcknowledgementAdvancesOnceMore) {
+    link.Button14Click();
+    link.Timer1Timer();
+    receive("01 51 00");
+    receive("01 42 00");
+    EXPECT_EQ(link.SendStep(), 3);
+    EXPECT_EQ(host.writtenHex().back(), "01 71 04 02 16 54 33");
+}
+
+TEST_F(UploadTest, ButtonRestartsARunningUpload) {
+    link.Button14Click();
+    for (int step = 1; step < 12; ++step)
+        receive("01 53 00");
+    ASSERT_EQ(HexOf(host.writes.back()).substr(0, 8), "01 62 20");
+    link.Timer1Timer();
+    host.clear();
+    link.Button14Click();
+    EXPECT_EQ(link.SendStep(), 1);
+    EXPECT_EQ(link.RetriesLeft(), 2);
+    EXPECT_EQ(host.writtenHex(), std::vector<std::string>{"01 71 04 00 16 54 31"});
+}
+
+} // namespace

@@ -1,0 +1,103 @@
+#include "SimProcess.h"
+
+#include <QElapsedTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+SimProcess::SimProcess(const QStringList& args) {
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(QUELLIX_SIM_PATH, args);
+    if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000))
+        return;
+    path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    openPort();
+}
+
+SimProcess::~SimProcess() {
+    closePort();
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+bool SimProcess::openPort() {
+    closePort();
+    fd_ = ::open(path_.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        return false;
+    termios t{};
+    tcgetattr(fd_, &t);
+    cfmakeraw(&t);
+    tcsetattr(fd_, TCSANOW, &t);
+    return true;
+}
+
+void SimProcess::closePort() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void SimProcess::send(const Bytes& bytes) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else
+            ::usleep(1000);
+    }
+}
+
+Bytes SimProcess::receive(std::size_t count, int timeoutMs) const {
+    Bytes got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < count && clock.elapsed() < timeoutMs) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
+            std::uint8_t buffer[512];
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n > 0)
+                got.insert(got.end(), buffer, buffer + n);
+        }
+    }
+    return got;
+}
+
+Bytes SimProcess::receiveBatch(int timeoutMs) const {
+    Bytes got = receive(1, timeoutMs);
+    for (Bytes more = receive(1, 50); !more.empty(); more = receive(1, 50))
+        got.insert(got.end(), more.begin(), more.end());
+    return got;
+}
+
+Bytes SimProcess::request(const Bytes& frame, int timeoutMs) const {
+    send(frame);
+    Bytes reply = receive(3, timeoutMs);
+    if (reply.size() >= 3) {
+        const Bytes rest = receive(reply[2] + 3u - reply.size(), timeoutMs);
+        reply.insert(reply.end(), rest.begin(), rest.end());
+    }
+    return reply;
+}
+
+int SimProcess::terminate() {
+    if (process_.state() == QProcess::NotRunning)
+        return process_.exitCode();
+    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+    if (!process_.waitForFinished(5000))
+        return -1;
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+Bytes Frame(char letter, const Bytes& payload) {
+    Bytes frame{0x01, static_cast<std::uint8_t>(letter), static_cast<std::uint8_t>(payload.size())};
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    return frame;
+}

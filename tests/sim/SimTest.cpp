@@ -1,0 +1,206 @@
+#include "SimProcess.h"
+#include "TempDir.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+Bytes itemRequest(std::uint8_t index, std::uint8_t code) {
+    return {0x01, 'p', 0x0A, index, code, 0, 0, 0, 0, 0, 0, 0, 0};
+}
+
+Bytes text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+Bytes itemWrite(std::uint8_t index, std::uint8_t code, const std::string& s) {
+    return Frame('q', Bytes{index, code} + text(s));
+}
+
+Bytes int16s(std::initializer_list<int> values) {
+    Bytes out;
+    for (const int v : values) {
+        out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+    }
+    return out;
+}
+
+const Bytes defaultTable =
+    int16s({100, 100, 1000, 1000, 100, 100, 1000, 1000, 100, 100, 1000, 1000, 100, 100, 1000, 1000});
+
+} // namespace
+
+TEST(SimulatorRequests, AnswersEveryRequestKind) {
+    SimProcess sim({"--version", "V9.9", "--raw", "10,200,512,1023"});
+    ASSERT_TRUE(sim.started());
+    struct Case {
+        const char* what;
+        Bytes request;
+        Bytes reply;
+    };
+    const Case cases[] = {
+        {"version", Frame('v'), Frame('V', text("V9.9"))},
+        {"calibration", Frame('c'), Frame('C', defaultTable)},
+        {"header 1", itemRequest(0, 20), Frame('P', Bytes{0, 20} + text("Header Data"))},
+        {"header 2", itemRequest(0, 21), Frame('P', Bytes{0, 21} + text("Additional Info"))},
+        {"tag 3", itemRequest(2, 22), Frame('P', Bytes{2, 22} + text("Tag 3"))},
+        {"units 4", itemRequest(3, 23), Frame('P', Bytes{3, 23} + text("unit"))},
+        {"flags", itemRequest(7, 24), Frame('P', Bytes{7, 24, 1, 2, 3, 4})},
+        {"short measurement", Frame('x'), Frame('X', int16s({10, 200, 512, 1023, 10, 200, 512, 1023}))},
+        {"long measurement", Bytes{0x01, 'x', 0x0A, 7, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+         Frame('X', int16s({10, 200, 512, 1023, 10, 200, 512, 1023}))},
+        {"item write", itemWrite(1, 22, "Pump"), Frame('Q')},
+        {"item read back", itemRequest(1, 22), Frame('P', Bytes{1, 22} + text("Pump"))},
+        {"flags write", Frame('q', Bytes{7, 24, 0, 0x41, 2, 0}), Frame('Q')},
+        {"flags read back", itemRequest(7, 24), Frame('P', Bytes{7, 24, 0, 0x41, 2, 0})},
+        {"calibration write", Frame('b', int16s({0, 0, 1000, 500, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12})),
+         Frame('B')},
+        {"calibration read back", Frame('c'),
+         Frame('C', int16s({0, 0, 1000, 500, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}))},
+        {"store", Frame('s'), Frame('S')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(sim.request(c.request), c.reply);
+    }
+}
+
+TEST(SimulatorRequests, LeavesRequestsItCannotTakeUnanswered) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    const Bytes refused[] = {Frame('z'),          itemRequest(0, 19), itemRequest(0, 25),
+                             itemRequest(4, 22),  itemRequest(9, 23), Frame('q', Bytes{0, 25, 'a'}),
+                             Frame('p', Bytes{0})};
+    for (const auto& r : refused)
+        EXPECT_TRUE(sim.request(r, 300).empty());
+    EXPECT_EQ(sim.request(Frame('s')), Frame('S')) << "still answers afterwards";
+}
+
+TEST(SimulatorRequests, AssemblesSplitRequestsAndSkipsStrayBytes) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    const Bytes request = itemRequest(0, 22);
+    sim.send(Bytes{0x55, 0x00, 0xFF});
+    for (std::size_t i = 0; i < request.size(); ++i) {
+        sim.send(Bytes{request[i]});
+        if (i + 1 < request.size()) {
+            EXPECT_TRUE(sim.receive(1, 60).empty()) << "no reply before the last byte";
+        }
+    }
+    EXPECT_EQ(sim.receive(10), Frame('P', Bytes{0, 22} + text("Tag 1")));
+}
+
+TEST(SimulatorRequests, MeasuredValueFollowsTheCalibrationLine) {
+    SimProcess sim({"--raw", "100,550,1000,0"});
+    ASSERT_TRUE(sim.started());
+    // Channel 1 maps 100..1000 to 0..900, channel 2 has equal points, channel 3 a missing value.
+    ASSERT_EQ(sim.request(Frame(
+                  'b', int16s({100, 0, 1000, 900, 5, 1, 5, 2, -32768, 0, 10, 10, 0, -50, 1000, 32767}))),
+              Frame('B'));
+    EXPECT_EQ(sim.request(Frame('x')), Frame('X', int16s({100, 550, 1000, 0, 0, -32768, -32768, -50})));
+}
+
+TEST(SimulatorFaults, MuteNeverAnswers) {
+    SimProcess sim({"--mute"});
+    ASSERT_TRUE(sim.started());
+    EXPECT_TRUE(sim.request(Frame('v'), 500).empty());
+    EXPECT_TRUE(sim.request(Frame('x'), 500).empty());
+}
+
+TEST(SimulatorFaults, DropEveryNthRequest) {
+    SimProcess sim({"--drop-every", "3"});
+    ASSERT_TRUE(sim.started());
+    std::vector<bool> answered;
+    for (int i = 0; i < 6; ++i)
+        answered.push_back(!sim.request(Frame('s'), 400).empty());
+    EXPECT_EQ(answered, (std::vector<bool>{true, true, false, true, true, false}));
+}
+
+TEST(SimulatorFaults, SplitRepliesArriveAsTwoBatches) {
+    SimProcess sim({"--split-replies"});
+    ASSERT_TRUE(sim.started());
+    sim.send(itemRequest(0, 21));
+    const Bytes first = sim.receiveBatch();
+    const Bytes second = sim.receiveBatch();
+    EXPECT_FALSE(first.empty());
+    EXPECT_FALSE(second.empty());
+    EXPECT_EQ(first + second, Frame('P', Bytes{0, 21} + text("Additional Info")));
+}
+
+TEST(SimulatorFaults, PacedAndDelayedRepliesKeepTheirBytes) {
+    for (const QStringList& args : {QStringList{"--pace"}, QStringList{"--reply-delay", "300"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        SimProcess sim(args);
+        ASSERT_TRUE(sim.started());
+        EXPECT_EQ(sim.request(Frame('c'), 3000), Frame('C', defaultTable));
+    }
+}
+
+TEST(SimulatorState, StoreCommandPersistsAndStateLoadsAtStart) {
+    TempDir dir;
+    const QString state = dir.file("unit.qlx");
+    {
+        SimProcess sim({"--state", state});
+        ASSERT_TRUE(sim.started());
+        EXPECT_EQ(sim.request(itemRequest(0, 20)), Frame('P', Bytes{0, 20} + text("Header Data")))
+            << "defaults when the file is missing";
+        ASSERT_EQ(sim.request(itemWrite(0, 20, "Boiler House")), Frame('Q'));
+        EXPECT_FALSE(QFileInfo::exists(state)) << "nothing is written before the store command";
+        ASSERT_EQ(sim.request(Frame('s')), Frame('S'));
+        EXPECT_EQ(QFileInfo(state).size(), 242);
+        EXPECT_EQ(sim.terminate(), 0);
+    }
+    SimProcess again({"--state", state});
+    ASSERT_TRUE(again.started());
+    EXPECT_EQ(again.request(itemRequest(0, 20)), Frame('P', Bytes{0, 20} + text("Boiler House")));
+}
+
+TEST(SimulatorLifecycle, SurvivesThePortClosingAndOpeningAgain) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(sim.request(Frame('s')), Frame('S'));
+    for (int i = 0; i < 3; ++i) {
+        sim.closePort();
+        ::usleep(100 * 1000);
+        ASSERT_TRUE(sim.openPort());
+        EXPECT_EQ(sim.request(Frame('s')), Frame('S'));
+    }
+}
+
+TEST(SimulatorLifecycle, LinkIsMadeAndRemovedAtExit) {
+    TempDir dir;
+    const QString link = dir.file("unit-tty");
+    SimProcess sim({"--link", link});
+    ASSERT_TRUE(sim.started());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.path());
+    EXPECT_EQ(sim.terminate(), 0);
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+TEST(SimulatorLifecycle, RefusesBadOptionsAndListsThemInHelp) {
+    QProcess help;
+    help.start(QUELLIX_SIM_PATH, {"--help"});
+    ASSERT_TRUE(help.waitForFinished(5000));
+    const QString usage = help.readAllStandardOutput();
+    for (const char* option :
+         {"--link", "--device", "--state", "--version", "--seed", "--raw", "--mute", "--drop-every",
+          "--reply-delay", "--split-replies", "--pace", "--log", "--help"})
+        EXPECT_TRUE(usage.contains(option)) << option;
+
+    const QStringList bad[] = {{"--version", QString(36, 'v')},
+                               {"--raw", "1,2,3"},
+                               {"--raw", "1,2,3,2000"},
+                               {"--drop-every", "x"},
+                               {"--frobnicate"}};
+    for (const auto& args : bad) {
+        QProcess sim;
+        sim.start(QUELLIX_SIM_PATH, args);
+        ASSERT_TRUE(sim.waitForFinished(5000));
+        EXPECT_EQ(sim.exitCode(), 2) << args.join(' ').toStdString();
+    }
+}
