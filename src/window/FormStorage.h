@@ -1,0 +1,34 @@
+// Keeps the main window's state and chosen check marks in the form-state file, section named after the
+// window's class: restored once before the first show, saved when the window closes.
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class QAction;
+class QWidget;
+
+class TFormStorage {
+public:
+    TFormStorage(QWidget* form, QString section);
+
+    // A check mark kept under `key`; keys are written in the order they are added.
+    void AddStoredMark(const QString& key, QAction* item);
+
+    // Reads "FormVersion" and, when it is at least 0, "ShowCmd" and the marks, and applies them.
+    void RestoreFormPlacement();
+    // Writes the placement keys and the marks in their order; "Visible" is "1" when saved while the
+    // window is destroyed. Keeps every other line of the file. False when the file cannot be written.
+    bool SaveFormPlacement(bool destroying);
+
+    bool Restored() const { return restored_; }
+    bool Saved() const { return saved_; }
+
+private:
+    QWidget* form_;
+    QString section_;
+    QList<QPair<QString, QAction*>> marks_;
+    bool restored_ = false;
+    bool saved_ = false;
+};

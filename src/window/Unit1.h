@@ -1,0 +1,122 @@
+// The main window: a header panel and four channel panels that show the configuration block, the File,
+// Data and Setup menus, the edit commands, port selection, and the link's buttons, timers and status
+// labels. Per-channel controls are found by name: role prefix + channel number ("Tag_3", "Set_2_1").
+#pragma once
+
+#include "ComPort.h"
+#include "ConfigBlock.h"
+#include "FormStorage.h"
+#include "UserDialogs.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QCloseEvent;
+class QLabel;
+class QPushButton;
+class QTimer;
+class TForm2;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // `dialogs` shows the message boxes and file dialogs; none gives Qt's own.
+    explicit TForm1(std::unique_ptr<TUserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The edit dialog of the label edits; the program creates it right after the window.
+    void SetEditDialog(TForm2* dialog);
+
+    // The one configuration block of the program: the window shows it, edits go into it, the link
+    // fills and sends it, files hold its image.
+    ConfigBlock Block{};
+
+    // Shows the whole block; Decimal_1Change stays silent meanwhile.
+    void BlockToWindow(const ConfigBlock& block);
+    // Re-shows the values whose text depends on the channel flags.
+    void RefreshValues(const ConfigBlock& block);
+    // Copies what the window shows back into the block.
+    void WindowToBlock(ConfigBlock& block);
+
+protected:
+    void setVisible(bool visible) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Layout (Unit1Layout.cpp).
+    void BuildWindow();
+    void BuildMenu();
+    void BuildHeaderPanel(QWidget* client);
+    void BuildChannelPanel(QWidget* client, int n);
+    void BuildLinkControls(QWidget* client);
+    void BuildTimers();
+    void ConnectHandlers();
+    QSize DesignSize() const;
+    void FitSizeToState();
+    void CentreOnScreen();
+
+    // Controls by name.
+    template <class T> T* Control(const QString& name) const;
+    template <class T> T* Control(const QString& prefix, int n) const {
+        return Control<T>(prefix + QString::number(n));
+    }
+
+    // Editing commands (Unit1Editing.cpp).
+    void Tag_1Click(QObject* Sender);
+    void Calib1_1Click(QObject* Sender);
+    void EditLabel(QLabel* label);
+    void Decimal_1Change();
+    void Set_1_1Click(QObject* Sender);
+    void SetDefaults1Click();
+
+    // File commands and the autosave (Unit1Files.cpp).
+    void Open1Click();
+    void Save1Click();
+    void SaveAs1Click();
+    FileDialogRequest QlxDialogRequest() const;
+    QString DialogInitialDir() const;
+    QString AutosavePath() const;
+    void LoadAutosave();
+    void ShowMessage(const QString& text, const QString& informative = QString());
+
+    // Start-up, port selection and shut-down (Unit1Startup.cpp).
+    void FormShow();
+    void FormClose();
+    void Com_1Click(QObject* Sender);
+    void SelectPort(QChar digit);
+    bool OpenPort();
+
+    std::unique_ptr<TUserDialogs> Dialogs;
+    TForm2* Form2 = nullptr;
+
+    // Serial port of the link; port selection sets CommPort and opens it.
+    TComPort ComPort1{this};
+    TFormStorage FormStorage1;
+
+    // Link controls: placed and named here, driven by the link.
+    QPushButton* Button12 = nullptr; // "Read from unit", measurements
+    QPushButton* Button13 = nullptr; // "Read from unit", configuration download
+    QPushButton* Button14 = nullptr; // "Send to unit", configuration upload
+    QCheckBox* AutoSend = nullptr;   // "Auto Read"
+    QLabel* Label1 = nullptr;        // upload status
+    QLabel* Label8 = nullptr;        // download status
+    QLabel* swVersion = nullptr;     // the unit's software version
+    QTimer* Timer1 = nullptr;        // upload reply timer
+    QTimer* Timer2 = nullptr;        // auto read, 1000 ms, always running
+    QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
+    QTimer* Timer4 = nullptr;        // download reply timer
+
+    bool Updating = false;  // true while BlockToWindow fills the controls
+    bool FormShown = false; // FormShow has run
+    QString StartDir;       // current directory at the first show; home of the autosave file
+    QString FileName;       // the configuration file last opened or saved as
+};
+
+template <class T> T* TForm1::Control(const QString& name) const {
+    T* control = findChild<T*>(name);
+    Q_ASSERT_X(control, "TForm1::Control", qPrintable(name));
+    return control;
+}

@@ -1,0 +1,314 @@
+// The window's controls at their designed places (client pixels below the menu bar), and the wiring of
+// their events to the handlers.
+#include "Unit1.h"
+
+#include "Controls.h"
+#include "DesignLook.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ClientWidth = 446;
+constexpr int ClientHeight = 590;
+constexpr int Channels = 4;
+constexpr int StatusWidth = 100; // " Receiving ", " Complete ", " Error "
+
+template <class W> W* Named(W* widget, const QString& name, const QRect& place) {
+    widget->setObjectName(name);
+    widget->setGeometry(place);
+    return widget;
+}
+
+// A panel with a one-pixel bevel, raised or lowered.
+QFrame* MakePanel(QWidget* parent, const QString& name, const QRect& place, QFrame::Shadow shadow) {
+    auto* panel = Named(new QFrame(parent), name, place);
+    panel->setFrameStyle(QFrame::Panel | shadow);
+    panel->setLineWidth(1);
+    return panel;
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+void SetFaceColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// Texts come from files and the unit: never read as markup.
+template <class L>
+L* MakeLabel(QWidget* parent, const QString& name, const QRect& place, Qt::Alignment align) {
+    auto* label = Named(new L(name, parent), name, place);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(align | Qt::AlignTop);
+    return label;
+}
+
+// Where the font's line is taller than the designed label, the line sits on the label's bottom edge:
+// the unused space above the capitals is cut instead of the descenders.
+void KeepDescenders(QLabel* label) {
+    if (label->sizeHint().height() > label->height())
+        label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignBottom);
+}
+
+// A label sized to its text, as labels without a designed size are.
+QLabel* MakeCaption(QWidget* parent, const QString& name, const QString& text, QPoint at) {
+    auto* label = MakeLabel<QLabel>(parent, name, QRect(at, QSize()), Qt::AlignLeft);
+    label->setText(text);
+    label->adjustSize();
+    return label;
+}
+
+TClickLabel* MakeEditableLabel(QWidget* parent, const QString& name, const QRect& place,
+                               Qt::Alignment align) {
+    auto* label = MakeLabel<TClickLabel>(parent, name, place, align);
+    label->setCursor(Qt::PointingHandCursor);
+    return label;
+}
+
+QTimer* MakeTimer(QObject* owner, const QString& name, int intervalMs, bool running) {
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(name);
+    timer->setInterval(intervalMs);
+    if (running)
+        timer->start();
+    return timer;
+}
+
+} // namespace
+
+TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
+    : QMainWindow(parent), Dialogs(dialogs ? std::move(dialogs) : MakeQtUserDialogs()),
+      FormStorage1(this, QStringLiteral("TForm1")) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quellix Config V1.0"));
+
+    ComPort1.setObjectName(QStringLiteral("ComPort1"));
+    ComPort1.CommPort = TCommPort::Com2;
+    ComPort1.BaudRate = TBaudRate::___9600;
+    ComPort1.RxDelay = TRxDelay::__50;
+    ComPort1.RTSState = TRTSState::RTS_Disable;
+    ComPort1.DTRState = TDTRState::DTR_Enable;
+    ComPort1.Parity = TParity::None;
+    ComPort1.DataBits = TDataBits::_8;
+    ComPort1.StopBits = TStopBits::_1;
+
+    BuildWindow();
+    BuildTimers();
+    ConnectHandlers();
+    // The order in which the form-state file has always held the marks.
+    for (const int n : {2, 1, 3, 4})
+        FormStorage1.AddStoredMark(QStringLiteral("Com_%1_Checked").arg(n), Control<QAction>("Com_", n));
+    FitSizeToState();
+}
+
+void TForm1::BuildWindow() {
+    BuildMenu();
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setMinimumSize(ClientWidth, ClientHeight);
+    client->setFont(DesignFont(MsSansSerif, 11));
+    SetFaceColour(client, ButtonFaceColour());
+    setCentralWidget(client);
+
+    // The line under the menu bar spans the client area at any width.
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* bevel = new QFrame(client);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    bevel->setFixedHeight(2);
+    column->addWidget(bevel);
+    column->addStretch();
+
+    BuildHeaderPanel(client);
+    for (int n = 1; n <= Channels; ++n)
+        BuildChannelPanel(client, n);
+    BuildLinkControls(client);
+}
+
+void TForm1::BuildMenu() {
+    const auto item = [this](QMenu* menu, const char* name, const char* caption) {
+        QAction* action = menu->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File1"));
+    item(file, "Open1", "Open");
+    item(file, "Close1", "Close");
+    item(file, "Save1", "Save");
+    item(file, "SaveAs1", "Save As");
+    QMenu* data = menuBar()->addMenu(QStringLiteral("Data"));
+    data->setObjectName(QStringLiteral("Data1"));
+    item(data, "SetDefaults1", "Set Defaults");
+    QMenu* setup = menuBar()->addMenu(QStringLiteral("Setup"));
+    setup->setObjectName(QStringLiteral("Setup1"));
+    for (int n = 1; n <= Channels; ++n) {
+        QAction* com = setup->addAction(QStringLiteral("Com%1").arg(n));
+        com->setObjectName(QStringLiteral("Com_%1").arg(n));
+        // Not exclusive: port selection clears the other marks itself.
+        com->setCheckable(true);
+    }
+}
+
+void TForm1::BuildHeaderPanel(QWidget* client) {
+    auto* outer = MakePanel(client, QStringLiteral("Panel9"), {8, 16, 145, 73}, QFrame::Sunken);
+    auto* inner = MakePanel(outer, QStringLiteral("Panel10"), {8, 8, 129, 57}, QFrame::Raised);
+    SetFaceColour(inner, clBlack);
+    for (const int row : {1, 2}) {
+        auto* header = MakeEditableLabel(inner, QStringLiteral("Header_%1").arg(row),
+                                         {8, 2 + 24 * (row - 1), 113, 25}, Qt::AlignLeft);
+        header->setFont(DesignFont(ArialNarrow, 21));
+        SetTextColour(header, clSilver);
+    }
+}
+
+// One channel panel; called once per channel, every control named with the channel's number.
+void TForm1::BuildChannelPanel(QWidget* client, int n) {
+    const QString ch = QString::number(n);
+    auto* panel = MakePanel(client, QStringLiteral("Panel%1").arg(2 * n - 1), {8, 96 + 80 * (n - 1), 433, 73},
+                            QFrame::Sunken);
+    auto* inner = MakePanel(panel, QStringLiteral("Panel%1").arg(2 * n), {8, 8, 129, 57}, QFrame::Raised);
+
+    MakeEditableLabel(inner, "Tag_" + ch, {8, 2, 113, 25}, Qt::AlignLeft)
+        ->setFont(DesignFont(ArialNarrow, 21));
+    auto* units = MakeEditableLabel(inner, "Units_" + ch, {96, 33, 32, 13}, Qt::AlignLeft);
+    units->setFont(DesignFont(MsSansSerif, 12));
+    KeepDescenders(units);
+    auto* value = MakeLabel<QLabel>(inner, "MeasuredValue_" + ch, {4, 25, 90, 30}, Qt::AlignRight);
+    value->setFont(DesignFont(Arial, 27, true));
+    SetTextColour(value, clPurple);
+    KeepDescenders(value);
+
+    MakeCaption(panel, "DecimalCaption_" + ch, QStringLiteral("Decimal"), {144, 8});
+    MakeCaption(panel, "MeasuredCaption_" + ch, QStringLiteral("Measured"), {264, 8});
+    MakeCaption(panel, "SetCaption_" + ch, QStringLiteral("Set"), {336, 8});
+    MakeCaption(panel, "RequiredCaption_" + ch, QStringLiteral("Required"), {376, 8});
+
+    auto* decimal = Named(new QSpinBox(panel), "Decimal_" + ch, {144, 24, 41, 21});
+    decimal->setRange(0, 4);
+    Named(new QCheckBox(QStringLiteral("Disable"), panel), "Disable_" + ch, {144, 48, 73, 17});
+
+    const QFont bold = DesignFont(MsSansSerif, 11, true);
+    auto* raw = MakeLabel<QLabel>(panel, "Raw_" + ch, {208, 40, 44, 13}, Qt::AlignRight);
+    raw->setFont(bold);
+    SetTextColour(raw, clNavy);
+    for (const int point : {1, 2}) {
+        const int top = point == 1 ? 28 : 48;
+        auto* measured = MakeEditableLabel(panel, QStringLiteral("Measured%1_").arg(point) + ch,
+                                           {256, top, 60, 16}, Qt::AlignRight);
+        measured->setFont(bold);
+        SetTextColour(measured, clNavy);
+        Named(new QPushButton(panel), QStringLiteral("Set_%1_").arg(point) + ch,
+              {336, point == 1 ? 24 : 48, 17, 17});
+        auto* calib = MakeEditableLabel(panel, QStringLiteral("Calib%1_").arg(point) + ch, {360, top, 60, 16},
+                                        Qt::AlignRight);
+        calib->setFont(bold);
+        SetTextColour(calib, clPurple);
+    }
+}
+
+void TForm1::BuildLinkControls(QWidget* client) {
+    auto* configuration = Named(new QGroupBox(QStringLiteral("Configuration"), client),
+                                QStringLiteral("GroupBox1"), {8, 416, 433, 81});
+    Button13 = Named(new QPushButton(QStringLiteral("Read from unit"), configuration),
+                     QStringLiteral("Button13"), {16, 24, 91, 25});
+    Button13->setEnabled(false);
+    Button14 = Named(new QPushButton(QStringLiteral("Send to unit"), configuration),
+                     QStringLiteral("Button14"), {134, 24, 91, 25});
+    // The link rewrites these texts; their widths take the longest of them.
+    Label8 = MakeCaption(configuration, QStringLiteral("Label8"), QStringLiteral("----"), {16, 56});
+    Label8->resize(StatusWidth, Label8->height());
+    Label1 = MakeCaption(configuration, QStringLiteral("Label1"), QStringLiteral("----"), {136, 56});
+    Label1->resize(StatusWidth, Label1->height());
+    swVersion =
+        MakeCaption(configuration, QStringLiteral("swVersion"), QStringLiteral("swVersion"), {264, 24});
+    swVersion->resize(configuration->width() - 8 - swVersion->x(), swVersion->height());
+
+    auto* measurements = Named(new QGroupBox(QStringLiteral("Measurements"), client),
+                               QStringLiteral("GroupBox2"), {8, 504, 433, 81});
+    Button12 = Named(new QPushButton(QStringLiteral("Read from unit"), measurements),
+                     QStringLiteral("Button12"), {16, 24, 89, 25});
+    AutoSend = Named(new QCheckBox(QStringLiteral("Auto Read"), measurements), QStringLiteral("AutoSend"),
+                     {136, 24, 97, 17});
+}
+
+void TForm1::BuildTimers() {
+    Timer1 = MakeTimer(this, QStringLiteral("Timer1"), 2000, false);
+    Timer2 = MakeTimer(this, QStringLiteral("Timer2"), 1000, true);
+    Timer3 = MakeTimer(this, QStringLiteral("Timer3"), 5000, true);
+    Timer4 = MakeTimer(this, QStringLiteral("Timer4"), 2000, false);
+}
+
+// Every event of the window's controls and components meets its handler here. Shared handlers get the
+// control that raised the event and read the channel from its name.
+void TForm1::ConnectHandlers() {
+    const auto onClick = [this](TClickLabel* label, void (TForm1::*handler)(QObject*)) {
+        connect(label, &TClickLabel::clicked, this, [this, label, handler] { (this->*handler)(label); });
+    };
+    onClick(Control<TClickLabel>("Header_1"), &TForm1::Tag_1Click);
+    onClick(Control<TClickLabel>("Header_2"), &TForm1::Tag_1Click);
+    for (int n = 1; n <= Channels; ++n) {
+        onClick(Control<TClickLabel>("Tag_", n), &TForm1::Tag_1Click);
+        onClick(Control<TClickLabel>("Units_", n), &TForm1::Tag_1Click);
+        for (const char* prefix : {"Measured1_", "Measured2_", "Calib1_", "Calib2_"})
+            onClick(Control<TClickLabel>(QString::fromLatin1(prefix), n), &TForm1::Calib1_1Click);
+        connect(Control<QSpinBox>("Decimal_", n), &QSpinBox::valueChanged, this,
+                [this] { Decimal_1Change(); });
+        // Like the designed click event, a programmatic change raises it too; Updating silences it.
+        connect(Control<QCheckBox>("Disable_", n), &QCheckBox::toggled, this, [this] { Decimal_1Change(); });
+        for (const char* prefix : {"Set_1_", "Set_2_"}) {
+            auto* button = Control<QPushButton>(QString::fromLatin1(prefix), n);
+            connect(button, &QPushButton::clicked, this, [this, button] { Set_1_1Click(button); });
+        }
+    }
+    connect(Control<QAction>("Open1"), &QAction::triggered, this, [this] { Open1Click(); });
+    connect(Control<QAction>("Save1"), &QAction::triggered, this, [this] { Save1Click(); });
+    connect(Control<QAction>("SaveAs1"), &QAction::triggered, this, [this] { SaveAs1Click(); });
+    connect(Control<QAction>("SetDefaults1"), &QAction::triggered, this, [this] { SetDefaults1Click(); });
+    for (int n = 1; n <= Channels; ++n) {
+        auto* com = Control<QAction>("Com_", n);
+        connect(com, &QAction::triggered, this, [this, com] { Com_1Click(com); });
+    }
+}
+
+// The designed client area below the menu bar.
+QSize TForm1::DesignSize() const {
+    return {ClientWidth, ClientHeight + menuBar()->heightForWidth(ClientWidth)};
+}
+
+// The user cannot resize the normal window by dragging; a maximized one fills the screen.
+void TForm1::FitSizeToState() {
+    if (windowState() & Qt::WindowMaximized) {
+        setMinimumSize(DesignSize());
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        setFixedSize(DesignSize());
+    }
+}
+
+void TForm1::CentreOnScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect place(QPoint(), DesignSize());
+    place.moveCenter(screen->availableGeometry().center());
+    move(place.topLeft());
+}

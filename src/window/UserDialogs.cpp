@@ -1,0 +1,51 @@
+#include "UserDialogs.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+
+namespace {
+
+class TQtUserDialogs final : public TUserDialogs {
+public:
+    void ShowMessage(QWidget* parent, const QString& text, const QString& informative) override {
+        const QString title = parent ? parent->window()->windowTitle() : QString();
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+        // File names and device paths are shown as they are, never as markup.
+        box.setTextFormat(Qt::PlainText);
+        if (!informative.isEmpty()) {
+            box.setInformativeText(informative);
+            if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+                label->setTextFormat(Qt::PlainText);
+        }
+        box.exec();
+    }
+
+    std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) override {
+        return Run(parent, request, QFileDialog::AcceptOpen);
+    }
+
+    std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) override {
+        return Run(parent, request, QFileDialog::AcceptSave);
+    }
+
+private:
+    static std::optional<QString> Run(QWidget* parent, const FileDialogRequest& request,
+                                      QFileDialog::AcceptMode mode) {
+        QFileDialog dialog(parent, QString(), request.initialDir, request.filter);
+        dialog.setAcceptMode(mode);
+        // AnyFile lets "Open" take a typed name of a missing file; its load then reports it.
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst();
+    }
+};
+
+} // namespace
+
+std::unique_ptr<TUserDialogs> MakeQtUserDialogs() {
+    return std::make_unique<TQtUserDialogs>();
+}

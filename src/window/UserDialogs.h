@@ -1,0 +1,32 @@
+// How the main window talks to the user in modal boxes and file dialogs. The window gets one of these;
+// the real one shows Qt's message box and file dialogs, tests install one that records and answers.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+// What a file dialog is opened with.
+struct FileDialogRequest {
+    QString initialDir;
+    QString filter;        // as Qt writes it, e.g. "qlx files (*.qlx)"
+    QString defaultSuffix; // added to a typed name without one
+};
+
+class TUserDialogs {
+public:
+    virtual ~TUserDialogs() = default;
+
+    // A modal box with one OK button that returns when the user closes it. `informative` is an optional
+    // second text shown under the message (for example why a port did not open); empty shows none.
+    virtual void ShowMessage(QWidget* parent, const QString& text, const QString& informative) = 0;
+    // The open dialog; also accepts a typed name of a file that does not exist. Nothing when cancelled.
+    virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    // The save dialog; an existing file is chosen without an overwrite question. Nothing when cancelled.
+    virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+};
+
+// The real boxes and dialogs of Qt.
+std::unique_ptr<TUserDialogs> MakeQtUserDialogs();

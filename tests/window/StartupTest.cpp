@@ -1,0 +1,262 @@
+#include "WindowFixture.h"
+
+#include "Charset.h"
+#include "MemIniFile.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace {
+
+const QStringList FormStateKeys{"FormVersion",   "Flags",         "ShowCmd",      "PixelsPerInch",
+                                "MinMaxPos",     "NormPos",       "Visible",      "Com_2_Checked",
+                                "Com_1_Checked", "Com_3_Checked", "Com_4_Checked"};
+
+QStringList KeysOf(const QString& path, const QString& section) {
+    QStringList keys;
+    for (const auto& entry : TMemIniFile(path).ReadSection(section))
+        keys << entry.first;
+    return keys;
+}
+
+class Startup : public WindowTest {
+protected:
+    // A "Ports" section that maps every port to a device that does not exist.
+    QString MissingPorts() const {
+        QString ports = "[Ports]\n";
+        for (int n = 1; n <= 8; ++n)
+            ports += QString("COM%1=%2\n").arg(n).arg(start.file(QString("no-tty%1").arg(n)));
+        return ports;
+    }
+    void ExpectPortButtons(bool enabled) {
+        for (const char* name : {"Button12", "Button13", "Button14"})
+            EXPECT_EQ(Find<QPushButton>(name)->isEnabled(), enabled) << name;
+    }
+    QString Stored(const QString& key) const {
+        return TMemIniFile(FormStatePath()).ReadString(u"TForm1", key).value_or("<missing>");
+    }
+};
+
+TEST_F(Startup, WithoutFilesShowsTheDefaultsSilently) {
+    Start();
+    EXPECT_TRUE(user->messages.isEmpty()) << user->messages.join('|').toStdString();
+    EXPECT_EQ(form->windowTitle(), "Quellix Config V1.0");
+    ExpectPortButtons(false);
+    EXPECT_FALSE(Checked("AutoSend"));
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_FALSE(Checked(QString("Com_%1").arg(n)));
+
+    EXPECT_EQ(Text("Header_1"), "Header Data");
+    EXPECT_EQ(Text("Header_2"), "Additional Info");
+    const QStringList calib1{"     10.0", "     1.00", "   0.100", "      100"};
+    const QStringList calib2{"   100.0", "   10.00", "   1.000", "    1000"};
+    for (int n = 1; n <= 4; ++n) {
+        const QString ch = QString::number(n);
+        EXPECT_EQ(Text("Tag_" + ch), "Tag " + ch);
+        EXPECT_EQ(Text("Units_" + ch), "unit");
+        EXPECT_EQ(Text("Calib1_" + ch), calib1[n - 1]);
+        EXPECT_EQ(Text("Calib2_" + ch), calib2[n - 1]);
+        EXPECT_EQ(Text("Measured1_" + ch), "      100");
+        EXPECT_EQ(Text("Measured2_" + ch), "    1000");
+        EXPECT_EQ(Text("MeasuredValue_" + ch), "---");
+        EXPECT_EQ(Text("Raw_" + ch), "---");
+        EXPECT_EQ(Find<QSpinBox>("Decimal_" + ch)->value(), n % 4);
+        EXPECT_FALSE(Checked("Disable_" + ch));
+    }
+    EXPECT_EQ(Image(form->Block), Image(Defaults()));
+
+    // The link's controls, placed without behaviour.
+    EXPECT_EQ(Text("Label1"), "----");
+    EXPECT_EQ(Text("Label8"), "----");
+    EXPECT_EQ(Text("swVersion"), "swVersion");
+    EXPECT_EQ(Find<QPushButton>("Button12")->text(), "Read from unit");
+    EXPECT_EQ(Find<QPushButton>("Button13")->text(), "Read from unit");
+    EXPECT_EQ(Find<QPushButton>("Button14")->text(), "Send to unit");
+    EXPECT_EQ(Find<QCheckBox>("AutoSend")->text(), "Auto Read");
+    const struct {
+        const char* name;
+        int interval;
+        bool running;
+    } timers[] = {
+        {"Timer1", 2000, false}, {"Timer2", 1000, true}, {"Timer3", 5000, true}, {"Timer4", 2000, false}};
+    for (const auto& t : timers) {
+        const auto* timer = Find<QTimer>(t.name);
+        ASSERT_NE(timer, nullptr);
+        EXPECT_EQ(timer->interval(), t.interval) << t.name;
+        EXPECT_EQ(timer->isActive(), t.running) << t.name;
+    }
+}
+
+TEST_F(Startup, CloseWritesBothFilesWithTheKeysInOrder) {
+    Start();
+    Close();
+    EXPECT_EQ(KeysOf(FormStatePath(), "TForm1"), FormStateKeys);
+    EXPECT_EQ(Stored("FormVersion"), "0");
+    EXPECT_EQ(Stored("ShowCmd"), "1");
+    EXPECT_EQ(Stored("Visible"), "0");
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(Stored(QString("Com_%1_Checked").arg(n)), "False");
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
+    EXPECT_TRUE(user->messages.isEmpty());
+}
+
+TEST_F(Startup, SavingTheStateKeepsPortsAndEveryOtherLine) {
+    const QString before = "; my notes\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nVisible=1\nShowCmd=1\n\n"
+                           "[Other]\nkey=value\n";
+    WriteFormState(before);
+    Start();
+    Close();
+    const QString after = QString::fromUtf8(TempDir::read(FormStatePath()));
+    EXPECT_TRUE(
+        after.startsWith("; my notes\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nVisible=0\nShowCmd=1\n"))
+        << after.toStdString();
+    EXPECT_TRUE(after.endsWith("\n[Other]\nkey=value\n")) << after.toStdString();
+    EXPECT_EQ(KeysOf(FormStatePath(), "TForm1").size(), FormStateKeys.size());
+}
+
+TEST_F(Startup, WindowDestroyedWithoutClosingSavesItsStateAsVisible) {
+    Start();
+    form.reset();
+    EXPECT_EQ(Stored("Visible"), "1");
+    EXPECT_EQ(KeysOf(FormStatePath(), "TForm1"), FormStateKeys);
+}
+
+TEST_F(Startup, AutosaveIsLoadedAndWrittenBackByteForByte) {
+    ConfigBlock saved = Defaults();
+    for (std::size_t i = 0; i < ConfigBlockSize; ++i)
+        BlockBytes(saved)[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    TextToShortString(saved.Header1, "Plant 7");
+    TextToShortString(saved.TagName[2], "Boiler");
+    saved.ChannelFlags[2] = 0x42;
+    saved.Calibration[2].Calib1 = 1234;
+    start.write("quellix.ini", Image(saved) + QByteArray("trailing bytes"));
+    Start();
+    EXPECT_TRUE(user->messages.isEmpty());
+    EXPECT_EQ(Text("Header_1"), "Plant 7");
+    EXPECT_EQ(Text("Tag_3"), "Boiler");
+    EXPECT_EQ(Find<QSpinBox>("Decimal_3")->value(), 2);
+    EXPECT_TRUE(Checked("Disable_3"));
+    EXPECT_EQ(Text("Calib1_3"), "  ");
+    Close();
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(saved));
+}
+
+TEST_F(Startup, AutosaveOf100BytesReportsItThenShowsTheDefaults) {
+    start.write("quellix.ini", QByteArray(100, 'x'));
+    Start();
+    EXPECT_EQ(user->messages, QStringList{"ERROR " + StartDir() + "/quellix.ini"});
+    EXPECT_EQ(Text("Header_1"), "Header Data");
+    EXPECT_EQ(Image(form->Block), Image(Defaults()));
+}
+
+TEST_F(Startup, AutosaveThatCannotBeWrittenIsReportedAndTheWindowStillCloses) {
+    ASSERT_TRUE(QDir(start.path()).mkdir("quellix.ini"));
+    Start();
+    EXPECT_TRUE(user->messages.isEmpty());
+    Close();
+    EXPECT_EQ(user->messages, QStringList{"Cannot Save " + StartDir() + "/quellix.ini"});
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(KeysOf(FormStatePath(), "TForm1"), FormStateKeys);
+}
+
+TEST_F(Startup, AutosaveStaysInTheStartDirectoryWhenTheCurrentOneChanges) {
+    Start();
+    TempDir elsewhere;
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    Close();
+    EXPECT_TRUE(QFileInfo::exists(AutosavePath()));
+    EXPECT_FALSE(QFileInfo::exists(elsewhere.file("quellix.ini")));
+}
+
+TEST_F(Startup, ShowCmdGivesTheWindowState) {
+    const struct {
+        const char* showCmd;
+        Qt::WindowState state;
+    } cases[] = {{"1", Qt::WindowNoState}, {"2", Qt::WindowMinimized}, {"3", Qt::WindowMaximized},
+                 {"5", Qt::WindowNoState}, {"6", Qt::WindowMinimized}, {"7", Qt::WindowMinimized},
+                 {"9", Qt::WindowNoState}, {"0", Qt::WindowNoState},   {"4", Qt::WindowNoState},
+                 {"x", Qt::WindowNoState}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.showCmd);
+        WriteFormState(QString("[TForm1]\nShowCmd=%1\nNormPos=1,2,3,4\n").arg(c.showCmd));
+        Start();
+        EXPECT_EQ(form->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized), c.state);
+        if (c.state == Qt::WindowNoState) {
+            EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "a normal window keeps its designed size";
+        }
+        Close();
+        EXPECT_EQ(Stored("ShowCmd"), c.state == Qt::WindowMinimized   ? "2"
+                                     : c.state == Qt::WindowMaximized ? "3"
+                                                                      : "1");
+    }
+}
+
+TEST_F(Startup, NegativeFormVersionRestoresNothing) {
+    WriteFormState("[TForm1]\nFormVersion=-1\nShowCmd=3\nCom_3_Checked=True\n" + MissingPorts());
+    Start();
+    EXPECT_FALSE(form->isMaximized());
+    EXPECT_FALSE(Checked("Com_3"));
+    EXPECT_TRUE(user->messages.isEmpty());
+}
+
+TEST_F(Startup, MarksCountAsTrueOrFalseInAnyCase) {
+    const struct {
+        const char* stored;
+        bool checked;
+    } cases[] = {{"True", true},   {"TRUE", true}, {"tRuE", true}, {"False", false},
+                 {"FALSE", false}, {"1", false},   {"yes", false}, {"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        user->messages.clear();
+        WriteFormState(QString("[TForm1]\nCom_3_Checked=%1\n").arg(c.stored) + MissingPorts());
+        Start();
+        EXPECT_EQ(Checked("Com_3"), c.checked);
+        EXPECT_EQ(user->messages, c.checked ? QStringList{"Error opening com port 3"} : QStringList{});
+        form.reset();
+    }
+}
+
+TEST_F(Startup, MarkOfAMissingDeviceIsReportedAndKeptForTheNextStart) {
+    WriteFormState("[TForm1]\nCom_3_Checked=True\n" + MissingPorts());
+    Start();
+    EXPECT_EQ(user->messages, QStringList{"Error opening com port 3"});
+    EXPECT_TRUE(Checked("Com_3"));
+    ExpectPortButtons(false);
+    EXPECT_FALSE(form->findChild<TComPort*>("ComPort1")->IsOpen());
+    Close();
+    EXPECT_EQ(Stored("Com_3_Checked"), "True");
+    EXPECT_EQ(Stored("Com_1_Checked"), "False");
+}
+
+TEST_F(Startup, HighestCheckedPortWinsAndOnlyItStaysChecked) {
+    WriteFormState("[TForm1]\nCom_1_Checked=True\nCom_4_Checked=True\n" + MissingPorts());
+    Start();
+    EXPECT_EQ(user->messages, QStringList{"Error opening com port 4"});
+    EXPECT_FALSE(Checked("Com_1"));
+    EXPECT_TRUE(Checked("Com_4"));
+}
+
+TEST_F(Startup, PortMessageComesBeforeTheLoadMessage) {
+    WriteFormState("[TForm1]\nCom_2_Checked=True\n" + MissingPorts());
+    start.write("quellix.ini", QByteArray(100, 'x'));
+    Start();
+    EXPECT_EQ(user->messages,
+              (QStringList{"Error opening com port 2", "ERROR " + StartDir() + "/quellix.ini"}));
+}
+
+TEST_F(Startup, ShowRunsOnceNotOnEveryRestore) {
+    WriteFormState("[TForm1]\nCom_2_Checked=True\n" + MissingPorts());
+    Start();
+    ASSERT_EQ(user->messages.size(), 1);
+    form->showMinimized();
+    form->hide();
+    form->showNormal();
+    EXPECT_EQ(user->messages.size(), 1);
+}
+
+} // namespace
