@@ -42,6 +42,18 @@ void DeviceLink::completeSequence(int& step, StatusLabel label) {
     host_.SetStatus(label, " Complete ", StatusColour::Green);
 }
 
+void DeviceLink::AbortSequences() {
+    auto abort = [this](int& step, LinkTimer timer, StatusLabel label) {
+        if (step <= 0)
+            return;
+        host_.SetReplyTimer(timer, false, ReplyTimeoutMs);
+        host_.SetStatus(label, " Error ", StatusColour::Red);
+        step = 0;
+    };
+    abort(readStep_, LinkTimer::Timer4, StatusLabel::Label8);
+    abort(sendStep_, LinkTimer::Timer1, StatusLabel::Label1);
+}
+
 void DeviceLink::RunReadStep(SequenceEvent event) {
     static constexpr Sequence download{LinkTimer::Timer4, StatusLabel::Label8, 2, " Receiving "};
     runStep(event, readStep_, download, &DeviceLink::sendReadRequest);

@@ -28,6 +28,10 @@ public:
     void Button14Click();                       // "Send to unit"
     void Timer1Timer();                         // upload reply timer
 
+    // Ends a running download and upload as if their retries had run out: " Error ", step 0, reply
+    // timer stopped. For a port that has gone away.
+    void AbortSequences();
+
     // The sequences' step routines.
     void RunReadStep(SequenceEvent event);
     void RunSendStep(SequenceEvent event);

@@ -5,6 +5,7 @@
 
 #include "ComPort.h"
 #include "ConfigBlock.h"
+#include "DeviceLink.h"
 #include "FormStorage.h"
 #include "UserDialogs.h"
 
@@ -19,7 +20,7 @@ class QPushButton;
 class QTimer;
 class TForm2;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private LinkHost {
     Q_OBJECT
 public:
     // `dialogs` shows the message boxes and file dialogs; none gives Qt's own.
@@ -82,6 +83,18 @@ private:
     void LoadAutosave();
     void ShowMessage(const QString& text, const QString& informative = QString());
 
+    // The device link's hold on the window (Unit1Link.cpp).
+    void ConnectLink();
+    void ComPort1ReceiveString(const QByteArray& s);
+    void Pause(int ms) override;
+    bool WriteCommData(const std::uint8_t* data, std::uint16_t length) override;
+    void SetReplyTimer(LinkTimer which, bool enabled, int intervalMs) override;
+    void RestartStalenessTimer() override;
+    void SetStatus(StatusLabel which, const std::string& caption, StatusColour colour) override;
+    void ShowVersion(const std::string& caption) override;
+    std::string LabelText(const std::string& objectName) override;
+    void BlockToWindow() override;
+
     // Start-up, port selection and shut-down (Unit1Startup.cpp).
     void FormShow();
     void FormClose();
@@ -95,6 +108,8 @@ private:
     // Serial port of the link; port selection sets CommPort and opens it.
     TComPort ComPort1{this};
     TFormStorage FormStorage1;
+    // The link with the unit: receive assembly, readout, download and upload on the one block.
+    DeviceLink Link{Block, *this};
 
     // Link controls: placed and named here, driven by the link.
     QPushButton* Button12 = nullptr; // "Read from unit", measurements

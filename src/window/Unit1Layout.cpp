@@ -287,6 +287,7 @@ void TForm1::ConnectHandlers() {
         auto* com = Control<QAction>("Com_", n);
         connect(com, &QAction::triggered, this, [this, com] { Com_1Click(com); });
     }
+    ConnectLink();
 }
 
 // The designed client area below the menu bar.

@@ -116,3 +116,17 @@ TEST_F(UploadTest, ButtonRestartsARunningUpload) {
 }
 
 } // namespace
+
+TEST_F(UploadTest, AbortEndsRunningSequencesAsAfterTheirRetries) {
+    link.Button13Click();
+    link.Button14Click();
+    host.clear();
+    link.AbortSequences();
+    EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Error ' red", "timer1 off",
+                                                  "label1 ' Error ' red"}));
+    EXPECT_EQ(link.ReadStep(), 0);
+    EXPECT_EQ(link.SendStep(), 0);
+    host.clear();
+    link.AbortSequences();
+    EXPECT_TRUE(host.log.empty()) << "nothing runs, nothing to end";
+}
