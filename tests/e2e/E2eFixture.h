@@ -1,0 +1,21 @@
+// End-to-end tests: the real main window, headless, with its real serial port opened on a
+// pseudo-terminal whose other end is a scripted peer or the simulated unit.
+#pragma once
+
+#include "PtyPeer.h"
+#include "WindowFixture.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <functional>
+
+class E2eTest : public WindowTest {
+protected:
+    // Starts the window with COM1 mapped to `device` and checked, so start-up opens it.
+    TForm1& StartOn(const QString& device);
+    // Runs the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
+    static bool WaitFor(const std::function<bool()>& done, int timeoutMs);
+    // Runs the event loop for `ms`.
+    static void Spin(int ms);
+    QString Colour(const QString& labelName) const;
+};

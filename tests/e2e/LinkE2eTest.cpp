@@ -1,0 +1,206 @@
+// The link end to end: the real window and port on a pseudo-terminal, the bytes on the wire checked
+// exactly against a peer scripted by each test.
+#include "E2eFixture.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+std::vector<std::string> HexFrames(const std::vector<ReceivedFrame>& frames, char letter = 0) {
+    std::vector<std::string> hex;
+    for (const auto& f : frames)
+        if (letter == 0 || f.bytes[1] == letter)
+            hex.push_back(Hex(f.bytes));
+    return hex;
+}
+
+std::size_t Count(const std::vector<ReceivedFrame>& frames, char letter) {
+    return HexFrames(frames, letter).size();
+}
+
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+// A unit with contents of its own, so that a download visibly changes the block.
+std::optional<Bytes> UnitWithContents(const Bytes& request) {
+    switch (request[1]) {
+    case 'v':
+        return Frame('V', Text("4.2"));
+    case 'c': {
+        Bytes table;
+        for (int i = 0; i < 16; ++i) {
+            table.push_back(static_cast<std::uint8_t>(10 + i));
+            table.push_back(0);
+        }
+        return Frame('C', table);
+    }
+    case 'p': {
+        const std::uint8_t index = request[3], code = request[4];
+        const Bytes content = code == 24 ? Bytes{0, 0x41, 2, 3}
+                                         : Text(code == 20   ? "Boiler"
+                                                : code == 21 ? "House 2"
+                                                : code == 22 ? "Flow " + std::to_string(index + 1)
+                                                             : "m3/h");
+        Bytes payload;
+        payload.push_back(index);
+        payload.push_back(code);
+        for (const std::uint8_t byte : content)
+            payload.push_back(byte);
+        return Frame('P', payload);
+    }
+    default:
+        return PromptUnit(request);
+    }
+}
+
+const std::vector<std::string> DownloadRequests = {
+    "01 76 00",
+    "01 63 00",
+    "01 70 0A 00 14 00 00 00 00 00 00 00 00",
+    "01 70 0A 00 15 00 00 00 00 00 00 00 00",
+    "01 70 0A 00 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 01 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 02 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 03 16 00 00 00 00 00 00 00 00",
+    "01 70 0A 00 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 01 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 02 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 03 17 00 00 00 00 00 00 00 00",
+    "01 70 0A 07 18 00 00 00 00 00 00 00 00",
+};
+
+const std::string DefaultTable = "64 00 64 00 E8 03 E8 03";
+
+class LinkE2e : public E2eTest {
+protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        ASSERT_TRUE(peer.ok());
+        StartOn(peer.path());
+        ASSERT_TRUE(user->messages.isEmpty()) << user->messages.join(", ").toStdString();
+    }
+    bool WaitForStatus(const QString& label, const QString& caption, int timeoutMs) {
+        return WaitFor([&] { return Text(label) == caption; }, timeoutMs);
+    }
+    PtyPeer peer;
+};
+
+TEST_F(LinkE2e, DownloadWithPromptRepliesFillsTheBlock) {
+    peer.Answer = UnitWithContents;
+    Click("Button13");
+    ASSERT_TRUE(WaitForStatus("Label8", " Complete ", 15000));
+    EXPECT_EQ(Colour("Label8"), "#008000");
+    EXPECT_EQ(HexFrames(peer.frames()), DownloadRequests);
+    EXPECT_EQ(Text("swVersion"), "Software version: 4.2");
+    EXPECT_EQ(Text("Header_1"), "Boiler");
+    EXPECT_EQ(Text("Header_2"), "House 2");
+    EXPECT_EQ(Text("Tag_3"), "Flow 3");
+    EXPECT_EQ(Text("Units_4"), "m3/h");
+    WaitFor([] { return false; }, 300); // the flags reply is stored right after " Complete "
+    EXPECT_EQ(std::vector<int>(form->Block.ChannelFlags, form->Block.ChannelFlags + 4),
+              (std::vector<int>{0, 0x41, 2, 3}));
+    EXPECT_EQ(form->Block.Calibration[3].Calib2, 25);
+}
+
+TEST_F(LinkE2e, UploadWithPromptAcknowledgementsSendsTheConfiguration) {
+    peer.Answer = PromptUnit;
+    Click("Button14");
+    ASSERT_TRUE(WaitForStatus("Label1", " Complete ", 15000));
+    EXPECT_EQ(Colour("Label1"), "#008000");
+    EXPECT_EQ(HexFrames(peer.frames()),
+              (std::vector<std::string>{
+                  "01 71 07 00 16 54 61 67 20 31",
+                  "01 71 07 01 16 54 61 67 20 32",
+                  "01 71 07 02 16 54 61 67 20 33",
+                  "01 71 07 03 16 54 61 67 20 34",
+                  "01 71 06 00 17 75 6E 69 74",
+                  "01 71 06 01 17 75 6E 69 74",
+                  "01 71 06 02 17 75 6E 69 74",
+                  "01 71 06 03 17 75 6E 69 74",
+                  "01 71 0D 00 14 48 65 61 64 65 72 20 44 61 74 61",
+                  "01 71 11 00 15 41 64 64 69 74 69 6F 6E 61 6C 20 49 6E 66 6F",
+                  "01 71 06 07 18 01 02 03 04",
+                  "01 62 20 " + DefaultTable + " " + DefaultTable + " " + DefaultTable + " " + DefaultTable,
+                  "01 73 00",
+              }));
+}
+
+TEST_F(LinkE2e, SilentUnitGetsThreeRequestsThenError) {
+    Click("Button13");
+    ASSERT_TRUE(WaitForStatus("Label8", " Error ", 15000));
+    EXPECT_EQ(Colour("Label8"), "#ff0000");
+    const auto frames = peer.frames();
+    ASSERT_EQ(HexFrames(frames), (std::vector<std::string>{"01 76 00", "01 76 00", "01 76 00"}));
+    // Each resend waits the reply time after the previous request has gone out.
+    // Each resend waits the reply time after the previous request has gone out (the bounds allow for
+    // the peer reading late on a loaded machine).
+    EXPECT_GE(frames[1].atMs - frames[0].atMs, 1800);
+    EXPECT_GE(frames[2].atMs - frames[1].atMs, 1800);
+    const qint64 errorAt = peer.elapsedMs();
+    EXPECT_GE(errorAt - frames[2].atMs, 1800);
+    Spin(3000);
+    EXPECT_EQ(peer.frames().size(), 3u) << "nothing more is sent";
+}
+
+TEST_F(LinkE2e, AutoReadPausesDuringAnUploadAndGoesOnDuringADownload) {
+    peer.Answer = UnitWithContents;
+    Find<QCheckBox>("AutoSend")->setChecked(true);
+    ASSERT_TRUE(WaitFor([&] { return Count(peer.frames(), 'x') >= 1; }, 5000));
+
+    // Each sequence takes about two seconds, so the one-second auto read falls inside it.
+    peer.clearFrames();
+    Click("Button14");
+    ASSERT_TRUE(WaitForStatus("Label1", " Complete ", 15000));
+    EXPECT_EQ(HexFrames(peer.frames()).size(), 13u);
+    EXPECT_EQ(Count(peer.frames(), 'x'), 0u) << "no measurement request while the upload runs";
+    EXPECT_TRUE(WaitFor([&] { return Count(peer.frames(), 'x') >= 1; }, 5000)) << "auto read resumes";
+
+    peer.clearFrames();
+    Click("Button13");
+    ASSERT_TRUE(WaitForStatus("Label8", " Complete ", 15000));
+    EXPECT_GE(Count(peer.frames(), 'x'), 1u) << "auto read goes on during a download";
+    // A reply that shares a batch with an auto read's reply is dropped and its request sent again.
+    EXPECT_GE(Count(peer.frames(), 'p'), 11u);
+}
+
+TEST_F(LinkE2e, ReadingsTurnStaleFiveSecondsAfterTheLastReply) {
+    peer.Answer = [](const Bytes& request) -> std::optional<Bytes> {
+        if (request[1] != 'x')
+            return std::nullopt;
+        return Frame('X', {0x10, 0, 0x20, 0, 0x30, 0, 0x40, 0, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x80, 0x01, 0});
+    };
+    Click("Button12");
+    ASSERT_TRUE(WaitFor([&] { return Text("Raw_1").trimmed() == "16"; }, 5000));
+    EXPECT_EQ(HexFrames(peer.frames()), (std::vector<std::string>{"01 78 0A 07 01 00 00 00 00 00 00 00 00"}));
+    EXPECT_EQ(Text("Raw_4").trimmed(), "64");
+    EXPECT_EQ(Text("MeasuredValue_1").trimmed(), "-0.1"); // channel 1 has one decimal place
+    EXPECT_EQ(Text("MeasuredValue_3"), "---");
+    EXPECT_TRUE(WaitFor([&] { return Text("Raw_1") == "---"; }, 9000));
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(Text(QString("Raw_%1").arg(n)), "---");
+        EXPECT_EQ(Text(QString("MeasuredValue_%1").arg(n)), "---");
+    }
+}
+
+TEST_F(LinkE2e, EmptyTagGoesAsABlankAndZeroFlagBytesAreCarried) {
+    EditLabel("Tag_1", [](TForm2& dialog) {
+        dialog.Edit2->clear();
+        QTest::keyClick(dialog.Edit2, Qt::Key_Return);
+    });
+    ASSERT_EQ(Text("Tag_1"), "");
+    const std::uint8_t flags[] = {0x00, 0x41, 0x02, 0x00};
+    std::copy(std::begin(flags), std::end(flags), form->Block.ChannelFlags);
+    peer.Answer = PromptUnit;
+    Click("Button14");
+    ASSERT_TRUE(WaitForStatus("Label1", " Complete ", 15000));
+    const auto frames = HexFrames(peer.frames());
+    ASSERT_EQ(frames.size(), 13u);
+    EXPECT_EQ(frames[0], "01 71 03 00 16 20");
+    EXPECT_EQ(frames[10], "01 71 06 07 18 00 41 02 00");
+}
+
+} // namespace

@@ -1,0 +1,58 @@
+// The unit's end of a pseudo-terminal, scripted by a test: it logs every request frame the tool sends,
+// with the time it arrived, and answers through a function the test sets.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct ReceivedFrame {
+    Bytes bytes;
+    qint64 atMs; // since the peer was made
+};
+
+class PtyPeer : public QObject {
+    Q_OBJECT
+public:
+    PtyPeer();
+    ~PtyPeer() override;
+
+    bool ok() const { return master_ >= 0; }
+    // The tty the tool opens.
+    QString path() const { return path_; }
+
+    // Called for each complete request frame; returns the reply to write at once, or nothing.
+    std::function<std::optional<Bytes>(const Bytes& request)> Answer;
+
+    const std::vector<ReceivedFrame>& frames() const { return frames_; }
+    void clearFrames() { frames_.clear(); }
+    void send(const Bytes& bytes) const;
+    // Closes the unit's end: the tool sees the device vanish.
+    void closeMaster();
+    qint64 elapsedMs() const { return clock_.elapsed(); }
+
+private:
+    void readAvailable();
+
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    Bytes pending_;
+    std::vector<ReceivedFrame> frames_;
+    QElapsedTimer clock_;
+};
+
+Bytes Frame(char letter, const Bytes& payload = {});
+// A reply function that answers every request the way a prompt unit with default contents would.
+std::optional<Bytes> PromptUnit(const Bytes& request);
+std::string Hex(const Bytes& bytes);
