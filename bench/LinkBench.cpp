@@ -75,6 +75,17 @@ private:
     std::vector<Clock::time_point> stamps_;
 };
 
+// A step's time over its floor; one of more than 10 ms carries the monotonic clock (s) at which it
+// ended, to be matched with stalls that other processes saw at the same moment.
+std::string Over(double ms, Clock::time_point end) {
+    char text[48];
+    if (ms > 10)
+        std::snprintf(text, sizeof text, "%+.1f@%.3fs", ms, Ms(end.time_since_epoch()) / 1000);
+    else
+        std::snprintf(text, sizeof text, "%+.1f", ms);
+    return text;
+}
+
 // Where the time of one run went, from the peer's and the tap's stamps: each reply to its delivery to
 // the window (floor: the gap), each delivery to the next request at the peer (floor: the pause), and
 // the click to the first request (floor: the pause) and the last delivery to the label shown.
@@ -87,18 +98,19 @@ void PrintSteps(const char* what, Clock::time_point click, const std::vector<Pro
     std::string gaps;
     std::vector<double> gapOver;
     std::vector<double> pauseOver{Ms(log.front().arrived - click) - PauseMs};
-    std::string pauses = bench::Format(" %+.1f", pauseOver.front());
+    std::string pauses = Over(pauseOver.front(), log.front().arrived);
     for (std::size_t i = 0; i < log.size(); ++i) {
         gapOver.push_back(Ms(delivered[i] - log[i].replied) - GapMs);
-        gaps += bench::Format(" %c", log[i].letter) + bench::Format("%+.1f", gapOver.back());
+        gaps += bench::Format(" %c", log[i].letter) + Over(gapOver.back(), delivered[i]);
         if (i + 1 < log.size()) {
             pauseOver.push_back(Ms(log[i + 1].arrived - delivered[i]) - PauseMs);
-            pauses += bench::Format(" %+.1f", pauseOver.back());
+            pauses += ' ';
+            pauses += Over(pauseOver.back(), log[i + 1].arrived);
         }
     }
     std::printf("  %s: %zu requests; over the gap (reply to delivery) median %+.2f ms, max %+.2f ms; over "
                 "the pause (click or delivery to the next request) median %+.2f ms, max %+.2f ms; last "
-                "delivery to shown %.2f ms\n    over the gap:%s\n    over the pause:%s\n",
+                "delivery to shown %.2f ms\n    over the gap:%s\n    over the pause: %s\n",
                 what, log.size(), bench::Summarise(gapOver).median, bench::Summarise(gapOver).max,
                 bench::Summarise(pauseOver).median, bench::Summarise(pauseOver).max,
                 Ms(shown - delivered.back()), gaps.c_str(), pauses.c_str());
