@@ -16,9 +16,11 @@
 #include <QProcess>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <sys/resource.h>
 #include <thread>
 #include <utility>
@@ -147,6 +149,7 @@ std::vector<double> RoundTrips(BenchWindow& window, PromptPeer& peer, DeliveryTa
     auto* label = window.Find<QLabel>(QStringLiteral("Raw_1"));
     PaintWatch raw(label);
     std::vector<double> times;
+    std::function<void()> slowest;
     for (int i = 0; i < count; ++i) {
         Spin(100);
         peer.TakeLog();
@@ -161,9 +164,14 @@ std::vector<double> RoundTrips(BenchWindow& window, PromptPeer& peer, DeliveryTa
             return {};
         }
         times.push_back(Ms(*shown - click));
+        const auto log = peer.TakeLog();
+        const auto delivered = tap.Take();
         if (i == 0)
-            PrintSteps("'x' round trip", click, peer.TakeLog(), tap.Take(), *shown);
+            PrintSteps("'x' round trip, the first", click, log, delivered, *shown);
+        if (times.back() >= *std::max_element(times.begin(), times.end()))
+            slowest = [=] { PrintSteps("'x' round trip, the slowest", click, log, delivered, *shown); };
     }
+    slowest();
     return times;
 }
 
