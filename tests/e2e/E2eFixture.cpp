@@ -1,7 +1,7 @@
 #include "E2eFixture.h"
 
-#include <QLabel>
 #include <QEventLoop>
+#include <QLabel>
 #include <QTimer>
 
 TForm1& E2eTest::StartOn(const QString& device) {

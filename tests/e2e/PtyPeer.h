@@ -39,6 +39,8 @@ public:
     // Closes the unit's end: the tool sees the device vanish.
     void closeMaster();
     qint64 elapsedMs() const { return clock_.elapsed(); }
+    // The unit's end, for a test that writes from a thread of its own.
+    int masterFd() const { return master_; }
 
 private:
     void readAvailable();
