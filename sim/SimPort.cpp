@@ -133,6 +133,17 @@ int openSignals() {
     return signalfd(-1, &set, SFD_CLOEXEC);
 }
 
+bool storeState(const SimOptions& o, const SimUnit& unit) {
+    if (o.stateFile.empty())
+        return true;
+    bool stored = true;
+    SaveBlockFile(unit.State(), QString::fromStdString(o.stateFile), [&stored](const QString& m) {
+        stored = false;
+        std::cerr << "quellix-sim: " << m.toStdString() << '\n';
+    });
+    return stored;
+}
+
 void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, RequestAssembler& requests, int fd,
                    long& requestCount) {
     while (auto frame = requests.Next()) {
@@ -141,15 +152,16 @@ void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
             line.Log("in ", *frame, "  (left unanswered)");
             continue;
         }
-        line.Log("in ", *frame);
         const auto reply = unit.Handle(*frame, line.Seconds());
-        if (!reply)
+        // The store is acknowledged only once the state is on disk: a unit that could not keep it
+        // must not report success, so the tool's resends and " Error " show the failure.
+        if (reply && unit.TakeStoreRequest() && !storeState(o, unit)) {
+            line.Log("in ", *frame, "  (store failed, left unanswered)");
             continue;
-        // The store is acknowledged once the state is on disk.
-        if (unit.TakeStoreRequest() && !o.stateFile.empty())
-            SaveBlockFile(unit.State(), QString::fromStdString(o.stateFile),
-                          [](const QString& m) { std::cerr << "quellix-sim: " << m.toStdString() << '\n'; });
-        line.SendReply(fd, *reply);
+        }
+        line.Log("in ", *frame);
+        if (reply)
+            line.SendReply(fd, *reply);
     }
 }
 
