@@ -122,6 +122,14 @@ void removeOldLink(const std::string& link) {
         ::unlink(link.c_str());
 }
 
+// Leaves a link that a later simulator has taken over in place.
+void removeOwnLink(const std::string& link, const std::string& target) {
+    char text[4096];
+    const ssize_t n = ::readlink(link.c_str(), text, sizeof text);
+    if (n > 0 && std::string(text, static_cast<std::size_t>(n)) == target)
+        ::unlink(link.c_str());
+}
+
 int openSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -234,6 +242,6 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
     std::cout << path << std::endl;
     const int code = serve(o, unit, master, signals.get());
     if (!o.link.empty())
-        ::unlink(o.link.c_str());
+        removeOwnLink(o.link, path);
     return code;
 }

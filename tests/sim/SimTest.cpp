@@ -262,6 +262,20 @@ TEST(SimulatorLifecycle, LinkIsMadeAndRemovedWhenStopped) {
     }
 }
 
+TEST(SimulatorLifecycle, LinkTakenOverByALaterSimulatorStaysWhenTheFirstStops) {
+    TempDir dir;
+    const QString link = dir.file("unit-tty");
+    SimProcess first({"--link", link});
+    ASSERT_TRUE(first.started());
+    SimProcess second({"--link", link});
+    ASSERT_TRUE(second.started());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), second.path());
+    EXPECT_EQ(first.terminate(), 0);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), second.path());
+    EXPECT_EQ(second.terminate(), 0);
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
 TEST(SimulatorLifecycle, RefusesBadOptionsAndListsThemInHelp) {
     QProcess help;
     help.start(QUELLIX_SIM_PATH, {"--help"});
