@@ -1,5 +1,6 @@
 #include "SimProcess.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <fcntl.h>
@@ -8,13 +9,15 @@
 #include <termios.h>
 #include <unistd.h>
 
-SimProcess::SimProcess(const QStringList& args) {
+SimProcess::SimProcess(const QStringList& args, Port port) {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start(QUELLIX_SIM_PATH, args);
-    if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000))
+    if (!process_.waitForStarted(5000))
         return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
+    }
     path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    openPort();
+    started_ = !path_.isEmpty() && (port == Port::LeaveClosed || openPort());
 }
 
 SimProcess::~SimProcess() {
@@ -35,6 +38,17 @@ bool SimProcess::openPort() {
     cfmakeraw(&t);
     tcsetattr(fd_, TCSANOW, &t);
     return true;
+}
+
+void SimProcess::useLine(int fd) {
+    closePort();
+    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+QString SimProcess::errorOutput() {
+    QCoreApplication::processEvents();
+    errors_ += QString::fromLocal8Bit(process_.readAllStandardError());
+    return errors_;
 }
 
 void SimProcess::closePort() {
@@ -87,17 +101,11 @@ Bytes SimProcess::request(const Bytes& frame, int timeoutMs) const {
     return reply;
 }
 
-int SimProcess::terminate() {
+int SimProcess::terminate(int signal) {
     if (process_.state() == QProcess::NotRunning)
         return process_.exitCode();
-    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+    ::kill(static_cast<pid_t>(process_.processId()), signal);
     if (!process_.waitForFinished(5000))
         return -1;
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-}
-
-Bytes Frame(char letter, const Bytes& payload) {
-    Bytes frame{0x01, static_cast<std::uint8_t>(letter), static_cast<std::uint8_t>(payload.size())};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    return frame;
 }
