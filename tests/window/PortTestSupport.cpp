@@ -1,5 +1,7 @@
 #include "PortTestSupport.h"
 
+#include "MemIniFile.h"
+#include "PortsDialog.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -126,4 +128,40 @@ bool WaitUntil(const std::function<bool()>& done, int boundMs) {
         QThread::msleep(5);
     }
     return true;
+}
+
+TForm1& PortWindowTest::StartOnFakeRoot() {
+    Create();
+    form->SetDeviceRoot(tree.root());
+    form->show();
+    return *form;
+}
+
+void PortWindowTest::RunPortsDialog(const std::function<void(TPortsDialog&)>& drive) {
+    bool driven = false;
+    QTimer::singleShot(0, form.get(), [this, drive, &driven] {
+        auto* dialog = form->findChild<TPortsDialog*>("PortsDialog");
+        driven = true;
+        if (!dialog || !dialog->isVisible()) {
+            ADD_FAILURE() << "the Ports dialog is not shown";
+            return;
+        }
+        drive(*dialog);
+    });
+    // A drive that forgets to close the dialog fails instead of hanging.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, form.get(), [this] {
+        if (auto* dialog = form->findChild<TPortsDialog*>("PortsDialog"); dialog && dialog->isVisible()) {
+            ADD_FAILURE() << "the Ports dialog was left open";
+            dialog->reject();
+        }
+    });
+    watchdog.start(30000);
+    Trigger("Ports1");
+    EXPECT_TRUE(driven) << "no Ports dialog";
+}
+
+QString PortWindowTest::IniValue(const QString& section, const QString& key) const {
+    return TMemIniFile(FormStatePath()).ReadString(section, key).value_or(QString());
 }

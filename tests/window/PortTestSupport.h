@@ -1,12 +1,16 @@
-// What the port tests of the window share: a pseudo-terminal peer and a fake machine tree.
+// What the port tests of the window share: a pseudo-terminal peer, a fake machine tree handed to the
+// window as its device root, and a window fixture that drives the Ports dialog.
 #pragma once
 
 #include "FakeTree.h"
+#include "WindowFixture.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+class TPortsDialog;
 
 // A pseudo-terminal: the slave is the device the window opens by its path, the master is the test's
 // end of the line. Closing the master while only the window holds the slave hangs the line up.
@@ -42,3 +46,16 @@ QStringList ThreadIds();
 
 // Runs the event loop until `done` holds or the generous bound passes; whether it holds.
 bool WaitUntil(const std::function<bool()>& done, int boundMs = 10000);
+
+class PortWindowTest : public WindowTest {
+protected:
+    // Creates the window on the fake tree's root and shows it; start-up runs.
+    TForm1& StartOnFakeRoot();
+    // Triggers "Ports…" and, once the dialog is up, runs `drive`, which must close it.
+    void RunPortsDialog(const std::function<void(TPortsDialog&)>& drive);
+    QString PortStatus() const { return Text("PortStatus"); }
+    TComPort* Port() const { return form->findChild<TComPort*>("ComPort1"); }
+    QString IniValue(const QString& section, const QString& key) const;
+
+    FakeTree tree;
+};
