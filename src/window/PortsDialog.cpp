@@ -26,6 +26,7 @@ constexpr int StateDelayMs = 300;
 // Wide enough for most /dev/serial/by-id names.
 constexpr int PathCharacters = 44;
 constexpr int DescriptionColumn = 1;
+constexpr int ColumnGap = 16; // pixels between a path and its description
 
 // The second column of the list: what the device is, and for a by-id name the node it leads to now.
 QString ItemDescription(const SerialDeviceInfo& device) {
@@ -75,6 +76,7 @@ void FillDevices(QComboBox* combo, const QList<SerialDeviceInfo>& devices) {
     combo->setEditText(shown);
     auto* view = static_cast<QTreeView*>(combo->view());
     view->resizeColumnToContents(0);
+    view->setColumnWidth(0, view->columnWidth(0) + ColumnGap);
     view->resizeColumnToContents(DescriptionColumn);
     const int width = view->columnWidth(0) + view->columnWidth(DescriptionColumn) + 2 * view->frameWidth() +
                       view->verticalScrollBar()->sizeHint().width();

@@ -24,6 +24,7 @@ constexpr int ClientWidth = 446;
 constexpr int ClientHeight = 590;
 constexpr int Channels = 4;
 constexpr int StatusWidth = 100; // " Receiving ", " Complete ", " Error "
+constexpr int StatusIndent = 4;  // the status bar's text from the window's edge
 
 template <class W> W* Named(W* widget, const QString& name, const QRect& place) {
     widget->setObjectName(name);
@@ -263,6 +264,7 @@ void TForm1::BuildStatusBar() {
     PortStatus = new QLabel(bar);
     PortStatus->setObjectName(QStringLiteral("PortStatus"));
     PortStatus->setTextFormat(Qt::PlainText);
+    PortStatus->setContentsMargins(StatusIndent, 0, StatusIndent, 0);
     bar->addWidget(PortStatus, 1);
     ShowPortStatus();
 }

@@ -125,7 +125,8 @@ void TForm1::ComPort1RequestHangup() {
 }
 
 void TForm1::WatchForReturn() {
-    ReturnWatcher = std::make_unique<DeviceWatcher>(DeviceRoot);
+    // A child as well, so that one let go in its own signal is still deleted with the window.
+    ReturnWatcher = std::make_unique<DeviceWatcher>(DeviceRoot, this);
     ReturnWatcher->setObjectName(QStringLiteral("ReturnWatcher"));
     connect(ReturnWatcher.get(), &DeviceWatcher::pathAppeared, this, &TForm1::PortPathAppeared);
     ReturnWatcher->watchPath(PortPath);
