@@ -17,6 +17,7 @@
 class QAction;
 class QCheckBox;
 class QCloseEvent;
+class QPaintEvent;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -51,6 +52,7 @@ protected:
     void setVisible(bool visible) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Layout (Unit1Layout.cpp).
@@ -148,6 +150,7 @@ private:
 
     bool Updating = false;  // true while BlockToWindow fills the controls
     bool FormShown = false; // FormShow has run
+    bool Painted = false;   // the first paint has been logged
     QString StartDir;       // current directory at the first show; home of the autosave file
     QString FileName;       // the configuration file last opened or saved as
 

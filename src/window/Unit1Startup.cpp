@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <utility>
+
 namespace {
 constexpr int PortDigits = 4;
 constexpr unsigned long PortChangePauseMs = 100;
@@ -42,6 +44,15 @@ void TForm1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         FitSizeToState();
+}
+
+// The first paint is when the user first sees the window: the end of the start-up.
+void TForm1::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    if (std::exchange(Painted, true))
+        return;
+    qCInfo(lcStartup, "first paint %.1f ms after process start (monotonic clock %.3f ms)",
+           MsSinceProcessStart(), MonotonicMs());
 }
 
 void TForm1::FormShow() {

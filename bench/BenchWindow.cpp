@@ -1,0 +1,84 @@
+#include "BenchWindow.h"
+
+#include "UserDialogs.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Message boxes would wait for a user: each is written to standard error instead.
+class QuietDialogs : public TUserDialogs {
+public:
+    explicit QuietDialogs(std::shared_ptr<bool> shown) : shown_(std::move(shown)) {}
+    void ShowMessage(QWidget*, const QString& text, const QString& informative) override {
+        *shown_ = true;
+        std::fprintf(stderr, "message: %s %s\n", qPrintable(text), qPrintable(informative));
+    }
+    std::optional<QString> OpenFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    std::optional<QString> SaveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+
+private:
+    std::shared_ptr<bool> shown_;
+};
+
+} // namespace
+
+BenchWindow::BenchWindow(const QString& device) {
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+    QDir::setCurrent(start_.path());
+    QFile state(config_.filePath(QStringLiteral("quellix.INI")));
+    if (!device.isEmpty() && state.open(QIODevice::WriteOnly))
+        state.write("[TForm1]\nCom_1_Checked=True\n[Ports]\nCOM1=" + QFile::encodeName(device) + "\n");
+    state.close();
+    form_ = std::make_unique<TForm1>(std::make_unique<QuietDialogs>(messageShown_));
+    form2_ = std::make_unique<TForm2>();
+    form_->SetEditDialog(form2_.get());
+    form_->show();
+}
+
+BenchWindow::~BenchWindow() {
+    form_->close();
+    form_.reset();
+    form2_.reset();
+}
+
+PaintWatch::PaintWatch(QLabel* label) : label_(label) {
+    label_->installEventFilter(this);
+}
+
+void PaintWatch::Arm(std::function<bool(const QString&)> shown) {
+    shown_ = std::move(shown);
+    stamp_.reset();
+}
+
+std::optional<bench::Clock::time_point> PaintWatch::Wait(int limitMs) {
+    if (!stamp_) {
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &loop_, &QEventLoop::quit);
+        limit.start(limitMs);
+        loop_.exec();
+    }
+    shown_ = nullptr;
+    return stamp_;
+}
+
+bool PaintWatch::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == label_ && event->type() == QEvent::Paint && shown_ && !stamp_ && shown_(label_->text())) {
+        stamp_ = bench::Clock::now();
+        loop_.quit();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Spin(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
