@@ -2,16 +2,18 @@
 #pragma once
 
 #include "FrameBytes.h"
+#include "TempDir.h"
 
-#include <QProcess>
+#include <QString>
 #include <QStringList>
 
 #include <csignal>
+#include <sys/types.h>
 
 class SimProcess {
 public:
     // Open: the test opens the simulator's line itself. LeaveClosed: the path is only read, for a tool
-    // that opens the line alone, or for a test that talks over a line of its own (`UseLine`).
+    // that opens the line alone, or for a test that talks over a line of its own (`useLine`).
     enum class Port { Open, LeaveClosed };
 
     explicit SimProcess(const QStringList& args = {}, Port port = Port::Open);
@@ -22,7 +24,6 @@ public:
     bool started() const { return started_; }
     // The line the simulator printed: its pseudo-terminal, or the device it serves.
     QString path() const { return path_; }
-    QProcess& process() { return process_; }
 
     void send(const Bytes& bytes) const;
     // Reads whatever arrives until `count` bytes are there or `timeoutMs` passes.
@@ -37,14 +38,21 @@ public:
     // simulator serves as its device.
     void useLine(int fd);
     // Everything the simulator has written to standard error so far (its --log lines).
-    QString errorOutput();
-    // Stops the simulator with `signal` and returns its exit code (-1 if it did not end).
+    QString errorOutput() const;
+    // Stops the simulator with `signal` and returns its exit code (-1 if it did not end normally).
     int terminate(int signal = SIGTERM);
 
 private:
-    QProcess process_;
+    void spawn(const QStringList& args);
+    QString readFirstLine(int timeoutMs) const;
+    // Reaps the process within `timeoutMs`; false while it still runs.
+    bool reap(int timeoutMs);
+
+    TempDir dir_; // holds the simulator's standard error
+    pid_t pid_ = -1;
+    int exitStatus_ = 0;
+    int outFd_ = -1; // the simulator's standard output
     QString path_;
-    QString errors_;
     int fd_ = -1;
     bool started_ = false;
 };

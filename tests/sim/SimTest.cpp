@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -216,6 +217,7 @@ TEST(SimulatorLifecycle, ServesARealSerialDeviceGivenToIt) {
     const QString device = QString::fromLocal8Bit(::ttyname(slave));
     ::close(slave);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
     SimProcess sim({"--device", device}, SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
     EXPECT_EQ(sim.path(), device);
