@@ -2,13 +2,13 @@
 // that another program holds. The tool must not crash, spin, hang or lose a configuration.
 #include "BlockFile.h"
 #include "E2eFixture.h"
+#include "SimProcess.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTimer>
 
 #include <atomic>
@@ -16,8 +16,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <random>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -44,23 +46,40 @@ qint64 ResidentKb() {
 // quellix-sim on a pseudo-terminal reached through a fixed symbolic link, as a user's device would be.
 class Simulator {
 public:
-    Simulator(const QString& link, const QStringList& extra) {
-        process_.start(QUELLIX_SIM_PATH, QStringList{"--link", link} + extra);
-        process_.waitForStarted(5000);
-        process_.waitForReadyRead(5000);
-        process_.readLine();
-    }
-    ~Simulator() { kill(); }
+    Simulator(const QString& link, const QStringList& extra)
+        : process_(QStringList{"--link", link} + extra, SimProcess::Port::LeaveClosed) {}
     // The unit vanishes at once, as an unplugged adapter does.
-    void kill() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
+    void kill() { process_.terminate(SIGKILL); }
 
 private:
-    QProcess process_;
+    SimProcess process_;
+};
+
+// Another program that locks the port as serial programs do and holds it (Debian's perl-base). Spawned
+// without QProcess, whose child handling ThreadSanitizer misreads.
+class PortHolder {
+public:
+    explicit PortHolder(const QString& device) {
+        const QByteArray path = device.toLocal8Bit();
+        const char* argv[] = {"perl", "-e",
+                              "use Fcntl ':flock'; open(my $f, '+<', $ARGV[0]) or die; flock($f, LOCK_EX) "
+                              "or die; sleep 30",
+                              path.constData(), nullptr};
+        if (posix_spawnp(&pid_, "perl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+            pid_ = -1;
+    }
+    ~PortHolder() { release(); }
+    void release() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+    }
+    bool started() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
 };
 
 // Writes bytes to the unit's end from a thread of its own, so the window's thread stays free.
@@ -261,13 +280,8 @@ TEST_F(E2eTest, SecondInstanceAndAnotherProgramAreRefusedAndTheFirstKeepsWorking
     // Another program takes the port while this one has let it go.
     WriteFormState("[TForm1]\n[Ports]\nCOM1=" + peer.path() + "\nCOM2=" + start.file("no-such-tty") + "\n");
     Trigger("Com_2");
-    QProcess holder;
-    // One process that locks the port as a serial program does and then waits (Debian's perl-base).
-    holder.start("perl", {"-e",
-                          "use Fcntl ':flock'; open(my $f, '+<', $ARGV[0]) or die; "
-                          "flock($f, LOCK_EX) or die; sleep 30",
-                          peer.path()});
-    ASSERT_TRUE(holder.waitForStarted(5000));
+    PortHolder holder(peer.path());
+    ASSERT_TRUE(holder.started());
     ASSERT_TRUE(WaitFor(
         [&] {
             const int fd = ::open(peer.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -280,8 +294,7 @@ TEST_F(E2eTest, SecondInstanceAndAnotherProgramAreRefusedAndTheFirstKeepsWorking
     user->messages.clear();
     Trigger("Com_1");
     EXPECT_EQ(user->messages, QStringList{"Error opening com port 1"});
-    holder.kill();
-    holder.waitForFinished(5000);
+    holder.release();
     user->messages.clear();
     Trigger("Com_1");
     EXPECT_TRUE(user->messages.isEmpty());
