@@ -122,6 +122,14 @@ void removeOldLink(const std::string& link) {
         ::unlink(link.c_str());
 }
 
+// Leaves a link that a later simulator has taken over in place.
+void removeOwnLink(const std::string& link, const std::string& target) {
+    char text[4096];
+    const ssize_t n = ::readlink(link.c_str(), text, sizeof text);
+    if (n > 0 && std::string(text, static_cast<std::size_t>(n)) == target)
+        ::unlink(link.c_str());
+}
+
 int openSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -133,6 +141,17 @@ int openSignals() {
     return signalfd(-1, &set, SFD_CLOEXEC);
 }
 
+bool storeState(const SimOptions& o, const SimUnit& unit) {
+    if (o.stateFile.empty())
+        return true;
+    bool stored = true;
+    SaveBlockFile(unit.State(), QString::fromStdString(o.stateFile), [&stored](const QString& m) {
+        stored = false;
+        std::cerr << "quellix-sim: " << m.toStdString() << '\n';
+    });
+    return stored;
+}
+
 void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, RequestAssembler& requests, int fd,
                    long& requestCount) {
     while (auto frame = requests.Next()) {
@@ -141,15 +160,16 @@ void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
             line.Log("in ", *frame, "  (left unanswered)");
             continue;
         }
-        line.Log("in ", *frame);
         const auto reply = unit.Handle(*frame, line.Seconds());
-        if (!reply)
+        // The store is acknowledged only once the state is on disk: a unit that could not keep it
+        // must not report success, so the tool's resends and " Error " show the failure.
+        if (reply && unit.TakeStoreRequest() && !storeState(o, unit)) {
+            line.Log("in ", *frame, "  (store failed, left unanswered)");
             continue;
-        // The store is acknowledged once the state is on disk.
-        if (unit.TakeStoreRequest() && !o.stateFile.empty())
-            SaveBlockFile(unit.State(), QString::fromStdString(o.stateFile),
-                          [](const QString& m) { std::cerr << "quellix-sim: " << m.toStdString() << '\n'; });
-        line.SendReply(fd, *reply);
+        }
+        line.Log("in ", *frame);
+        if (reply)
+            line.SendReply(fd, *reply);
     }
 }
 
@@ -222,6 +242,6 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
     std::cout << path << std::endl;
     const int code = serve(o, unit, master, signals.get());
     if (!o.link.empty())
-        ::unlink(o.link.c_str());
+        removeOwnLink(o.link, path);
     return code;
 }

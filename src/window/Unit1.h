@@ -6,10 +6,12 @@
 #include "ComPort.h"
 #include "ConfigBlock.h"
 #include "DeviceLink.h"
+#include "DeviceWatcher.h"
 #include "FormStorage.h"
 #include "UserDialogs.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <memory>
 
 class QAction;
@@ -30,6 +32,10 @@ public:
 
     // The edit dialog of the label edits; the program creates it right after the window.
     void SetEditDialog(TForm2* dialog);
+    // Where the machine's /dev, /sys and /proc are found, for port paths, the device list and the
+    // diagnosis of a failed open; empty (the default) is the machine's own root. Tests hand in a
+    // scratch tree. Set it before the window is shown.
+    void SetDeviceRoot(const QString& rootPrefix);
 
     // The one configuration block of the program: the window shows it, edits go into it, the link
     // fills and sends it, files hold its image.
@@ -55,6 +61,7 @@ private:
     void BuildHeaderPanel(QWidget* client);
     void BuildChannelPanel(QWidget* client, int n);
     void BuildLinkControls(QWidget* client);
+    void BuildStatusBar();
     void BuildTimers();
     void ConnectHandlers();
     QSize DesignSize() const;
@@ -102,7 +109,21 @@ private:
     void FormClose();
     void Com_1Click(QObject* Sender);
     void SelectPort(QChar digit);
+    // SelectPort; a failed open shows its message only when `reportFailure`.
+    void ChangePort(QChar digit, bool reportFailure);
     bool OpenPort();
+
+    // The Ports dialog, the port's status bar, and unplug and re-plug (Unit1Ports.cpp).
+    enum class TPortState { NoPort, Open, NotOpen, Gone };
+    void Ports1Click();
+    void ShowPortStatus();
+    QMap<QString, QString> RootedPortPaths(const QMap<QString, QString>& paths) const;
+    QString UnrootedPath(const QString& path) const;
+    QString OpenFailureReason() const;
+    void ArmHangup();
+    void ComPort1RequestHangup();
+    void WatchForReturn();
+    void PortPathAppeared(const QString& path);
 
     std::unique_ptr<TUserDialogs> Dialogs;
     TForm2* Form2 = nullptr;
@@ -121,6 +142,7 @@ private:
     QLabel* Label1 = nullptr;        // upload status
     QLabel* Label8 = nullptr;        // download status
     QLabel* swVersion = nullptr;     // the unit's software version
+    QLabel* PortStatus = nullptr;    // status bar: the selected port, its device and its state
     QTimer* Timer1 = nullptr;        // upload reply timer
     QTimer* Timer2 = nullptr;        // auto read, 1000 ms, always running
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
@@ -131,6 +153,17 @@ private:
     bool Painted = false;   // the first paint has been logged
     QString StartDir;       // current directory at the first show; home of the autosave file
     QString FileName;       // the configuration file last opened or saved as
+
+    QString DeviceRoot;     // see SetDeviceRoot
+    QChar PortDigit = u' '; // the selected port, as SelectPort was last given it
+    QString PortPath;       // its device path (unrooted)
+    TPortState PortState = TPortState::NoPort;
+    QString PortProblem; // why it is not open, for the status bar's tooltip
+    // Hang-ups count only once the port opened last may have raised them (see ArmHangup).
+    bool HangupArmed = false;
+    unsigned PortOpenings = 0;
+    // Lives while the selected port's device is gone, to reopen it when it returns.
+    std::unique_ptr<DeviceWatcher> ReturnWatcher;
 };
 
 template <class T> T* TForm1::Control(const QString& name) const {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -23,6 +24,7 @@ constexpr int ClientWidth = 446;
 constexpr int ClientHeight = 590;
 constexpr int Channels = 4;
 constexpr int StatusWidth = 100; // " Receiving ", " Complete ", " Error "
+constexpr int StatusIndent = 4;  // the status bar's text from the window's edge
 
 template <class W> W* Named(W* widget, const QString& name, const QRect& place) {
     widget->setObjectName(name);
@@ -141,6 +143,7 @@ void TForm1::BuildWindow() {
     for (int n = 1; n <= Channels; ++n)
         BuildChannelPanel(client, n);
     BuildLinkControls(client);
+    BuildStatusBar();
 }
 
 void TForm1::BuildMenu() {
@@ -166,6 +169,9 @@ void TForm1::BuildMenu() {
         // Not exclusive: port selection clears the other marks itself.
         com->setCheckable(true);
     }
+    setup->addSeparator();
+    QAction* ports = setup->addAction(QStringLiteral("Ports\u2026"));
+    ports->setObjectName(QStringLiteral("Ports1"));
 }
 
 void TForm1::BuildHeaderPanel(QWidget* client) {
@@ -250,6 +256,19 @@ void TForm1::BuildLinkControls(QWidget* client) {
                      {136, 24, 97, 17});
 }
 
+// Below the designed client area, which keeps its size: the window grows by the bar's height.
+void TForm1::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    PortStatus = new QLabel(bar);
+    PortStatus->setObjectName(QStringLiteral("PortStatus"));
+    PortStatus->setTextFormat(Qt::PlainText);
+    PortStatus->setContentsMargins(StatusIndent, 0, StatusIndent, 0);
+    bar->addWidget(PortStatus, 1);
+    ShowPortStatus();
+}
+
 void TForm1::BuildTimers() {
     Timer1 = MakeTimer(this, QStringLiteral("Timer1"), 2000, false);
     Timer2 = MakeTimer(this, QStringLiteral("Timer2"), 1000, true);
@@ -287,12 +306,15 @@ void TForm1::ConnectHandlers() {
         auto* com = Control<QAction>("Com_", n);
         connect(com, &QAction::triggered, this, [this, com] { Com_1Click(com); });
     }
+    connect(Control<QAction>("Ports1"), &QAction::triggered, this, [this] { Ports1Click(); });
+    ComPort1.OnRequestHangup = [this](TComPort*) { ComPort1RequestHangup(); };
     ConnectLink();
 }
 
-// The designed client area below the menu bar.
+// The designed client area between the menu bar and the status bar.
 QSize TForm1::DesignSize() const {
-    return {ClientWidth, ClientHeight + menuBar()->heightForWidth(ClientWidth)};
+    return {ClientWidth,
+            menuBar()->heightForWidth(ClientWidth) + ClientHeight + statusBar()->sizeHint().height()};
 }
 
 // The user cannot resize the normal window by dragging; a maximized one fills the screen.

@@ -15,7 +15,10 @@ void TForm1::ConnectLink() {
     connect(Button13, &QPushButton::clicked, this, [this] { Link.Button13Click(); });
     connect(Button14, &QPushButton::clicked, this, [this] { Link.Button14Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Link.Timer1Timer(); });
-    connect(Timer2, &QTimer::timeout, this, [this] { Link.Timer2Timer(AutoSend->isChecked()); });
+    // While the port's device is gone, Auto Read stays ticked but asks nothing: each request would hold
+    // the window for its pause in vain.
+    connect(Timer2, &QTimer::timeout, this,
+            [this] { Link.Timer2Timer(AutoSend->isChecked() && PortState != TPortState::Gone); });
     connect(Timer3, &QTimer::timeout, this, [this] { Link.Timer3Timer(); });
     connect(Timer4, &QTimer::timeout, this, [this] { Link.Timer4Timer(); });
     ComPort1.OnReceiveString = [this](const QByteArray& s) { ComPort1ReceiveString(s); };

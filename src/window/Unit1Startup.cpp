@@ -69,21 +69,36 @@ void TForm1::FormShow() {
 
 // Port digit '1'..'4' names COM1..COM4; any other closes the port and opens none.
 void TForm1::SelectPort(QChar digit) {
+    ChangePort(digit, true);
+}
+
+void TForm1::ChangePort(QChar digit, bool reportFailure) {
+    ReturnWatcher.reset();
     ComPort1.StopComm();
     QThread::msleep(PortChangePauseMs);
+    ArmHangup();
     for (int n = 1; n <= PortDigits; ++n)
         Control<QAction>("Com_", n)->setChecked(false);
     bool open = false;
     const int n = digit.digitValue();
+    PortDigit = digit;
+    PortPath.clear();
+    PortProblem.clear();
     if (n >= 1 && n <= PortDigits) {
         Control<QAction>("Com_", n)->setChecked(true);
         ComPort1.CommPort = static_cast<TCommPort>(n - 1);
         // Read at every selection, so an edited "Ports" section counts from the next one.
-        ComPort1.SetDevicePaths(PortDevicePaths(TMemIniFile(FormStateFilePath())));
+        const QMap<QString, QString> paths = PortDevicePaths(TMemIniFile(FormStateFilePath()));
+        ComPort1.SetDevicePaths(RootedPortPaths(paths));
+        PortPath = PortDevicePath(paths, n);
         open = OpenPort();
         if (!open)
-            ShowMessage("Error opening com port " + QString(digit));
+            PortProblem = OpenFailureReason();
     }
+    PortState = PortPath.isEmpty() ? TPortState::NoPort : open ? TPortState::Open : TPortState::NotOpen;
+    ShowPortStatus();
+    if (!open && !PortPath.isEmpty() && reportFailure)
+        ShowMessage("Error opening com port " + QString(digit), PortProblem);
     Button13->setEnabled(open);
     Button14->setEnabled(open);
     Button12->setEnabled(open);

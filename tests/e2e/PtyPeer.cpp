@@ -68,18 +68,6 @@ void PtyPeer::readAvailable() {
     }
 }
 
-Bytes Frame(char letter, const Bytes& payload) {
-    // Byte by byte: GCC 12 misjudges the bounds of a range insert after an initializer list.
-    Bytes frame;
-    frame.reserve(payload.size() + 3);
-    frame.push_back(0x01);
-    frame.push_back(static_cast<std::uint8_t>(letter));
-    frame.push_back(static_cast<std::uint8_t>(payload.size()));
-    for (const std::uint8_t byte : payload)
-        frame.push_back(byte);
-    return frame;
-}
-
 std::optional<Bytes> PromptUnit(const Bytes& request) {
     switch (request[1]) {
     case 'v':

@@ -2,6 +2,8 @@
 // with the time it arrived, and answers through a function the test sets.
 #pragma once
 
+#include "FrameBytes.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSocketNotifier>
@@ -12,8 +14,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct ReceivedFrame {
     Bytes bytes;
@@ -39,6 +39,8 @@ public:
     // Closes the unit's end: the tool sees the device vanish.
     void closeMaster();
     qint64 elapsedMs() const { return clock_.elapsed(); }
+    // The unit's end, for a test that writes from a thread of its own.
+    int masterFd() const { return master_; }
 
 private:
     void readAvailable();
@@ -52,7 +54,6 @@ private:
     QElapsedTimer clock_;
 };
 
-Bytes Frame(char letter, const Bytes& payload = {});
 // A reply function that answers every request the way a prompt unit with default contents would.
 std::optional<Bytes> PromptUnit(const Bytes& request);
 std::string Hex(const Bytes& bytes);

@@ -5,24 +5,96 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
-SimProcess::SimProcess(const QStringList& args) {
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.start(QUELLIX_SIM_PATH, args);
-    if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000))
+namespace {
+
+std::vector<std::string> Arguments(const QStringList& args) {
+    std::vector<std::string> out{QUELLIX_SIM_PATH};
+    for (const QString& a : args)
+        out.push_back(a.toStdString());
+    return out;
+}
+
+} // namespace
+
+// Spawned with posix_spawn rather than QProcess: QProcess starts the child with a vfork-like clone that
+// shares this process's memory, where the child's calls run ThreadSanitizer's hooks on the parent's
+// state and leave it reporting races in the port's workers that are none.
+SimProcess::SimProcess(const QStringList& args, Port port) {
+    spawn(args);
+    if (pid_ < 0)
         return;
-    path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    openPort();
+    path_ = readFirstLine(5000);
+    started_ = !path_.isEmpty() && (port == Port::LeaveClosed || openPort());
 }
 
 SimProcess::~SimProcess() {
     closePort();
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        reap(5000);
     }
+    if (outFd_ >= 0)
+        ::close(outFd_);
+}
+
+void SimProcess::spawn(const QStringList& args) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const std::string errorFile = dir_.file("stderr").toStdString();
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<std::string> arguments = Arguments(args);
+    std::vector<char*> argv;
+    for (std::string& a : arguments)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    outFd_ = out[0];
+}
+
+QString SimProcess::readFirstLine(int timeoutMs) const {
+    std::string line;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        pollfd p{outFd_, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        char c;
+        if (::read(outFd_, &c, 1) != 1 || c == '\n')
+            break;
+        line += c;
+    }
+    return QString::fromLocal8Bit(line).trimmed();
+}
+
+bool SimProcess::reap(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitStatus_ = status;
+            pid_ = -1;
+            return true;
+        }
+        ::usleep(10 * 1000);
+    } while (clock.elapsed() < timeoutMs);
+    return false;
 }
 
 bool SimProcess::openPort() {
@@ -35,6 +107,15 @@ bool SimProcess::openPort() {
     cfmakeraw(&t);
     tcsetattr(fd_, TCSANOW, &t);
     return true;
+}
+
+void SimProcess::useLine(int fd) {
+    closePort();
+    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+QString SimProcess::errorOutput() const {
+    return QString::fromLocal8Bit(TempDir::read(dir_.file("stderr")));
 }
 
 void SimProcess::closePort() {
@@ -87,17 +168,11 @@ Bytes SimProcess::request(const Bytes& frame, int timeoutMs) const {
     return reply;
 }
 
-int SimProcess::terminate() {
-    if (process_.state() == QProcess::NotRunning)
-        return process_.exitCode();
-    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-    if (!process_.waitForFinished(5000))
-        return -1;
-    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-}
-
-Bytes Frame(char letter, const Bytes& payload) {
-    Bytes frame{0x01, static_cast<std::uint8_t>(letter), static_cast<std::uint8_t>(payload.size())};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    return frame;
+int SimProcess::terminate(int signal) {
+    if (pid_ > 0) {
+        ::kill(pid_, signal);
+        if (!reap(5000))
+            return -1;
+    }
+    return WIFEXITED(exitStatus_) ? WEXITSTATUS(exitStatus_) : -1;
 }

@@ -1,24 +1,29 @@
 // Runs quellix-sim for a test and talks to it over its pseudo-terminal as the tool would.
 #pragma once
 
-#include <QProcess>
+#include "FrameBytes.h"
+#include "TempDir.h"
+
+#include <QString>
 #include <QStringList>
 
-#include <cstdint>
-#include <vector>
-
-using Bytes = std::vector<std::uint8_t>;
+#include <csignal>
+#include <sys/types.h>
 
 class SimProcess {
 public:
-    explicit SimProcess(const QStringList& args = {});
+    // Open: the test opens the simulator's line itself. LeaveClosed: the path is only read, for a tool
+    // that opens the line alone, or for a test that talks over a line of its own (`useLine`).
+    enum class Port { Open, LeaveClosed };
+
+    explicit SimProcess(const QStringList& args = {}, Port port = Port::Open);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    bool started() const { return fd_ >= 0; }
+    bool started() const { return started_; }
+    // The line the simulator printed: its pseudo-terminal, or the device it serves.
     QString path() const { return path_; }
-    QProcess& process() { return process_; }
 
     void send(const Bytes& bytes) const;
     // Reads whatever arrives until `count` bytes are there or `timeoutMs` passes.
@@ -29,23 +34,25 @@ public:
     Bytes request(const Bytes& frame, int timeoutMs = 1500) const;
     void closePort();
     bool openPort();
-    // Stops the simulator with SIGTERM and returns its exit code (-1 if it did not end).
-    int terminate();
+    // Talks over a copy of `fd` from now on, e.g. the master of a pseudo-terminal pair whose slave the
+    // simulator serves as its device.
+    void useLine(int fd);
+    // Everything the simulator has written to standard error so far (its --log lines).
+    QString errorOutput() const;
+    // Stops the simulator with `signal` and returns its exit code (-1 if it did not end normally).
+    int terminate(int signal = SIGTERM);
 
 private:
-    QProcess process_;
+    void spawn(const QStringList& args);
+    QString readFirstLine(int timeoutMs) const;
+    // Reaps the process within `timeoutMs`; false while it still runs.
+    bool reap(int timeoutMs);
+
+    TempDir dir_; // holds the simulator's standard error
+    pid_t pid_ = -1;
+    int exitStatus_ = 0;
+    int outFd_ = -1; // the simulator's standard output
     QString path_;
     int fd_ = -1;
+    bool started_ = false;
 };
-
-Bytes Frame(char letter, const Bytes& payload = {});
-
-// Joins two byte strings (element by element: GCC 12 misjudges the bounds of an inlined range insert).
-inline Bytes operator+(const Bytes& a, const Bytes& b) {
-    Bytes joined;
-    joined.reserve(a.size() + b.size());
-    for (const Bytes* part : {&a, &b})
-        for (const std::uint8_t byte : *part)
-            joined.push_back(byte);
-    return joined;
-}

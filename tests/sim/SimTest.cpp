@@ -1,10 +1,17 @@
 #include "SimProcess.h"
 #include "TempDir.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -159,6 +166,78 @@ TEST(SimulatorState, StoreCommandPersistsAndStateLoadsAtStart) {
     EXPECT_EQ(again.request(itemRequest(0, 20)), Frame('P', Bytes{0, 20} + text("Boiler House")));
 }
 
+TEST(SimulatorState, StoreThatCannotBeWrittenIsNotAcknowledged) {
+    TempDir dir;
+    SimProcess sim({"--state", dir.file("missing/unit.qlx")});
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(sim.request(itemWrite(0, 20, "Boiler House")), Frame('Q'));
+    EXPECT_TRUE(sim.request(Frame('s'), 500).empty()) << "a lost store must not be reported as done";
+    EXPECT_EQ(sim.request(itemRequest(0, 20)), Frame('P', Bytes{0, 20} + text("Boiler House")))
+        << "the unit goes on with what it holds";
+    ASSERT_TRUE(QDir().mkpath(dir.file("missing")));
+    EXPECT_EQ(sim.request(Frame('s')), Frame('S')) << "a later store that succeeds is acknowledged";
+}
+
+TEST(SimulatorLog, OneLinePerFrameInAndOutWithATimeStamp) {
+    SimProcess sim({"--log", "--drop-every", "2", "--version", "V1"});
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(sim.request(Frame('v')), Frame('V', text("V1")));
+    ASSERT_TRUE(sim.request(Frame('s'), 300).empty());
+    ASSERT_TRUE(sim.request(Frame('z'), 300).empty()) << "a request the unit cannot take";
+    QStringList lines;
+    for (int i = 0; i < 100 && lines.size() < 4; ++i) {
+        lines = sim.errorOutput().split('\n', Qt::SkipEmptyParts);
+        ::usleep(20 * 1000);
+    }
+    const QRegularExpression line(R"(^ *(\d+\.\d{3}) (in |out) ([0-9A-F]{2}(?: [0-9A-F]{2})*)(.*)$)");
+    const char* const expected[][3] = {{"in ", "01 76 00", ""},
+                                       {"out", "01 56 02 56 31", ""},
+                                       {"in ", "01 73 00", "  (left unanswered)"},
+                                       {"in ", "01 7A 00", ""}};
+    ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
+    double previous = 0;
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(lines[i].toStdString());
+        const auto match = line.match(lines[i]);
+        ASSERT_TRUE(match.hasMatch());
+        EXPECT_EQ(match.captured(2), expected[i][0]);
+        EXPECT_EQ(match.captured(3), expected[i][1]);
+        EXPECT_EQ(match.captured(4), expected[i][2]);
+        EXPECT_GE(match.captured(1).toDouble(), previous) << "time stamps never go back";
+        previous = match.captured(1).toDouble();
+    }
+}
+
+TEST(SimulatorLifecycle, ServesARealSerialDeviceGivenToIt) {
+    // A pseudo-terminal pair stands in for a null-modem cable: the simulator serves the slave as its
+    // device, the test is the far end on the master. The slave starts in the terminal's cooked mode
+    // with echo, which the simulator must turn off before the 0x0A of an item request arrives.
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const QString device = QString::fromLocal8Bit(::ttyname(slave));
+    ::close(slave);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    SimProcess sim({"--device", device}, SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    EXPECT_EQ(sim.path(), device);
+    sim.useLine(master);
+    ::close(master);
+    EXPECT_EQ(sim.request(itemRequest(0, 22)), Frame('P', Bytes{0, 22} + text("Tag 1")));
+    EXPECT_EQ(sim.request(Frame('c')), Frame('C', defaultTable));
+
+    const int check = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(check, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(check, &t), 0);
+    ::close(check);
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_EQ(cfgetispeed(&t), B9600);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8)) << "8N1";
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(sim.terminate(), 0);
+}
+
 TEST(SimulatorLifecycle, SurvivesThePortClosingAndOpeningAgain) {
     SimProcess sim;
     ASSERT_TRUE(sim.started());
@@ -171,14 +250,31 @@ TEST(SimulatorLifecycle, SurvivesThePortClosingAndOpeningAgain) {
     }
 }
 
-TEST(SimulatorLifecycle, LinkIsMadeAndRemovedAtExit) {
+TEST(SimulatorLifecycle, LinkIsMadeAndRemovedWhenStopped) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        const QString link = dir.file("unit-tty");
+        SimProcess sim({"--link", link});
+        ASSERT_TRUE(sim.started());
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.path());
+        EXPECT_EQ(sim.terminate(signal), 0);
+        EXPECT_FALSE(QFileInfo(link).isSymLink());
+    }
+}
+
+TEST(SimulatorLifecycle, LinkTakenOverByALaterSimulatorStaysWhenTheFirstStops) {
     TempDir dir;
     const QString link = dir.file("unit-tty");
-    SimProcess sim({"--link", link});
-    ASSERT_TRUE(sim.started());
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.path());
-    EXPECT_EQ(sim.terminate(), 0);
+    SimProcess first({"--link", link});
+    ASSERT_TRUE(first.started());
+    SimProcess second({"--link", link});
+    ASSERT_TRUE(second.started());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), second.path());
+    EXPECT_EQ(first.terminate(), 0);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), second.path());
+    EXPECT_EQ(second.terminate(), 0);
     EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 

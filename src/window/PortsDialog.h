@@ -1,0 +1,44 @@
+// The "Ports" dialog of the Setup menu: which device each of COM1 to COM4 opens, picked from the serial
+// devices found on the machine or typed as any path, each with whether it can be opened now.
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class DeviceWatcher;
+class QComboBox;
+class QLabel;
+class QTimer;
+
+class TPortsDialog : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int Slots = 4;
+
+    // `paths` holds the device paths of COM1..COM4 now; `openPath` is the device this program has open
+    // (shown as "open" rather than "in use"), empty when none. Devices are looked up below `rootPrefix`
+    // (empty: the machine's own /dev and /sys).
+    TPortsDialog(const QString& rootPrefix, const QStringList& paths, const QString& openPath,
+                 QWidget* parent = nullptr);
+
+    // The device paths of COM1..COM4 as picked or typed. A bare name (ttyUSB0) is taken from /dev, and an
+    // empty row is the slot's default device.
+    QStringList Paths() const;
+
+private:
+    void BuildRows(const QStringList& paths);
+    // Reads the device list anew into every row, keeping what each row shows.
+    void RefreshDevices();
+    void RefreshStates();
+    QString StateText(const QString& path) const;
+    QString PathOf(int row) const;
+
+    QString root_;
+    QString openPath_;
+    QList<QComboBox*> combos_;
+    QList<QLabel*> states_;
+    QTimer* stateDelay_ = nullptr;
+    DeviceWatcher* watcher_ = nullptr;
+};

@@ -1,0 +1,167 @@
+#include "PortTestSupport.h"
+
+#include "MemIniFile.h"
+#include "PortsDialog.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
+#include <unistd.h>
+
+PtyPeer::PtyPeer() {
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    // The window opens the slave by its path; the test keeps only the master.
+    ::close(slave);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    path_ = QString::fromLocal8Bit(name);
+}
+
+PtyPeer::~PtyPeer() {
+    closeMaster();
+}
+
+void PtyPeer::closeMaster() {
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
+QByteArray PtyPeer::readFromWindow(int count, int boundMs) {
+    QByteArray got;
+    const QDeadlineTimer deadline(boundMs);
+    while (master_ >= 0 && got.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        pollfd fd{master_, POLLIN, 0};
+        if (::poll(&fd, 1, 20) <= 0 || !(fd.revents & POLLIN))
+            continue;
+        char buffer[256];
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n > 0)
+            got.append(buffer, n);
+    }
+    return got;
+}
+
+namespace {
+
+// "../../.." leading from dir up to the root, so links stay inside the fake tree.
+QString UpToRoot(const QString& dir) {
+    return QString("../").repeated(dir.count('/')).chopped(1);
+}
+
+void SetDriver(const FakeTree& tree, const QString& dir, const QString& bus, const QString& driver) {
+    tree.makeLink(dir + "/driver", UpToRoot(dir) + "/sys/bus/" + bus + "/drivers/" + driver);
+}
+
+// A tty class device below deviceDir, as the kernel lays it out, with its /sys/class/tty link and a
+// plain file as its node.
+void AddTty(const FakeTree& tree, const QString& name, const QString& deviceDir,
+            const QByteArray& type = {}) {
+    const QString ttyDir = deviceDir + "/tty/" + name;
+    tree.writeFile(ttyDir + "/uevent", "DEVNAME=" + name.toUtf8() + "\n");
+    if (!type.isEmpty())
+        tree.writeFile(ttyDir + "/type", type + "\n");
+    tree.makeLink(ttyDir + "/device", "../..");
+    tree.makeLink("/sys/class/tty/" + name, "../.." + ttyDir.mid(4));
+    tree.writeFile("/dev/" + name);
+}
+
+} // namespace
+
+void AddFakeUsbAdapter(const FakeTree& tree, const QString& usbName, const QString& tty,
+                       const QByteArray& product, const QByteArray& serial) {
+    const QString usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + usbName;
+    tree.writeFile(usb + "/idVendor", "0403\n");
+    tree.writeFile(usb + "/idProduct", "6001\n");
+    tree.writeFile(usb + "/manufacturer", "FTDI\n");
+    tree.writeFile(usb + "/product", product + "\n");
+    tree.writeFile(usb + "/serial", serial + "\n");
+    const QString port = usb + "/" + usbName + ":1.0/" + tty;
+    SetDriver(tree, port, "usb-serial", "ftdi_sio");
+    AddTty(tree, tty, port);
+    tree.makeLink("/dev/serial/by-id/usb-FTDI_" + QString(product).replace(' ', '_') + "_" + serial +
+                      "-if00-port0",
+                  "../../" + tty);
+}
+
+void BuildFakeMachine(const FakeTree& tree) {
+    AddFakeUsbAdapter(tree, "1-2", "ttyUSB0", "FT232R USB UART", "A10K3XYZ");
+    const QString acm = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4";
+    tree.writeFile(acm + "/idVendor", "2341\n");
+    tree.writeFile(acm + "/idProduct", "0043\n");
+    tree.writeFile(acm + "/product", "Arduino Uno\n");
+    SetDriver(tree, acm + "/1-4:1.0", "usb", "cdc_acm");
+    AddTty(tree, "ttyACM0", acm + "/1-4:1.0");
+    tree.makeLink("/dev/serial/by-id/usb-Arduino_Uno-if00", "../../ttyACM0");
+
+    const QString platform = "/sys/devices/platform/serial8250";
+    SetDriver(tree, platform, "platform", "serial8250");
+    AddTty(tree, "ttyS0", platform, "4");
+    AddTty(tree, "ttyS1", platform, "0");
+}
+
+void LinkNode(const FakeTree& tree, const QString& node, const QString& realPath) {
+    tree.remove(node);
+    tree.makeLink(node, realPath);
+}
+
+QStringList ThreadIds() {
+    return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int boundMs) {
+    const QDeadlineTimer deadline(boundMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+TForm1& PortWindowTest::StartOnFakeRoot() {
+    Create();
+    form->SetDeviceRoot(tree.root());
+    form->show();
+    return *form;
+}
+
+void PortWindowTest::RunPortsDialog(const std::function<void(TPortsDialog&)>& drive) {
+    bool driven = false;
+    QTimer::singleShot(0, form.get(), [this, drive, &driven] {
+        auto* dialog = form->findChild<TPortsDialog*>("PortsDialog");
+        driven = true;
+        if (!dialog || !dialog->isVisible()) {
+            ADD_FAILURE() << "the Ports dialog is not shown";
+            return;
+        }
+        drive(*dialog);
+    });
+    // A drive that forgets to close the dialog fails instead of hanging.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, form.get(), [this] {
+        if (auto* dialog = form->findChild<TPortsDialog*>("PortsDialog"); dialog && dialog->isVisible()) {
+            ADD_FAILURE() << "the Ports dialog was left open";
+            dialog->reject();
+        }
+    });
+    watchdog.start(30000);
+    Trigger("Ports1");
+    EXPECT_TRUE(driven) << "no Ports dialog";
+}
+
+QString PortWindowTest::IniValue(const QString& section, const QString& key) const {
+    return TMemIniFile(FormStatePath()).ReadString(section, key).value_or(QString());
+}
