@@ -61,6 +61,17 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
+// A step's time over its floor; one of more than 10 ms carries the monotonic clock (s) at which it
+// ended, to be matched with stalls that other processes saw at the same moment.
+std::string Over(double ms, Clock::time_point end) {
+    char text[48];
+    if (ms > 10)
+        std::snprintf(text, sizeof text, "%+.1f@%.3fs", ms, Ms(end.time_since_epoch()) / 1000);
+    else
+        std::snprintf(text, sizeof text, "%+.1f", ms);
+    return text;
+}
+
 // A thread beside the runs that sleeps 10 ms at a time and records how late it wakes: the machine's own
 // share of every delay in the runs, whatever the tool does.
 class WakeUpProbe {
@@ -70,19 +81,25 @@ public:
               while (!stop_.IsSignalled()) {
                   const auto before = Clock::now();
                   std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                  late_.push_back(Ms(Clock::now() - before) - 10);
+                  const auto woke = Clock::now();
+                  late_.push_back(Ms(woke - before) - 10);
+                  if (late_.back() > 10)
+                      stalls_ += ' ' + Over(late_.back(), woke);
               }
           }) {}
-    // Stops the probe; its figures are complete only after this.
+    // Stops the probe and prints its stalls over 10 ms; its figures are complete only after this.
     std::vector<double> Stop() {
         stop_.Signal();
         thread_.join();
+        std::printf("  the machine: a sleeping thread woke over 10 ms late:%s\n",
+                    stalls_.empty() ? " never" : stalls_.c_str());
         return late_;
     }
 
 private:
     EventFd stop_;
     std::vector<double> late_;
+    std::string stalls_;
     std::thread thread_;
 };
 
@@ -102,17 +119,6 @@ public:
 private:
     std::vector<Clock::time_point> stamps_;
 };
-
-// A step's time over its floor; one of more than 10 ms carries the monotonic clock (s) at which it
-// ended, to be matched with stalls that other processes saw at the same moment.
-std::string Over(double ms, Clock::time_point end) {
-    char text[48];
-    if (ms > 10)
-        std::snprintf(text, sizeof text, "%+.1f@%.3fs", ms, Ms(end.time_since_epoch()) / 1000);
-    else
-        std::snprintf(text, sizeof text, "%+.1f", ms);
-    return text;
-}
 
 // Where the time of one run went, from the peer's and the tap's stamps: each reply to its delivery to
 // the window (floor: the gap), each delivery to the next request at the peer (floor: the pause), and
