@@ -1,6 +1,7 @@
 # Applies QUELLIX_SANITIZE ("address,undefined" or "thread") to every target.
 if(QUELLIX_SANITIZE)
-  add_compile_options(-fsanitize=${QUELLIX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  # -O1 is the level the sanitizers are tuned for: reports stay exact and the builds compile quickly.
+  add_compile_options(-O1 -fsanitize=${QUELLIX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${QUELLIX_SANITIZE})
 endif()
 
