@@ -1,6 +1,7 @@
 #include "SimPort.h"
 
 #include "BlockFile.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <chrono>
@@ -21,22 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Owns a file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 void makeRaw(int fd, bool realDevice) {
     termios t{};
@@ -208,16 +193,16 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
 } // namespace
 
 int RunSimulator(const SimOptions& o, SimUnit& unit) {
-    const Fd signals(openSignals());
+    const UniqueFd signals(openSignals());
     if (!o.device.empty()) {
-        const Fd device(::open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-        if (device.get() < 0) {
+        const UniqueFd device(::open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (device.Get() < 0) {
             std::cerr << "quellix-sim: cannot open " << o.device << ": " << std::strerror(errno) << '\n';
             return 1;
         }
-        makeRaw(device.get(), true);
+        makeRaw(device.Get(), true);
         std::cout << o.device << std::endl;
-        return serve(o, unit, device.get(), signals.get());
+        return serve(o, unit, device.Get(), signals.Get());
     }
 
     int master = -1, slave = -1;
@@ -226,7 +211,7 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
         return 1;
     }
     // Holding the slave open keeps the master from seeing a hang-up each time the tool closes the port.
-    const Fd masterFd(master), slaveFd(slave);
+    const UniqueFd masterFd(master), slaveFd(slave);
     makeRaw(slave, false);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
@@ -240,7 +225,7 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
         }
     }
     std::cout << path << std::endl;
-    const int code = serve(o, unit, master, signals.get());
+    const int code = serve(o, unit, master, signals.Get());
     if (!o.link.empty())
         removeOwnLink(o.link, path);
     return code;

@@ -2,6 +2,7 @@
 
 #include "DevicesLog.h"
 #include "RootedPath.h"
+#include "UniqueFd.h"
 
 #include <QFile>
 #include <QHash>
@@ -125,21 +126,6 @@ bool ListOrder(const SerialDeviceInfo& a, const SerialDeviceInfo& b) {
     return NaturalLess(a.path, b.path);
 }
 
-class FdGuard {
-public:
-    explicit FdGuard(int fd) : fd_(fd) {}
-    ~FdGuard() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // Unix98 pseudo-terminal slaves: majors 136 to 143. They have no sysfs entry.
 constexpr unsigned kPtySlaveMajorFirst = 136;
 constexpr unsigned kPtySlaveMajorLast = 143;
@@ -210,15 +196,15 @@ DeviceStatus DeviceState(const QString& path, const QString& rootPrefix) {
         return StatusOfOpenErrno(errno);
     if (!S_ISCHR(st.st_mode) || !MayBeTty(rootPrefix, st.st_rdev))
         return DeviceStatus::NotSerial;
-    const FdGuard fd(::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0)
+    const UniqueFd fd(::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0)
         return StatusOfOpenErrno(errno);
-    if (::isatty(fd.get()) == 0)
+    if (::isatty(fd.Get()) == 0)
         return DeviceStatus::NotSerial;
     // The serial component holds its port with an exclusive flock, which also holds against root.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? DeviceStatus::InUse : DeviceStatus::Available;
-    ::flock(fd.get(), LOCK_UN);
+    ::flock(fd.Get(), LOCK_UN);
     return DeviceStatus::Available;
 }
 

@@ -1,24 +1,7 @@
-// Owning wrappers of file descriptors: any descriptor, and an eventfd used as a level-triggered signal.
+// An owned eventfd used as a level-triggered signal.
 #pragma once
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd_; }
-    bool IsValid() const { return fd_ >= 0; }
-    int Release();
-    void Reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
+#include "UniqueFd.h"
 
 // An eventfd that stays readable once signalled until cleared: the stop signal that both workers poll
 // and nobody reads, and the transmit worker's wake-up for queued requests.

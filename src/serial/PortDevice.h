@@ -1,6 +1,6 @@
 // A serial device held by this program alone, and the calls on its modem lines and driver options.
 #pragma once
-#include "EventFd.h"
+#include "UniqueFd.h"
 
 #include <QByteArray>
 
