@@ -1,5 +1,8 @@
 #include "PromptPeer.h"
 
+#include "Frames.h"
+
+#include <array>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -11,26 +14,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Byte by byte: GCC 12 misjudges the bounds of a range insert after an initializer list.
-Bytes Frame(char letter, const Bytes& payload = {}) {
-    Bytes frame;
-    frame.reserve(payload.size() + 3);
-    frame.push_back(0x01);
-    frame.push_back(static_cast<std::uint8_t>(letter));
-    frame.push_back(static_cast<std::uint8_t>(payload.size()));
-    for (const std::uint8_t byte : payload)
-        frame.push_back(byte);
-    return frame;
-}
-
-Bytes Readings(std::int16_t raw) {
-    Bytes payload;
-    for (int value = 0; value < 8; ++value) {
-        const auto v = static_cast<std::uint16_t>(raw + value);
-        payload.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        payload.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    return payload;
+// Eight consecutive values from a reading on, as the 'X' reply carries raw and measured values.
+Bytes ReadingsReply(std::int16_t raw) {
+    std::array<std::int16_t, 8> values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::int16_t>(raw + static_cast<int>(i));
+    return BuildValuesFrame('X', values);
 }
 
 void WriteAll(int fd, const Bytes& bytes) {
@@ -105,25 +94,25 @@ void PromptPeer::Answer(const Bytes& request) {
     Bytes reply;
     switch (letter) {
     case 'v':
-        reply = Frame('V', {'1', '.', '0'});
+        reply = BuildFrame('V', std::string_view("1.0"));
         break;
     case 'c':
-        reply = Frame('C', Bytes(32, 0));
+        reply = BuildFrame('C', Bytes(CalibrationTableSize, 0));
         break;
     case 'p':
-        reply = Frame('P', {request[3], request[4], 'A'});
+        reply = BuildItemFrame('P', request[3], request[4], "A");
         break;
     case 'q':
-        reply = Frame('Q');
+        reply = BuildCommand('Q');
         break;
     case 'b':
-        reply = Frame('B');
+        reply = BuildCommand('B');
         break;
     case 's':
-        reply = Frame('S');
+        reply = BuildCommand('S');
         break;
     case 'x':
-        reply = Frame('X', Readings(reading_++));
+        reply = ReadingsReply(reading_++);
         break;
     default:
         break;
