@@ -1,4 +1,5 @@
 #include "SerialDevices.h"
+#include "DeviceLocks.h"
 #include "FakeTree.h"
 
 #include <QDir>
@@ -181,16 +182,6 @@ private:
 int OpenDescriptorCount() {
     return static_cast<int>(
         QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
-}
-
-// Whether another open of path can take the exclusive lock now.
-bool CanLock(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return locked;
 }
 
 TEST(DeviceState, TellsWhatOpeningWouldMeet) {

@@ -1,3 +1,4 @@
+#include "DownloadRequests.h"
 #include "FakeHost.h"
 
 #include <gtest/gtest.h>
@@ -9,26 +10,10 @@ namespace {
 
 class DownloadTest : public LinkFixture, public testing::Test {};
 
-const std::vector<std::string> downloadRequests = {
-    "01 76 00",
-    "01 63 00",
-    "01 70 0A 00 14 00 00 00 00 00 00 00 00",
-    "01 70 0A 00 15 00 00 00 00 00 00 00 00",
-    "01 70 0A 00 16 00 00 00 00 00 00 00 00",
-    "01 70 0A 01 16 00 00 00 00 00 00 00 00",
-    "01 70 0A 02 16 00 00 00 00 00 00 00 00",
-    "01 70 0A 03 16 00 00 00 00 00 00 00 00",
-    "01 70 0A 00 17 00 00 00 00 00 00 00 00",
-    "01 70 0A 01 17 00 00 00 00 00 00 00 00",
-    "01 70 0A 02 17 00 00 00 00 00 00 00 00",
-    "01 70 0A 03 17 00 00 00 00 00 00 00 00",
-    "01 70 0A 07 18 00 00 00 00 00 00 00 00",
-};
-
 TEST_F(DownloadTest, PromptRepliesFetchTheWholeConfiguration) {
     link.Button13Click();
     AnswerPromptly(link, host);
-    EXPECT_EQ(host.writtenHex(), downloadRequests);
+    EXPECT_EQ(host.writtenHex(), DownloadRequests);
     EXPECT_EQ(host.count("pause 100"), 13);
     EXPECT_EQ(host.statuses,
               (std::vector<std::string>{"label8 ' Receiving ' silver", "label8 ' Complete ' green"}));
@@ -93,7 +78,7 @@ TEST_F(DownloadTest, SecondAnswerToAResentRequestAdvancesOnceMore) {
     receive("01 56 01 42");
     EXPECT_EQ(link.ReadStep(), 4);
     EXPECT_EQ(host.writtenHex(),
-              (std::vector<std::string>{"01 76 00", "01 76 00", "01 63 00", downloadRequests[2]}));
+              (std::vector<std::string>{"01 76 00", "01 76 00", "01 63 00", DownloadRequests[2]}));
     EXPECT_EQ(host.versions, (std::vector<std::string>{"Software version: A", "Software version: B"}));
 }
 

@@ -1,19 +1,16 @@
 // The Ports dialog on its own, on a fake machine: what it offers, what it tells of each device, what it
 // gives back, and how it follows devices coming and going while it is open.
 #include "PortsDialog.h"
+#include "DeviceLocks.h"
 #include "PortTestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,22 +18,6 @@ const QString kFtdiById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-i
 const QString kArduinoById = "/dev/serial/by-id/usb-Arduino_Uno-if00";
 
 const QStringList kDefaults{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
-
-// Another program holding a device as the serial component does, with an exclusive flock.
-class Holder {
-public:
-    explicit Holder(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
-        if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0)
-            throw std::runtime_error("cannot hold the device");
-    }
-    ~Holder() { ::close(fd_); }
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-
-private:
-    int fd_;
-};
 
 class PortsDialogTest : public testing::Test {
 protected:
@@ -94,8 +75,8 @@ TEST_F(PortsDialogTest, TellsTheStateOfEachRowsDevice) {
     LinkNode(tree, "/dev/ttyUSB1", free.path());
     LinkNode(tree, "/dev/ttyUSB2", held.path());
     LinkNode(tree, "/dev/ttyUSB0", ours.path());
-    const Holder otherProgram(held.path());
-    const Holder thisProgram(ours.path());
+    const DeviceHolder otherProgram(held.path());
+    const DeviceHolder thisProgram(ours.path());
 
     const QList<StateCase> cases{
         {"a pseudo-terminal", "/dev/ttyUSB1", "available"},

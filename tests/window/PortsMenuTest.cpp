@@ -1,5 +1,6 @@
 // The Ports dialog from the Setup menu, the port's status bar, and the reasons shown when a port does
 // not open, on the real window with a fake machine as its device root.
+#include "DeviceLocks.h"
 #include "PortTestSupport.h"
 #include "PortsDialog.h"
 
@@ -7,44 +8,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 namespace {
 
 const QString kFtdiById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
-
-// Another program holding a device as the serial component does, with an exclusive flock.
-class Holder {
-public:
-    explicit Holder(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
-        if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0)
-            throw std::runtime_error("cannot hold the device");
-    }
-    ~Holder() { ::close(fd_); }
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-
-private:
-    int fd_;
-};
-
-bool CanLock(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return locked;
-}
 
 class PortsMenu : public PortWindowTest {
 protected:
@@ -198,12 +169,12 @@ struct DiagnosisCase {
 // The main text stays the designed one; the informative text says why, from the errno the serial
 // component kept and the device's state in the tree.
 TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
-    const Holder otherProgram(second.path());
+    const DeviceHolder otherProgram(second.path());
     tree.writeFile("/proc/4242/comm", "minicom\n");
     tree.makeLink("/proc/4242/fd/5", "/dev/ttyUSB2");
     PtyPeer third;
     LinkNode(tree, "/dev/ttyUSB3", third.path());
-    const Holder unnamedProgram(third.path());
+    const DeviceHolder unnamedProgram(third.path());
 
     const QList<DiagnosisCase> cases{
         {"missing", "/dev/ttyUSB7", "/dev/ttyUSB7: device not found", "plugged in"},
@@ -230,7 +201,7 @@ TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
 }
 
 TEST_F(PortsMenu, ABusyPortNamesTheProgramHoldingItOnTheRealMachine) {
-    const Holder self(first.path());
+    const DeviceHolder self(first.path());
     WriteFormState("[TForm1]\nCom_2_Checked=True\n[Ports]\nCOM2=" + first.path() + "\n");
     Start();
     ASSERT_EQ(user->messages, QStringList{"Error opening com port 2"});
