@@ -30,21 +30,15 @@ std::int16_t ReadValue(const QLabel* label, std::uint8_t flags, std::int16_t sto
 
 void TForm1::BlockToWindow(const ConfigBlock& block) {
     const QScopedValueRollback updating(Updating, true);
-    Control<QLabel>("Header_1")->setText(ShortStringToText(block.Header1));
-    Control<QLabel>("Header_2")->setText(ShortStringToText(block.Header2));
+    // Headers, calibration points and displayed values: what a change of flags also re-shows.
+    RefreshValues(block);
     for (int n = 1; n <= Channels; ++n) {
         const int i = n - 1;
         const std::uint8_t flags = block.ChannelFlags[i];
-        const ChannelCalibration& cal = block.Calibration[i];
         Control<QLabel>("Tag_", n)->setText(ShortStringToText(block.TagName[i]));
         Control<QLabel>("Units_", n)->setText(ShortStringToText(block.UnitName[i]));
-        Control<QLabel>("Calib1_", n)->setText(ValueText(cal.Calib1, flags));
-        Control<QLabel>("Calib2_", n)->setText(ValueText(cal.Calib2, flags));
-        Control<QLabel>("Measured1_", n)->setText(ValueText(cal.Measured1, 0));
-        Control<QLabel>("Measured2_", n)->setText(ValueText(cal.Measured2, 0));
         Control<QSpinBox>("Decimal_", n)->setValue(flags & FlagDecimalsMask);
         Control<QCheckBox>("Disable_", n)->setChecked(flags & FlagDisabled);
-        Control<QLabel>("MeasuredValue_", n)->setText(ValueText(block.MeasuredValue[i], flags));
         Control<QLabel>("Raw_", n)->setText(ValueText(block.RawValue[i], 0));
     }
 }
