@@ -190,38 +190,47 @@ TEST_F(SimE2e, SilentUnitGivesErrorAfterThreeSends) {
     }
 }
 
-TEST_F(SimE2e, SplitRepliesAndDroppedRequestsStillComplete) {
-    struct Case {
-        QStringList fault;
-        bool resends; // whether requests must have gone unanswered and been sent again
-    };
-    const Case cases[] = {{{"--split-replies"}, false}, {{"--drop-every", "3"}, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.fault.join(' ').toStdString());
-        TempDir dir;
-        const ConfigBlock held = DistinctUnit();
-        const QString state = dir.write("unit.qlx", Image(held));
-        auto& sim = StartSim(c.fault + QStringList{"--state", state, "--log"});
-        StartOnSim(sim);
+// Faults of the line that the link rides out: replies in two pieces, requests going unanswered.
+struct LineFault {
+    const char* name;
+    QStringList options;
+    bool resends; // whether requests must have gone unanswered and been sent again
+};
 
-        Click("Button13");
-        ASSERT_TRUE(WaitForStatus("Label8", " Complete "));
-        ExpectDownloadedFields(form->Block, held);
+class SimLineFault : public SimE2e, public testing::WithParamInterface<LineFault> {};
 
-        // The upload carries an edit through the same faults into the unit's stored state.
-        TypeIntoLabel("Tag_1", "Edited");
-        ASSERT_EQ(Text("Tag_1"), "Edited");
-        Click("Button14");
-        ASSERT_TRUE(WaitForStatus("Label1", " Complete "));
-        ConfigBlock expected = held;
-        expected.TagName[0].assign("Edited");
-        ExpectDownloadedFields(BlockFromImage(TempDir::read(state)), expected);
+TEST_P(SimLineFault, DownloadAndUploadStillComplete) {
+    const LineFault& fault = GetParam();
+    TempDir dir;
+    const ConfigBlock held = DistinctUnit();
+    const QString state = dir.write("unit.qlx", Image(held));
+    auto& sim = StartSim(fault.options + QStringList{"--state", state, "--log"});
+    StartOnSim(sim);
 
-        const QStringList traffic = Traffic(sim);
-        EXPECT_EQ(traffic.filter("(left unanswered)").isEmpty(), !c.resends)
-            << traffic.join('\n').toStdString();
-        Close();
-    }
+    Click("Button13");
+    ASSERT_TRUE(WaitForStatus("Label8", " Complete "));
+    ExpectDownloadedFields(form->Block, held);
+
+    // The upload carries an edit through the same faults into the unit's stored state.
+    TypeIntoLabel("Tag_1", "Edited");
+    ASSERT_EQ(Text("Tag_1"), "Edited");
+    Click("Button14");
+    ASSERT_TRUE(WaitForStatus("Label1", " Complete "));
+    ConfigBlock expected = held;
+    expected.TagName[0].assign("Edited");
+    ExpectDownloadedFields(BlockFromImage(TempDir::read(state)), expected);
+
+    const QStringList traffic = Traffic(sim);
+    EXPECT_EQ(traffic.filter("(left unanswered)").isEmpty(), !fault.resends)
+        << traffic.join('\n').toStdString();
 }
+
+// One test each, so that the slow resends run beside other tests.
+INSTANTIATE_TEST_SUITE_P(, SimLineFault,
+                         testing::Values(LineFault{"SplitReplies", {"--split-replies"}, false},
+                                         LineFault{"DroppedRequests", {"--drop-every", "3"}, true}),
+                         [](const testing::TestParamInfo<LineFault>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
