@@ -197,6 +197,10 @@ struct LineFault {
     bool resends; // whether requests must have gone unanswered and been sent again
 };
 
+void PrintTo(const LineFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
 class SimLineFault : public SimE2e, public testing::WithParamInterface<LineFault> {};
 
 TEST_P(SimLineFault, DownloadAndUploadStillComplete) {
