@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include <chrono>
 #include <optional>
 #include <utility>
 
@@ -26,14 +27,22 @@ void NotifyChannel::Drain() {
         wakePending_ = false;
     }
     // One at a time, so that a handler running a nested event loop still sees the rest in order, and a
-    // handler that destroys the channel ends the loop.
+    // handler that destroys the channel ends the loop. A worker posting faster than the handlers keep
+    // up must not starve the owner's timers and input: after a slice the rest waits for the next turn
+    // of the event loop, still in order.
     const QPointer<NotifyChannel> alive(this);
+    const auto sliceEnd = std::chrono::steady_clock::now() + DrainSlice;
     for (;;) {
         std::optional<Notification> next;
         {
             const std::lock_guard lock(mutex_);
             if (queue_.empty())
                 return;
+            if (std::chrono::steady_clock::now() >= sliceEnd) {
+                if (!std::exchange(wakePending_, true))
+                    break;
+                return;
+            }
             next.emplace(std::move(queue_.front()));
             queue_.pop_front();
         }
@@ -41,4 +50,6 @@ void NotifyChannel::Drain() {
         if (!alive)
             return;
     }
+    QMetaObject::invokeMethod(
+        this, [this] { Drain(); }, Qt::QueuedConnection);
 }

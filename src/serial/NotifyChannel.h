@@ -3,6 +3,7 @@
 #pragma once
 #include <QObject>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -27,6 +28,9 @@ public:
 
     // Any thread. Notifications still queued when the channel is destroyed are dropped.
     void Post(Notification notification);
+
+    // How long one turn of the owner's event loop hands out notifications before it lets other events in.
+    static constexpr std::chrono::milliseconds DrainSlice{20};
 
 private:
     void Drain();
