@@ -156,6 +156,14 @@ TEST_F(FaultE2e, DeviceVanishingInADownloadEndsItCalmlyAndThePortCanBeChosenAgai
     EXPECT_EQ(Text("Tag_4"), "Unit tag 4");
 }
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer runs every thread several times slower, the flood's writer and the port's reader
+// included, and they share two cores with the window; the bound is for the tool as built without it.
+constexpr int LatenessAllowed = 600;
+#else
+constexpr int LatenessAllowed = 200;
+#endif
+
 TEST_F(FaultE2e, GarbageFloodKeepsTheWindowResponsiveAndValidRepliesAreTaken) {
     PtyPeer peer;
     ASSERT_TRUE(peer.ok());
@@ -185,7 +193,7 @@ TEST_F(FaultE2e, GarbageFloodKeepsTheWindowResponsiveAndValidRepliesAreTaken) {
         flood.wait();
         Spin(500);
         // The auto read's blocking 100 ms pause before each request is part of the design.
-        EXPECT_LE(worstGap, Period + 200);
+        EXPECT_LE(worstGap, Period + LatenessAllowed);
     }
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Sanitizer allocators keep freed memory in quarantine and shadow; only a plain build can tell.
