@@ -1,13 +1,13 @@
 #include "SerialDevices.h"
 #include "DeviceLocks.h"
 #include "FakeTree.h"
+#include "TestPty.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -156,37 +156,14 @@ TEST(ListSerialDevices, EmptyWithoutSysfs) {
     EXPECT_TRUE(ListSerialDevices(tree.root()).isEmpty());
 }
 
-// An openpty pair closed with the test.
-class Pty {
-public:
-    Pty() {
-        char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        path_ = QString::fromLocal8Bit(name);
-    }
-    ~Pty() {
-        ::close(slave_);
-        ::close(master_);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-    QString path() const { return path_; }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
-};
-
 int OpenDescriptorCount() {
     return static_cast<int>(
         QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
 TEST(DeviceState, TellsWhatOpeningWouldMeet) {
-    Pty freePty;
-    Pty heldPty;
+    TestPty freePty;
+    TestPty heldPty;
     const int holder = ::open(QFile::encodeName(heldPty.path()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);

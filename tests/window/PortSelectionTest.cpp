@@ -1,37 +1,13 @@
 #include "WindowFixture.h"
 
 #include "MemIniFile.h"
+#include "TestPty.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
 
-#include <pty.h>
-#include <unistd.h>
-
 namespace {
-
-// A pseudo-terminal: the slave is the device the window opens.
-class Pty {
-public:
-    Pty() {
-        char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        path_ = QString::fromLocal8Bit(name);
-        // The window opens the slave by its path; the test keeps only the master.
-        ::close(slave_);
-    }
-    ~Pty() { ::close(master_); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-    QString path() const { return path_; }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
-};
 
 class PortSelection : public WindowTest {
 protected:
@@ -49,8 +25,8 @@ protected:
         }
         return checked;
     }
-    Pty pty;
-    Pty second;
+    TestPty pty;
+    TestPty second;
 };
 
 TEST_F(PortSelection, PortHasTheDesignedSettings) {
