@@ -15,10 +15,14 @@ void NotifyChannel::Post(Notification notification) {
         queue_.push_back(std::move(notification));
         wake = !std::exchange(wakePending_, true);
     }
-    // The queued call dies with the channel, so a wake-up never reaches a destroyed channel.
     if (wake)
-        QMetaObject::invokeMethod(
-            this, [this] { Drain(); }, Qt::QueuedConnection);
+        WakeOwner();
+}
+
+void NotifyChannel::WakeOwner() {
+    // The queued call dies with the channel, so a wake-up never reaches a destroyed channel.
+    QMetaObject::invokeMethod(
+        this, [this] { Drain(); }, Qt::QueuedConnection);
 }
 
 void NotifyChannel::Drain() {
@@ -39,9 +43,9 @@ void NotifyChannel::Drain() {
             if (queue_.empty())
                 return;
             if (std::chrono::steady_clock::now() >= sliceEnd) {
-                if (!std::exchange(wakePending_, true))
-                    break;
-                return;
+                if (std::exchange(wakePending_, true))
+                    return; // a Post meanwhile has already woken the owner
+                break;
             }
             next.emplace(std::move(queue_.front()));
             queue_.pop_front();
@@ -50,6 +54,5 @@ void NotifyChannel::Drain() {
         if (!alive)
             return;
     }
-    QMetaObject::invokeMethod(
-        this, [this] { Drain(); }, Qt::QueuedConnection);
+    WakeOwner();
 }

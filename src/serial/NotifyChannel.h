@@ -33,6 +33,7 @@ public:
     static constexpr std::chrono::milliseconds DrainSlice{20};
 
 private:
+    void WakeOwner();
     void Drain();
 
     Handler handler_;

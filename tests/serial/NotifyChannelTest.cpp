@@ -1,7 +1,7 @@
 // The channel from the workers to the owner's thread: order, and room for the owner's other events.
 #include "NotifyChannel.h"
+#include "SerialTestSupport.h"
 
-#include <QEventLoop>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -15,19 +15,6 @@ namespace {
 
 Notification Numbered(int n) {
     return Notification{Notification::Kind::Data, static_cast<std::uint16_t>(n), {}};
-}
-
-// Runs the event loop until `done` holds or ten seconds pass.
-void RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 TEST(NotifyChannelTest, ABacklogArrivesInOrderWithoutStarvingTheOwnersTimers) {
@@ -54,7 +41,7 @@ TEST(NotifyChannelTest, ABacklogArrivesInOrderWithoutStarvingTheOwnersTimers) {
         handledWhenTimerFired = handled.size();
     });
     ownersTimer.start(5);
-    RunUntil([&] { return timerFired && handled.size() == static_cast<std::size_t>(count); });
+    WaitUntil([&] { return timerFired && handled.size() == static_cast<std::size_t>(count); });
 
     std::vector<int> expected(count);
     std::iota(expected.begin(), expected.end(), 0);
