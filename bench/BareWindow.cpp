@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 
+namespace quellix {
+
 namespace {
 
 class BareWindow : public QMainWindow {
@@ -26,6 +28,10 @@ private:
 };
 
 } // namespace
+
+} // namespace quellix
+
+using namespace quellix;
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

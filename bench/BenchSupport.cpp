@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace quellix {
+
 namespace bench {
 
 double Ms(Clock::duration d) {
@@ -61,3 +63,5 @@ long PeakResidentKiB(int pid) {
 }
 
 } // namespace bench
+
+} // namespace quellix

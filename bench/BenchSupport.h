@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quellix {
+
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
@@ -33,3 +35,5 @@ std::string Format(const char* format, double value);
 long PeakResidentKiB(int pid = 0);
 
 } // namespace bench
+
+} // namespace quellix

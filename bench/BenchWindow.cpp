@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+namespace quellix {
+
 namespace {
 
 // Message boxes would wait for a user: each is written to standard error instead.
@@ -82,3 +84,5 @@ void Spin(int ms) {
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
+
+} // namespace quellix

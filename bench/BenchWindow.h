@@ -18,6 +18,8 @@
 
 class QLabel;
 
+namespace quellix {
+
 class BenchWindow {
 public:
     // Empty `device`: no port is checked, as at a first start.
@@ -60,3 +62,5 @@ private:
 
 // Runs the event loop for `ms`.
 void Spin(int ms);
+
+} // namespace quellix

@@ -25,6 +25,8 @@
 #include <thread>
 #include <utility>
 
+namespace quellix {
+
 using bench::Clock;
 using bench::Ms;
 
@@ -296,6 +298,10 @@ bool IdleRun(const Options& o) {
 }
 
 } // namespace
+
+} // namespace quellix
+
+using namespace quellix;
 
 int main(int argc, char** argv) {
     // Offscreen unless told otherwise: the benchmark needs no display.

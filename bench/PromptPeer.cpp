@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace quellix {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -122,3 +124,5 @@ void PromptPeer::Answer(const Bytes& request) {
     const std::lock_guard lock(mutex_);
     log_.push_back({letter, arrived, bench::Clock::now()});
 }
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+namespace quellix {
+
 class PromptPeer {
 public:
     struct Exchange {
@@ -44,3 +46,5 @@ private:
     std::int16_t reading_ = 100; // each 'X' reply carries new readings, so the labels change
     std::thread thread_;
 };
+
+} // namespace quellix

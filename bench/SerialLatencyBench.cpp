@@ -28,6 +28,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace quellix {
+
 namespace {
 
 using bench::Clock;
@@ -177,6 +179,10 @@ void Print(const char* what, const std::vector<double>& delays) {
 }
 
 } // namespace
+
+} // namespace quellix
+
+using namespace quellix;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace quellix {
+
 using bench::Ms;
 
 namespace {
@@ -65,6 +67,10 @@ std::optional<Start> StartOnce(const QString& program) {
 }
 
 } // namespace
+
+} // namespace quellix
+
+using namespace quellix;
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 QString scratchPath() {
@@ -22,6 +24,10 @@ template <std::size_t N> void readText(const ShortString<N>& s) {
 }
 
 } // namespace
+
+} // namespace quellix
+
+using namespace quellix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace quellix {
+
 namespace {
 
 class NullHost : public LinkHost {
@@ -36,6 +38,11 @@ bool reservedUnchanged(const ConfigBlock& a, const ConfigBlock& b) {
 } // namespace
 
 // Byte 0 picks which sequences run; each batch is a length byte followed by that many bytes.
+
+} // namespace quellix
+
+using namespace quellix;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace quellix;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace quellix {
+
 Readings::Readings(std::uint32_t seed) : rng_(seed) {}
 
 std::int16_t Readings::Raw(int index, double seconds) {
@@ -27,3 +29,5 @@ std::int16_t CalibratedValue(const ChannelCalibration& c, std::int16_t raw) {
     const double clamped = std::clamp(value, -32767.0, 32767.0);
     return static_cast<std::int16_t>(std::round(clamped));
 }
+
+} // namespace quellix

@@ -9,6 +9,8 @@
 #include <optional>
 #include <random>
 
+namespace quellix {
+
 class Readings {
 public:
     explicit Readings(std::uint32_t seed);
@@ -25,3 +27,5 @@ private:
 // The straight line through (Measured1, Calib1) and (Measured2, Calib2) at `raw`, rounded half away from
 // zero and clamped to +-32767; NoValue when the points are equal or a value is missing.
 std::int16_t CalibratedValue(const ChannelCalibration& c, std::int16_t raw);
+
+} // namespace quellix

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <iostream>
 
+namespace quellix {
+
 namespace {
 
 bool loadState(const SimOptions& o, ConfigBlock& state) {
@@ -20,6 +22,10 @@ bool loadState(const SimOptions& o, ConfigBlock& state) {
 }
 
 } // namespace
+
+} // namespace quellix
+
+using namespace quellix;
 
 int main(int argc, char** argv) {
     std::string error;

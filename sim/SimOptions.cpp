@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string_view>
 
+namespace quellix {
+
 const char* const SimUsage =
     "Usage: quellix-sim [options]\n"
     "Plays the Quellix display unit on a pseudo-terminal (its path is printed on the first line).\n"
@@ -93,3 +95,5 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
     }
     return o;
 }
+
+} // namespace quellix

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace quellix {
+
 struct SimOptions {
     std::string link;      // symbolic link to the pseudo-terminal, removed at exit
     std::string device;    // serve this serial device instead of a pseudo-terminal
@@ -25,3 +27,5 @@ struct SimOptions {
 // Parses argv; on a bad option returns nothing and sets `error`.
 std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& error);
 extern const char* const SimUsage;
+
+} // namespace quellix

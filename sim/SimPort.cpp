@@ -19,6 +19,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -230,3 +232,5 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
         removeOwnLink(o.link, path);
     return code;
 }
+
+} // namespace quellix

@@ -4,5 +4,9 @@
 #include "SimOptions.h"
 #include "SimUnit.h"
 
+namespace quellix {
+
 // Returns the process exit code.
 int RunSimulator(const SimOptions& options, SimUnit& unit);
+
+} // namespace quellix

@@ -6,10 +6,13 @@
 #include <cstring>
 #include <utility>
 
+namespace quellix {
+
 namespace {
 
-constexpr std::uint8_t CodeHeader1 = ItemHeader1, CodeHeader2 = ItemHeader2, CodeTag = ItemTagName,
-                       CodeUnits = ItemUnitName, CodeFlags = ItemFlags;
+constexpr std::uint8_t CodeHeader1 = CodeByte(ItemCode::Header1), CodeHeader2 = CodeByte(ItemCode::Header2),
+                       CodeTag = CodeByte(ItemCode::TagName), CodeUnits = CodeByte(ItemCode::UnitName),
+                       CodeFlags = CodeByte(ItemCode::Flags);
 
 // Index 0..3 is required only where the item is per channel.
 bool itemAddressable(std::uint8_t index, std::uint8_t code) {
@@ -136,3 +139,5 @@ std::optional<Bytes> RequestAssembler::Next() {
     pending_.erase(pending_.begin(), end);
     return frame;
 }
+
+} // namespace quellix

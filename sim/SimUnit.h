@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace quellix {
+
 using Bytes = std::vector<std::uint8_t>;
 
 class SimUnit {
@@ -49,3 +51,5 @@ public:
 private:
     Bytes pending_;
 };
+
+} // namespace quellix

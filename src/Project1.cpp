@@ -5,6 +5,8 @@
 
 #include <QApplication>
 
+using namespace quellix;
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     TForm1 form1;

@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <cstring>
 
+namespace quellix {
+
 void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageSink& report) {
     // The new image goes to a temporary file that replaces the old one only once it is complete, so a
     // failed save never destroys the previous file. Where only the file itself is writable, it is
@@ -50,3 +52,5 @@ bool LoadBlockFile(ConfigBlock& block, const QString& name, const MessageSink& r
     std::memcpy(BlockBytes(block), BlockBytes(scratch), ConfigBlockSize);
     return true;
 }
+
+} // namespace quellix

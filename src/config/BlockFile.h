@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+namespace quellix {
+
 // Receives each message for the user; the window shows a modal box, tests record the texts.
 using MessageSink = std::function<void(const QString& message)>;
 
@@ -16,3 +18,5 @@ void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageS
 // Reads the first 242 bytes of `name` into the block; true when a full block was read. Every failure is
 // reported before it returns false, and leaves the block as it was.
 bool LoadBlockFile(ConfigBlock& block, const QString& name, const MessageSink& report);
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+namespace quellix {
+
 namespace {
 
 // Code points of the bytes 0x80..0x9F; the undefined five keep their own value.
@@ -42,3 +44,5 @@ std::string ToWin1252(const QString& text) {
         bytes += toByte(cp);
     return bytes;
 }
+
+} // namespace quellix

@@ -8,18 +8,20 @@
 #include <string>
 #include <string_view>
 
+namespace quellix {
+
 // Every byte maps to one character; the five bytes Windows-1252 leaves undefined map to the code
 // points of the same value, so every byte survives a round trip.
 QString FromWin1252(std::string_view bytes);
 // One byte per character; a character Windows-1252 cannot hold becomes "?".
 std::string ToWin1252(const QString& text);
 
-template <std::size_t Capacity>
-QString ShortStringToText(const ShortString<Capacity>& s) {
+template <std::size_t Capacity> QString ShortStringToText(const ShortString<Capacity>& s) {
     return FromWin1252(s.text());
 }
 // Stores the text cut to the field's capacity (in characters), leaving the rest of the field alone.
-template <std::size_t Capacity>
-void TextToShortString(ShortString<Capacity>& s, const QString& text) {
+template <std::size_t Capacity> void TextToShortString(ShortString<Capacity>& s, const QString& text) {
     s.assign(ToWin1252(text));
 }
+
+} // namespace quellix

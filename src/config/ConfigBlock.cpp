@@ -1,5 +1,7 @@
 #include "ConfigBlock.h"
 
+namespace quellix {
+
 void SetBlockDefaults(ConfigBlock& block) {
     block.Reserved = 0;
     block.Header1.assign("Header Data");
@@ -16,3 +18,5 @@ void SetBlockDefaults(ConfigBlock& block) {
         block.Calibration[i] = {100, 100, 1000, 1000};
     }
 }
+
+} // namespace quellix

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace quellix {
+
 // Mark for a missing reading or calibration value.
 inline constexpr std::int16_t NoValue = -32768;
 
@@ -15,8 +17,7 @@ inline constexpr std::int16_t NoValue = -32768;
 
 // Length byte followed by Capacity 8-bit characters; bytes after the text are no part of the value
 // and keep whatever they held.
-template <std::size_t Capacity>
-struct ShortString {
+template <std::size_t Capacity> struct ShortString {
     std::uint8_t Length;
     char Chars[Capacity];
 
@@ -82,7 +83,11 @@ inline constexpr std::uint8_t FlagDisabled = 0x40;
 void SetBlockDefaults(ConfigBlock& block);
 
 // The block's memory image, as files and the link carry it.
-inline std::uint8_t* BlockBytes(ConfigBlock& block) { return reinterpret_cast<std::uint8_t*>(&block); }
+inline std::uint8_t* BlockBytes(ConfigBlock& block) {
+    return reinterpret_cast<std::uint8_t*>(&block);
+}
 inline const std::uint8_t* BlockBytes(const ConfigBlock& block) {
     return reinterpret_cast<const std::uint8_t*>(&block);
 }
+
+} // namespace quellix

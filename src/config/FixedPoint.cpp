@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <locale.h>
 
+namespace quellix {
+
 std::string FixedToText(std::int16_t value, std::uint8_t flags) {
     if (flags & FlagDisabled)
         return "  ";
@@ -44,7 +46,9 @@ std::string FixedToText(std::int16_t value, std::uint8_t flags) {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Matches  blanks* [+-] digits* [. digits*] [(E|e) [+-] digits+]  over the whole text. On success
 // `number` is the text without the leading blanks and `hasMantissaDigit` tells whether a digit
@@ -108,3 +112,5 @@ std::int16_t TextToFixed(std::string_view text, std::uint8_t flags) {
         x = -32767.0;
     return static_cast<std::int16_t>(std::nearbyint(x));
 }
+
+} // namespace quellix

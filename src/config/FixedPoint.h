@@ -6,9 +6,13 @@
 #include <string>
 #include <string_view>
 
+namespace quellix {
+
 // Right-aligned text: two blanks per suppressed leading digit, "---" for NoValue, "  " when disabled.
 std::string FixedToText(std::int16_t value, std::uint8_t flags);
 
 // Reads a decimal number ("." only, optional exponent), scales it by 10^d, clamps it to +-32767 and
 // rounds ties to even. Text that is not such a number gives NoValue.
 std::int16_t TextToFixed(std::string_view text, std::uint8_t flags);
+
+} // namespace quellix

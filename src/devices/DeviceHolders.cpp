@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace quellix {
+
 namespace {
 
 bool IsPid(const QString& name) {
@@ -87,3 +89,5 @@ HolderScan FindDeviceHolders(const QString& path, const QString& rootPrefix) {
                        << (scan.incomplete ? "(incomplete)" : "");
     return scan;
 }
+
+} // namespace quellix

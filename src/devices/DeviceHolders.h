@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+namespace quellix {
+
 struct DeviceHolder {
     qint64 pid = 0;
     QString name; // from /proc/<pid>/comm
@@ -19,3 +21,5 @@ struct HolderScan {
 // Scans rootPrefix/proc for descriptors leading to the device at path (an unrooted path; links such
 // as /dev/serial/by-id/... are resolved first).
 HolderScan FindDeviceHolders(const QString& path, const QString& rootPrefix = {});
+
+} // namespace quellix

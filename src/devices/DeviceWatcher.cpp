@@ -3,6 +3,8 @@
 #include "DevicesLog.h"
 #include "RootedPath.h"
 
+namespace quellix {
+
 namespace {
 
 constexpr int kDefaultPollMs = 1000;
@@ -132,3 +134,5 @@ QStringList DeviceWatcher::Snapshot() const {
 bool DeviceWatcher::Exists(const QString& path) const {
     return !ResolveInRoot(root_, path).isEmpty();
 }
+
+} // namespace quellix

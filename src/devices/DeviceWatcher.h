@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 
+namespace quellix {
+
 class DeviceWatcher : public QObject {
     Q_OBJECT
 public:
@@ -51,3 +53,5 @@ private:
     QHash<QString, PathState> watched_;
     int settleMs_ = 500;
 };
+
+} // namespace quellix

@@ -1,3 +1,7 @@
 #include "DevicesLog.h"
 
+namespace quellix {
+
 Q_LOGGING_CATEGORY(lcDevices, "quellix.devices", QtCriticalMsg)
+
+} // namespace quellix

@@ -2,4 +2,8 @@
 #pragma once
 #include <QLoggingCategory>
 
+namespace quellix {
+
 Q_DECLARE_LOGGING_CATEGORY(lcDevices)
+
+} // namespace quellix

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <sys/stat.h>
 
+namespace quellix {
+
 namespace {
 
 // The group most distributions give serial devices, named when the real one cannot be looked up.
@@ -152,3 +154,5 @@ OpenDiagnosis AnalyseOpenFailure(int err, const QString& path, const QString& ro
 QString DiagnoseOpenFailure(int err, const QString& path, const QString& rootPrefix) {
     return AnalyseOpenFailure(err, path, rootPrefix, UserIdentity::Current()).text;
 }
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace quellix {
+
 enum class OpenFailureKind {
     GroupPermission, // the device's group grants access, the user is not in it
     NewLoginNeeded,  // the user was added to that group, but this session predates it
@@ -30,3 +32,5 @@ OpenDiagnosis AnalyseOpenFailure(int err, const QString& path, const QString& ro
 // The informative text for the current user, e.g. "/dev/ttyUSB0: in use by another program:
 // minicom (process 4242). Close it and try again."
 QString DiagnoseOpenFailure(int err, const QString& path, const QString& rootPrefix = {});
+
+} // namespace quellix

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace quellix {
+
 namespace {
 
 // Longest symbolic-link chain followed, as the kernel's limit.
@@ -99,3 +101,5 @@ QStringList DirectoryEntries(const QString& rootedPath) {
     names.sort();
     return names;
 }
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace quellix {
+
 // The rooted form of an unrooted absolute path.
 QString Rooted(const QString& rootPrefix, const QString& path);
 
@@ -22,3 +24,5 @@ QString ReadAttribute(const QString& rootedPath);
 
 // Names of the entries of a directory, "." and ".." left out, sorted; empty when it cannot be read.
 QStringList DirectoryEntries(const QString& rootedPath);
+
+} // namespace quellix

@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+namespace quellix {
+
 namespace {
 
 const QString kClassDir = QStringLiteral("/sys/class/tty");
@@ -225,3 +227,5 @@ QString DeviceStatusText(DeviceStatus status) {
     }
     return {};
 }
+
+} // namespace quellix

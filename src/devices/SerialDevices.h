@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+namespace quellix {
+
 // One serial device found in /sys/class/tty. Fields sysfs does not have stay empty.
 struct SerialDeviceInfo {
     QString path;     // device node, e.g. /dev/ttyUSB0
@@ -42,3 +44,5 @@ DeviceStatus DeviceState(const QString& path, const QString& rootPrefix = {});
 
 // "available", "missing", "no permission", "in use", "not a serial device", "cannot be opened".
 QString DeviceStatusText(DeviceStatus status);
+
+} // namespace quellix

@@ -11,6 +11,8 @@
 
 #include <vector>
 
+namespace quellix {
+
 namespace {
 
 // Buffer for the reentrant database calls; grown when an entry (a large group) needs more.
@@ -89,3 +91,5 @@ GroupEntry LookupGroup(gid_t gid, const QString& rootPrefix) {
     }
     return FromDatabase(gid);
 }
+
+} // namespace quellix

@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+namespace quellix {
+
 // The identity the process runs with. Tests build one by hand, since they run as root.
 struct UserIdentity {
     QString name;
@@ -29,3 +31,5 @@ struct GroupEntry {
 // Looks a group up: in rootPrefix/etc/group when a prefix is given and that file exists, else through
 // the system's group database (which also covers network directories).
 GroupEntry LookupGroup(gid_t gid, const QString& rootPrefix = {});
+
+} // namespace quellix

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace quellix {
+
 // What tells the two sequences apart in the step routine they share.
 struct DeviceLink::Sequence {
     LinkTimer timer;
@@ -18,11 +20,11 @@ void DeviceLink::runStep(SequenceEvent event, int& step, const Sequence& sequenc
                          void (DeviceLink::*act)()) {
     // Stopped first and started last, so the timeout counts from the end of the request's pause.
     host_.SetReplyTimer(sequence.timer, false, ReplyTimeoutMs);
-    if (event == StartEvent) {
+    if (event == SequenceEvent::Start) {
         step = sequence.firstStep;
         host_.SetStatus(sequence.label, sequence.runningCaption, StatusColour::Silver);
     }
-    if (event == TickEvent) {
+    if (event == SequenceEvent::Tick) {
         if (retriesLeft_ > 0) {
             --retriesLeft_;
         } else {
@@ -81,3 +83,5 @@ bool DeviceLink::SendParamRequest(char letter, std::uint8_t p0, std::uint8_t p1,
                                   std::int16_t w1, std::int16_t w2, std::int16_t w3) {
     return SendFrame(BuildParamRequest(letter, p0, p1, w0, w1, w2, w3));
 }
+
+} // namespace quellix

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace quellix {
+
 inline constexpr char SoftwareVersionPrefix[] = "Software version: ";
 
 class DeviceLink {
@@ -47,7 +49,7 @@ public:
     bool SendCommand(char letter);
     bool SendParamRequest(char letter, std::uint8_t p0, std::uint8_t p1, std::int16_t w0 = 0,
                           std::int16_t w1 = 0, std::int16_t w2 = 0, std::int16_t w3 = 0);
-    void SendTextItem(std::string_view text, std::uint8_t index, std::uint8_t code);
+    void SendTextItem(std::string_view text, std::uint8_t index, ItemCode code);
     void SendCalibration();
 
     const std::string& RxBuffer() const { return rxBuffer_; }
@@ -65,7 +67,7 @@ private:
     void sendReadRequest();
     void sendUploadRequest();
     void completeSequence(int& step, StatusLabel label);
-    void sendLabelText(const std::string& objectName, std::uint8_t index, std::uint8_t code);
+    void sendLabelText(const std::string& objectName, std::uint8_t index, ItemCode code);
 
     ConfigBlock& block_;
     LinkHost& host_;
@@ -74,3 +76,5 @@ private:
     int readStep_ = 0;    // download step, 0 = no download
     int retriesLeft_ = 0; // shared by both sequences
 };
+
+} // namespace quellix

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace quellix {
+
 namespace {
 
 enum ReadSteps : int {
@@ -23,11 +25,11 @@ template <std::size_t Capacity> void storeText(ShortString<Capacity>& field, std
 } // namespace
 
 void DeviceLink::Button13Click() {
-    RunReadStep(StartEvent);
+    RunReadStep(SequenceEvent::Start);
 }
 
 void DeviceLink::Timer4Timer() {
-    RunReadStep(TickEvent);
+    RunReadStep(SequenceEvent::Tick);
 }
 
 void DeviceLink::sendReadRequest() {
@@ -37,15 +39,17 @@ void DeviceLink::sendReadRequest() {
     } else if (step == CalibrationStep) {
         SendCommand(Letter::CalibrationRequest);
     } else if (step == Header1Step) {
-        SendParamRequest(Letter::ItemRequest, 0, ItemHeader1);
+        SendParamRequest(Letter::ItemRequest, 0, CodeByte(ItemCode::Header1));
     } else if (step == Header2Step) {
-        SendParamRequest(Letter::ItemRequest, 0, ItemHeader2);
+        SendParamRequest(Letter::ItemRequest, 0, CodeByte(ItemCode::Header2));
     } else if (step >= FirstTagStep && step < FirstUnitStep) {
-        SendParamRequest(Letter::ItemRequest, static_cast<std::uint8_t>(step - FirstTagStep), ItemTagName);
+        SendParamRequest(Letter::ItemRequest, static_cast<std::uint8_t>(step - FirstTagStep),
+                         CodeByte(ItemCode::TagName));
     } else if (step >= FirstUnitStep && step < FlagsStep) {
-        SendParamRequest(Letter::ItemRequest, static_cast<std::uint8_t>(step - FirstUnitStep), ItemUnitName);
+        SendParamRequest(Letter::ItemRequest, static_cast<std::uint8_t>(step - FirstUnitStep),
+                         CodeByte(ItemCode::UnitName));
     } else if (step == FlagsStep) {
-        SendParamRequest(Letter::ItemRequest, FlagsItemIndex, ItemFlags);
+        SendParamRequest(Letter::ItemRequest, FlagsItemIndex, CodeByte(ItemCode::Flags));
     } else if (step == ReadDone) {
         completeSequence(readStep_, StatusLabel::Label8);
     }
@@ -73,25 +77,25 @@ void DeviceLink::HandleItemReply(std::string_view frame) {
         return;
     const auto index = static_cast<std::uint8_t>(payload[0]);
     const auto code = static_cast<std::uint8_t>(payload[1]);
-    if (code < ItemHeader1 || code > ItemFlags)
+    if (code < CodeByte(ItemCode::Header1) || code > CodeByte(ItemCode::Flags))
         return;
     const std::string_view content = payload.substr(2);
-    switch (code) {
-    case ItemHeader1:
+    switch (static_cast<ItemCode>(code)) {
+    case ItemCode::Header1:
         storeText(block_.Header1, content);
         break;
-    case ItemHeader2:
+    case ItemCode::Header2:
         storeText(block_.Header2, content);
         break;
-    case ItemTagName:
+    case ItemCode::TagName:
         if (index < 4)
             storeText(block_.TagName[index], content);
         break;
-    case ItemUnitName:
+    case ItemCode::UnitName:
         if (index < 4)
             storeText(block_.UnitName[index], content);
         break;
-    case ItemFlags:
+    case ItemCode::Flags:
         // Raw bytes: a zero is a valid flag byte.
         if (reply.length() == 2 + FlagsItemSize && content.size() == FlagsItemSize)
             std::memcpy(block_.ChannelFlags, content.data(), FlagsItemSize);
@@ -100,3 +104,5 @@ void DeviceLink::HandleItemReply(std::string_view frame) {
     // Redrawn also when nothing was stored.
     host_.BlockToWindow();
 }
+
+} // namespace quellix

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quellix {
+
 namespace {
 
 void appendInt16(FrameBytes& frame, std::int16_t value) {
@@ -59,16 +61,16 @@ FrameBytes BuildItemFrame(char letter, std::uint8_t index, std::uint8_t code, st
     return frame;
 }
 
-FrameBytes BuildTextItem(std::string_view text, std::uint8_t index, std::uint8_t code) {
+FrameBytes BuildTextItem(std::string_view text, std::uint8_t index, ItemCode code) {
     // The unit cannot take an empty item, and the frame's text area holds 20 bytes.
     if (text.empty())
         text = " ";
-    return BuildItemFrame(Letter::ItemWrite, index, code, text.substr(0, MaxItemText));
+    return BuildItemFrame(Letter::ItemWrite, index, CodeByte(code), text.substr(0, MaxItemText));
 }
 
 FrameBytes BuildFlagsItem(const ConfigBlock& block) {
     const std::string_view flags(reinterpret_cast<const char*>(block.ChannelFlags), FlagsItemSize);
-    return BuildTextItem(flags, FlagsItemIndex, ItemFlags);
+    return BuildTextItem(flags, FlagsItemIndex, ItemCode::Flags);
 }
 
 FrameBytes BuildCalibrationWrite(const ConfigBlock& block) {
@@ -108,3 +110,5 @@ std::int16_t FrameView::int16At(std::size_t offset) const {
     const auto hi = static_cast<std::uint8_t>(p[offset + 1]);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
 }
+
+} // namespace quellix

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quellix {
+
 using FrameBytes = std::vector<std::uint8_t>;
 
 inline constexpr std::uint8_t Soh = 0x01;
@@ -45,18 +47,22 @@ inline constexpr char StoreAck = 'S';
 } // namespace Letter
 
 // Item codes of item requests, writes and replies, with the item index each uses.
-enum ItemCode : std::uint8_t {
-    ItemHeader1 = 20,
-    ItemHeader2 = 21,
-    ItemTagName = 22,  // index 0..3 = channel 1..4
-    ItemUnitName = 23, // index 0..3 = channel 1..4
-    ItemFlags = 24,    // the four flag bytes in channel order
+enum class ItemCode : std::uint8_t {
+    Header1 = 20,
+    Header2 = 21,
+    TagName = 22,  // index 0..3 = channel 1..4
+    UnitName = 23, // index 0..3 = channel 1..4
+    Flags = 24,    // the four flag bytes in channel order
 };
+// The code as its byte on the line.
+constexpr std::uint8_t CodeByte(ItemCode code) {
+    return static_cast<std::uint8_t>(code);
+}
 inline constexpr std::uint8_t FlagsItemIndex = 7;
 inline constexpr std::uint8_t FlagsItemSize = 4;
 
 // The events that drive the download and upload steps.
-enum SequenceEvent : int { ReplyEvent = 0, TickEvent = 1, StartEvent = 30000 };
+enum class SequenceEvent : int { Reply = 0, Tick = 1, Start = 30000 };
 
 // SOH, letter, N, payload; a payload beyond 255 bytes is cut so that N stays true.
 FrameBytes BuildFrame(char letter, std::span<const std::uint8_t> payload);
@@ -69,7 +75,7 @@ FrameBytes BuildParamRequest(char letter, std::uint8_t p0, std::uint8_t p1, std:
 // Item index, item code, then the content as it is (item writes 'q' and item replies 'P').
 FrameBytes BuildItemFrame(char letter, std::uint8_t index, std::uint8_t code, std::string_view content);
 // An item write: an empty text goes as one blank, a text beyond 20 bytes is cut to 20.
-FrameBytes BuildTextItem(std::string_view text, std::uint8_t index, std::uint8_t code);
+FrameBytes BuildTextItem(std::string_view text, std::uint8_t index, ItemCode code);
 // The flags item write: the block's four flag bytes, zero bytes included.
 FrameBytes BuildFlagsItem(const ConfigBlock& block);
 // The 35-byte calibration write: the block's whole calibration table as it lies in memory.
@@ -96,3 +102,5 @@ struct FrameView {
 
     std::string_view bytes;
 };
+
+} // namespace quellix

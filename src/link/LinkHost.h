@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quellix {
+
 inline constexpr int PauseBeforeSendMs = 100;
 inline constexpr int ReplyTimeoutMs = 2000;
 inline constexpr int AutoReadIntervalMs = 1000;
@@ -57,3 +59,5 @@ public:
     // Shows the whole configuration block.
     virtual void BlockToWindow() = 0;
 };
+
+} // namespace quellix

@@ -1,6 +1,8 @@
 // Live readings: the two measurement requests, the 'X' reply and the staleness of its values.
 #include "DeviceLink.h"
 
+namespace quellix {
+
 namespace {
 constexpr std::uint8_t LongRequestP0 = 7;
 constexpr std::uint8_t LongRequestP1 = 1;
@@ -36,3 +38,5 @@ void DeviceLink::HandleMeasurementReply(std::string_view frame) {
     }
     host_.BlockToWindow();
 }
+
+} // namespace quellix

@@ -1,6 +1,8 @@
 // Received bytes into frames, and each complete frame to the sequence step and the handler of its letter.
 #include "DeviceLink.h"
 
+namespace quellix {
+
 void DeviceLink::ReceiveString(std::string_view batch) {
     rxBuffer_.append(batch);
     if (rxBuffer_.size() >= FrameHeaderSize) {
@@ -34,7 +36,7 @@ void DeviceLink::advanceSequences(char letter) {
     case Letter::StoreAck:
         if (sendStep_ > 0) {
             ++sendStep_;
-            RunSendStep(ReplyEvent);
+            RunSendStep(SequenceEvent::Reply);
         }
         break;
     case Letter::Calibration:
@@ -43,7 +45,7 @@ void DeviceLink::advanceSequences(char letter) {
     case Letter::Version:
         if (readStep_ > 0) {
             ++readStep_;
-            RunReadStep(ReplyEvent);
+            RunReadStep(SequenceEvent::Reply);
         }
         break;
     default:
@@ -69,3 +71,5 @@ void DeviceLink::storeReply(std::string_view frame) {
         break;
     }
 }
+
+} // namespace quellix

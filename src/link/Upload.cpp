@@ -2,6 +2,8 @@
 // sent; flags and calibration from the block, which the upload never changes.
 #include "DeviceLink.h"
 
+namespace quellix {
+
 namespace {
 
 enum SendSteps : int {
@@ -18,14 +20,14 @@ enum SendSteps : int {
 } // namespace
 
 void DeviceLink::Button14Click() {
-    RunSendStep(StartEvent);
+    RunSendStep(SequenceEvent::Start);
 }
 
 void DeviceLink::Timer1Timer() {
-    RunSendStep(TickEvent);
+    RunSendStep(SequenceEvent::Tick);
 }
 
-void DeviceLink::SendTextItem(std::string_view text, std::uint8_t index, std::uint8_t code) {
+void DeviceLink::SendTextItem(std::string_view text, std::uint8_t index, ItemCode code) {
     SendFrame(BuildTextItem(text, index, code));
 }
 
@@ -33,7 +35,7 @@ void DeviceLink::SendCalibration() {
     SendFrame(BuildCalibrationWrite(block_));
 }
 
-void DeviceLink::sendLabelText(const std::string& objectName, std::uint8_t index, std::uint8_t code) {
+void DeviceLink::sendLabelText(const std::string& objectName, std::uint8_t index, ItemCode code) {
     SendTextItem(host_.LabelText(objectName), index, code);
 }
 
@@ -41,14 +43,14 @@ void DeviceLink::sendUploadRequest() {
     const int step = sendStep_;
     if (step >= FirstTagStep && step < FirstUnitStep) {
         const int i = step - FirstTagStep;
-        sendLabelText("Tag_" + std::to_string(i + 1), static_cast<std::uint8_t>(i), ItemTagName);
+        sendLabelText("Tag_" + std::to_string(i + 1), static_cast<std::uint8_t>(i), ItemCode::TagName);
     } else if (step >= FirstUnitStep && step < Header1Step) {
         const int i = step - FirstUnitStep;
-        sendLabelText("Units_" + std::to_string(i + 1), static_cast<std::uint8_t>(i), ItemUnitName);
+        sendLabelText("Units_" + std::to_string(i + 1), static_cast<std::uint8_t>(i), ItemCode::UnitName);
     } else if (step == Header1Step) {
-        sendLabelText("Header_1", 0, ItemHeader1);
+        sendLabelText("Header_1", 0, ItemCode::Header1);
     } else if (step == Header2Step) {
-        sendLabelText("Header_2", 0, ItemHeader2);
+        sendLabelText("Header_2", 0, ItemCode::Header2);
     } else if (step == FlagsStep) {
         SendFrame(BuildFlagsItem(block_));
     } else if (step == CalibrationStep) {
@@ -59,3 +61,5 @@ void DeviceLink::sendUploadRequest() {
         completeSequence(sendStep_, StatusLabel::Label1);
     }
 }
+
+} // namespace quellix

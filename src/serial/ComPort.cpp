@@ -12,6 +12,8 @@
 #include <string_view>
 #include <system_error>
 
+namespace quellix {
+
 namespace {
 
 constexpr std::chrono::milliseconds WorkerExitWait{10000};
@@ -177,3 +179,5 @@ int TComPort::LastOpenErrno() const {
 QString TComPort::LastOpenPath() const {
     return d->lastOpenPath;
 }
+
+} // namespace quellix

@@ -12,12 +12,25 @@
 #include <memory>
 #include <stdexcept>
 
+namespace quellix {
+
 // The padded enumeration names are the component's published names; they are scoped, so the leading
 // underscores never meet the global namespace.
 enum class TCommPort : std::uint8_t { Com1, Com2, Com3, Com4, Com5, Com6, Com7, Com8 };
 enum class TBaudRate : std::uint8_t {
-    ____110, ____300, ____600, ___1200, ___2400, ___4800, ___9600,
-    __14400, __19200, __38400, __57600, _115200, _230400
+    ____110,
+    ____300,
+    ____600,
+    ___1200,
+    ___2400,
+    ___4800,
+    ___9600,
+    __14400,
+    __19200,
+    __38400,
+    __57600,
+    _115200,
+    _230400
 };
 enum class TRxDelay : std::uint8_t { Auto_delay, _250, _200, _150, _100, __50, __40, __30, __20, __10 };
 enum class TDTRState : std::uint8_t { DTR_Disable, DTR_Enable, DTR_Handshake };
@@ -88,3 +101,5 @@ public:
 private:
     std::unique_ptr<TComPortPrivate> d;
 };
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+namespace quellix {
+
 class TComPortPrivate {
 public:
     QMap<QString, QString> devicePaths;
@@ -25,3 +27,5 @@ public:
     std::unique_ptr<TReadThread> readThread;
     std::unique_ptr<TWriteThread> writeThread;
 };
+
+} // namespace quellix

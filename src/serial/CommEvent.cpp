@@ -1,5 +1,7 @@
 #include "CommEvent.h"
 
+namespace quellix {
+
 std::string CommEventText(std::uint32_t errorWord) {
     std::string description;
     auto add = [&description](const char* name) {
@@ -19,3 +21,5 @@ std::string CommEventText(std::uint32_t errorWord) {
         add("EV_ERR Unknown EvtMask");
     return "Comm Event: " + description + ", EvtMask = " + std::to_string(errorWord);
 }
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quellix {
+
 // Error flags of a line-error word.
 namespace CommError {
 constexpr std::uint32_t Overrun = 0x02;
@@ -14,3 +16,5 @@ constexpr std::uint32_t Frame = 0x08;
 
 // "Comm Event: " + the names of the flags set in errorWord + ", EvtMask = " + errorWord in decimal.
 std::string CommEventText(std::uint32_t errorWord);
+
+} // namespace quellix

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+namespace quellix {
+
 namespace {
 
 // The open trace file; closed when the program ends.
@@ -81,3 +83,5 @@ void CommErrorTrace(int errorCode, std::string_view prefix) {
     }
     CommTrace(line);
 }
+
+} // namespace quellix

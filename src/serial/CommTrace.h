@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+namespace quellix {
+
 // Names the trace file (lines are appended to it); an empty name turns tracing off. Every TComPort
 // constructor empties it.
 void SetTraceFileName(const QString& name);
@@ -15,3 +17,5 @@ void CommTrace(std::string_view text);
 // For a failed system call: prefix + "GetLastError returned: " + the quoted text of errorCode (an errno
 // value); prefix + "Out of memory" when the system has no text for the code.
 void CommErrorTrace(int errorCode, std::string_view prefix);
+
+} // namespace quellix

@@ -6,6 +6,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+namespace quellix {
+
 EventFd::EventFd() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (!fd_.IsValid())
         error_ = errno;
@@ -28,3 +30,5 @@ void EventFd::Clear() const {
     while (::read(fd_.Get(), &value, sizeof value) < 0 && errno == EINTR) {
     }
 }
+
+} // namespace quellix

@@ -3,6 +3,8 @@
 
 #include "UniqueFd.h"
 
+namespace quellix {
+
 // An eventfd that stays readable once signalled until cleared: the stop signal that both workers poll
 // and nobody reads, and the transmit worker's wake-up for queued requests.
 class EventFd {
@@ -24,3 +26,5 @@ private:
     UniqueFd fd_;
     int error_ = 0;
 };
+
+} // namespace quellix

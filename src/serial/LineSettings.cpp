@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <utility>
 
+namespace quellix {
+
 namespace {
 
 std::function<void(const PortTermios&)>& Observer() {
@@ -116,3 +118,5 @@ RtsToggle ApplyLineSettings(int fd, const LineSettings& settings) {
 void SetRequestedTermiosObserver(std::function<void(const PortTermios&)> observer) {
     Observer() = std::move(observer);
 }
+
+} // namespace quellix

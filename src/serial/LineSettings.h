@@ -14,6 +14,8 @@
 
 #include <functional>
 
+namespace quellix {
+
 struct LineSettings {
     TBaudRate baudRate = TBaudRate::___9600;
     TParity parity = TParity::None;
@@ -39,3 +41,5 @@ RtsToggle ApplyLineSettings(int fd, const LineSettings& settings);
 // Test seam: sees every termios ApplyLineSettings asks of a tty, before it is applied; a pseudo-terminal
 // keeps only part of it. An empty function removes the observer. Owner's thread only.
 void SetRequestedTermiosObserver(std::function<void(const PortTermios&)> observer);
+
+} // namespace quellix

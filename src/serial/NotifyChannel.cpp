@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+namespace quellix {
+
 NotifyChannel::NotifyChannel(Handler handler) : handler_(std::move(handler)) {}
 
 void NotifyChannel::Post(Notification notification) {
@@ -56,3 +58,5 @@ void NotifyChannel::Drain() {
     }
     WakeOwner();
 }
+
+} // namespace quellix

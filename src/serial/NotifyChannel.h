@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace quellix {
+
 struct Notification {
     enum class Kind : std::uint8_t { Data, Hangup, WriteComplete, CommState };
     Kind kind = Kind::Data;
@@ -41,3 +43,5 @@ private:
     std::deque<Notification> queue_;
     bool wakePending_ = false;
 };
+
+} // namespace quellix

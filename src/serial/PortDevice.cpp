@@ -10,6 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace quellix {
+
 PortHandle& PortHandle::operator=(PortHandle&& other) noexcept {
     if (this != &other) {
         Close();
@@ -141,3 +143,5 @@ void DrainOutput(int fd) {
     while (::tcdrain(fd) != 0 && errno == EINTR) {
     }
 }
+
+} // namespace quellix

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace quellix {
+
 // The open port. While open it holds flock(LOCK_EX) and the tty's exclusive mark (TIOCEXCL); closing
 // clears the mark first, because the kernel keeps it past its owner's close.
 class PortHandle {
@@ -77,3 +79,5 @@ void PurgeInput(int fd);
 void PurgeOutput(int fd);
 // Waits until the transmitter has sent everything written.
 void DrainOutput(int fd);
+
+} // namespace quellix

@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -120,3 +122,5 @@ void TReadThread::Execute() {
     CommTrace("Read thread shutting down");
     PurgeInput(commFd_);
 }
+
+} // namespace quellix

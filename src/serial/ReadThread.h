@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstddef>
 
+namespace quellix {
+
 class TReadThread {
 public:
     static constexpr std::size_t BatchLimit = 100;
@@ -34,3 +36,5 @@ private:
     const std::chrono::milliseconds gap_;
     WorkerThread thread_;
 };
+
+} // namespace quellix

@@ -1,3 +1,7 @@
 #include "SerialLog.h"
 
+namespace quellix {
+
 Q_LOGGING_CATEGORY(lcSerial, "quellix.serial", QtCriticalMsg)
+
+} // namespace quellix

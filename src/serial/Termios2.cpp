@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sys/ioctl.h>
 
+namespace quellix {
+
 static_assert(sizeof(termios2::c_cc) == sizeof(PortTermios::cc), "termios2 control characters");
 
 namespace {
@@ -61,3 +63,5 @@ void SetPortBitRate(PortTermios& termios, std::uint32_t bitsPerSecond) {
 std::uint32_t PortBitRate(const PortTermios& termios) {
     return (termios.cflag & CBAUD) == BOTHER ? termios.ospeed : 0;
 }
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace quellix {
+
 struct PortTermios {
     std::uint32_t iflag = 0;
     std::uint32_t oflag = 0;
@@ -26,3 +28,5 @@ bool WritePortTermios(int fd, const PortTermios& termios);
 void SetPortBitRate(PortTermios& termios, std::uint32_t bitsPerSecond);
 // The output rate of settings whose rate was given in bits per second; 0 for any other.
 std::uint32_t PortBitRate(const PortTermios& termios);
+
+} // namespace quellix

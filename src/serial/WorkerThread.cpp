@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 // Asks for a lower nice value for the calling thread only. Without CAP_SYS_NICE or a matching
@@ -55,3 +57,5 @@ void WorkerThread::Join() {
     if (thread_.joinable())
         thread_.join();
 }
+
+} // namespace quellix

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+namespace quellix {
+
 enum class WorkerPriority { AboveNormal, Highest };
 
 class WorkerThread {
@@ -31,3 +33,5 @@ private:
     std::condition_variable ended_;
     bool running_ = false;
 };
+
+} // namespace quellix

@@ -9,6 +9,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace quellix {
+
 bool WriteRequestQueue::Push(WriteRequest request) {
     {
         const std::lock_guard lock(mutex_);
@@ -160,3 +162,5 @@ TWriteThread::Outcome TWriteThread::WriteBuffer(const std::uint8_t* bytes, std::
     }
     return Outcome::Done;
 }
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+namespace quellix {
+
 struct WriteRequest {
     enum class Kind : std::uint8_t {
         Data,          // write bytes
@@ -77,3 +79,5 @@ private:
     WriteRequestQueue queue_;
     WorkerThread thread_;
 };
+
+} // namespace quellix

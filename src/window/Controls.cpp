@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+namespace quellix {
+
 void TClickLabel::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
     QLabel::mousePressEvent(event);
@@ -15,3 +17,5 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (click)
         Q_EMIT clicked();
 }
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 
 class QMouseEvent;
 
+namespace quellix {
+
 // A label that reports a left click (press and release on it), for the labels the user edits.
 class TClickLabel : public QLabel {
     Q_OBJECT
@@ -21,3 +23,5 @@ protected:
 private:
     bool pressed_ = false;
 };
+
+} // namespace quellix

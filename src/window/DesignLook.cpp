@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPalette>
 
+namespace quellix {
+
 void InstallFontStandIns() {
     static const bool installed = [] {
         QFont::insertSubstitution(ArialNarrow, QStringLiteral("Liberation Sans Narrow"));
@@ -25,3 +27,5 @@ QFont DesignFont(const char* family, int pixels, bool bold) {
 QColor ButtonFaceColour() {
     return QApplication::palette().color(QPalette::Button);
 }
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QFont>
 
+namespace quellix {
+
 inline const QColor clBlack{0, 0, 0};
 inline const QColor clSilver{192, 192, 192};
 inline const QColor clPurple{128, 0, 128};
@@ -24,3 +26,5 @@ QFont DesignFont(const char* family, int pixels, bool bold = false);
 
 // The face colour of buttons, which the designed windows use as background.
 QColor ButtonFaceColour();
+
+} // namespace quellix

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+namespace quellix {
+
 QString FormStateFilePath() {
     QString dir = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (dir.isEmpty() || QDir::isRelativePath(dir))
@@ -58,3 +60,5 @@ QString PortDevicePath(const QMap<QString, QString>& paths, int n) {
     const QString path = paths.value(QStringLiteral("COM%1").arg(n));
     return path.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : path;
 }
+
+} // namespace quellix

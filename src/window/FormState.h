@@ -8,6 +8,8 @@
 #include <QString>
 #include <optional>
 
+namespace quellix {
+
 // "quellix.INI" in $XDG_CONFIG_HOME, or in ~/.config when that is unset or not absolute.
 QString FormStateFilePath();
 
@@ -26,3 +28,5 @@ QString MarkText(bool checked);
 QMap<QString, QString> PortDevicePaths(const TMemIniFile& ini);
 // The device path of COM<n> in such a map: its entry, or /dev/ttyS<n-1> without one.
 QString PortDevicePath(const QMap<QString, QString>& paths, int n);
+
+} // namespace quellix

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QWidget>
 
+namespace quellix {
+
 namespace {
 
 QString Quad(int a, int b, int c, int d) {
@@ -77,3 +79,5 @@ bool TFormStorage::SaveFormPlacement(bool destroying) {
     saved_ = true;
     return ini.UpdateFile();
 }
+
+} // namespace quellix

@@ -9,6 +9,8 @@
 class QAction;
 class QWidget;
 
+namespace quellix {
+
 class TFormStorage {
 public:
     TFormStorage(QWidget* form, QString section);
@@ -32,3 +34,5 @@ private:
     bool restored_ = false;
     bool saved_ = false;
 };
+
+} // namespace quellix

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+namespace quellix {
+
 namespace {
 
 bool IsComment(QStringView trimmed) {
@@ -163,3 +165,5 @@ bool TMemIniFile::UpdateFile() const {
         qCWarning(lcWindow) << "cannot write" << fileName_ << file.errorString();
     return saved;
 }
+
+} // namespace quellix

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace quellix {
+
 class TMemIniFile {
 public:
     // Reads the file now; a missing or unreadable file reads as empty.
@@ -45,3 +47,5 @@ private:
     QStringList lines_;
     QString lineEnd_ = QStringLiteral("\n");
 };
+
+} // namespace quellix

@@ -19,6 +19,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+namespace quellix {
+
 namespace {
 
 // Typing settles before a device is tried: trying one opens it for a moment.
@@ -194,3 +196,5 @@ QStringList TPortsDialog::Paths() const {
         paths << PathOf(row);
     return paths;
 }
+
+} // namespace quellix

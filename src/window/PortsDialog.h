@@ -7,10 +7,13 @@
 #include <QString>
 #include <QStringList>
 
-class DeviceWatcher;
 class QComboBox;
 class QLabel;
 class QTimer;
+
+namespace quellix {
+
+class DeviceWatcher;
 
 class TPortsDialog : public QDialog {
     Q_OBJECT
@@ -42,3 +45,5 @@ private:
     QTimer* stateDelay_ = nullptr;
     DeviceWatcher* watcher_ = nullptr;
 };
+
+} // namespace quellix

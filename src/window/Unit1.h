@@ -21,6 +21,9 @@ class QPaintEvent;
 class QLabel;
 class QPushButton;
 class QTimer;
+
+namespace quellix {
+
 class TForm2;
 
 class TForm1 : public QMainWindow, private LinkHost {
@@ -171,3 +174,5 @@ template <class T> T* TForm1::Control(const QString& name) const {
     Q_ASSERT_X(control, "TForm1::Control", qPrintable(name));
     return control;
 }
+
+} // namespace quellix

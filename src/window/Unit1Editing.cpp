@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+namespace quellix {
+
 namespace {
 constexpr int Channels = 4;
 constexpr int MaxDecimalSetting = 4;
@@ -78,3 +80,5 @@ void TForm1::SetDefaults1Click() {
     SetBlockDefaults(Block);
     BlockToWindow(Block);
 }
+
+} // namespace quellix

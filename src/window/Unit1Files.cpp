@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace quellix {
+
 void TForm1::ShowMessage(const QString& text, const QString& informative) {
     Dialogs->ShowMessage(this, text, informative);
 }
@@ -62,3 +64,5 @@ void TForm1::LoadAutosave() {
     if (!present || !LoadBlockFile(Block, path, [this](const QString& message) { ShowMessage(message); }))
         SetBlockDefaults(Block);
 }
+
+} // namespace quellix

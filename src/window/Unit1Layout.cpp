@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace quellix {
+
 namespace {
 
 constexpr int ClientWidth = 446;
@@ -335,3 +337,5 @@ void TForm1::CentreOnScreen() {
     place.moveCenter(screen->availableGeometry().center());
     move(place.topLeft());
 }
+
+} // namespace quellix

@@ -10,6 +10,8 @@
 #include <QThread>
 #include <QTimer>
 
+namespace quellix {
+
 void TForm1::ConnectLink() {
     connect(Button12, &QPushButton::clicked, this, [this] { Link.Button12Click(); });
     connect(Button13, &QPushButton::clicked, this, [this] { Link.Button13Click(); });
@@ -73,3 +75,5 @@ std::string TForm1::LabelText(const std::string& objectName) {
 void TForm1::BlockToWindow() {
     BlockToWindow(Block);
 }
+
+} // namespace quellix

@@ -9,6 +9,8 @@
 #include <QScopedValueRollback>
 #include <QSpinBox>
 
+namespace quellix {
+
 namespace {
 
 constexpr int Channels = 4;
@@ -79,3 +81,5 @@ void TForm1::WindowToBlock(ConfigBlock& block) {
             ReadValue(Control<QLabel>("MeasuredValue_", n), block.ChannelFlags[i], block.MeasuredValue[i]);
     }
 }
+
+} // namespace quellix

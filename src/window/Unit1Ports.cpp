@@ -11,6 +11,8 @@
 #include <QAction>
 #include <QLabel>
 
+namespace quellix {
+
 namespace {
 constexpr int PortDigits = 4;
 constexpr int PortNames = 8; // COM1..COM8 as the serial component knows them
@@ -142,3 +144,5 @@ void TForm1::PortPathAppeared(const QString& path) {
     ReturnWatcher.release()->deleteLater();
     ChangePort(PortDigit, false);
 }
+
+} // namespace quellix

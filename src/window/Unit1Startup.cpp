@@ -14,6 +14,8 @@
 
 #include <utility>
 
+namespace quellix {
+
 namespace {
 constexpr int PortDigits = 4;
 constexpr unsigned long PortChangePauseMs = 100;
@@ -138,3 +140,5 @@ void TForm1::FormClose() {
         SaveBlockFile(Block, AutosavePath(), [this](const QString& message) { ShowMessage(message); });
     ComPort1.StopComm();
 }
+
+} // namespace quellix

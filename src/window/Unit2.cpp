@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+namespace quellix {
+
 namespace {
 constexpr int SelectedChars = 20; // all of any stored tag, units or header text
 }
@@ -50,3 +52,5 @@ void TForm2::FormShow() {
     Edit2->setFocus(Qt::OtherFocusReason);
     Edit2->setSelection(0, SelectedChars);
 }
+
+} // namespace quellix

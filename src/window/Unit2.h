@@ -7,6 +7,8 @@ class QLineEdit;
 class QPushButton;
 class QShowEvent;
 
+namespace quellix {
+
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
@@ -22,3 +24,5 @@ protected:
 private:
     void FormShow();
 };
+
+} // namespace quellix

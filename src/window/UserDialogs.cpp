@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
+namespace quellix {
+
 namespace {
 
 class TQtUserDialogs final : public TUserDialogs {
@@ -49,3 +51,5 @@ private:
 std::unique_ptr<TUserDialogs> MakeQtUserDialogs() {
     return std::make_unique<TQtUserDialogs>();
 }
+
+} // namespace quellix

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace quellix {
+
 // What a file dialog is opened with.
 struct FileDialogRequest {
     QString initialDir;
@@ -30,3 +32,5 @@ public:
 
 // The real boxes and dialogs of Qt.
 std::unique_ptr<TUserDialogs> MakeQtUserDialogs();
+
+} // namespace quellix

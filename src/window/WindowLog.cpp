@@ -6,6 +6,8 @@
 #include <ctime>
 #include <unistd.h>
 
+namespace quellix {
+
 Q_LOGGING_CATEGORY(lcWindow, "quellix.window", QtCriticalMsg)
 Q_LOGGING_CATEGORY(lcStartup, "quellix.startup", QtCriticalMsg)
 
@@ -35,3 +37,5 @@ double MsSinceProcessStart() {
 double MonotonicMs() {
     return ClockMs(CLOCK_MONOTONIC);
 }
+
+} // namespace quellix

@@ -2,6 +2,8 @@
 #pragma once
 #include <QLoggingCategory>
 
+namespace quellix {
+
 Q_DECLARE_LOGGING_CATEGORY(lcWindow)
 // The moment the window is first painted, for timing the start-up ("quellix.startup.info=true").
 Q_DECLARE_LOGGING_CATEGORY(lcStartup)
@@ -11,3 +13,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcStartup)
 double MsSinceProcessStart();
 // The monotonic clock in milliseconds, for matching the log with an outside observer's clock.
 double MonotonicMs();
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+namespace quellix {
+
 namespace {
 
 QByteArray imageOf(const ConfigBlock& block) {
@@ -159,3 +161,5 @@ TEST_F(BlockFileTest, AFailingWriteLeavesThePreviousFileByteForByte) {
     EXPECT_EQ(TempDir::read(name), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"plant.qlx"}) << "no temporary file left";
 }
+
+} // namespace quellix

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace quellix {
+
 TEST(CharsetTest, EveryPrintableByteSurvivesARoundTrip) {
     std::string all;
     for (int b = 0x20; b <= 0xFF; ++b)
@@ -18,9 +20,9 @@ TEST(CharsetTest, MapsTheWindowsCharacters) {
         unsigned char byte;
         char16_t unicode;
     };
-    const Case cases[] = {{0x80, 0x20AC}, {0x81, 0x0081}, {0x8D, 0x008D}, {0x8F, 0x008F}, {0x90, 0x0090},
-                          {0x9D, 0x009D}, {0x96, 0x2013}, {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xE9, 0x00E9},
-                          {0x41, 0x0041}};
+    const Case cases[] = {{0x80, 0x20AC}, {0x81, 0x0081}, {0x8D, 0x008D}, {0x8F, 0x008F},
+                          {0x90, 0x0090}, {0x9D, 0x009D}, {0x96, 0x2013}, {0x9F, 0x0178},
+                          {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0x41, 0x0041}};
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.byte));
         const std::string byte(1, static_cast<char>(c.byte));
@@ -42,3 +44,5 @@ TEST(CharsetTest, ShortStringTextIsCutInCharacters) {
     EXPECT_EQ(s.Length, 10);
     EXPECT_EQ(ShortStringToText(s), QString::fromUtf8("€€€€€€€€€€"));
 }
+
+} // namespace quellix

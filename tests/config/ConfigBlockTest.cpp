@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+namespace quellix {
+
 namespace {
 
 ConfigBlock filledWith(std::uint8_t byte) {
@@ -58,7 +60,9 @@ TEST(ConfigBlockLayout, ChannelElementsLieAtTheirOffsets) {
 TEST(ShortStringTest, StoresLengthAndCharactersOnly) {
     ConfigBlock block = filledWith('#');
     block.Header1.assign("abc");
-    EXPECT_EQ(bytesAt(block, 4, 21), std::string("\x03" "abc") + std::string(17, '#'));
+    EXPECT_EQ(bytesAt(block, 4, 21), std::string("\x03"
+                                                 "abc") +
+                                         std::string(17, '#'));
     EXPECT_EQ(block.Header1.text(), "abc");
 }
 
@@ -120,9 +124,12 @@ TEST(SetBlockDefaultsTest, TouchesNoByteOutsideTheValues) {
     // Bytes that differ are exactly those after each short string's text.
     for (std::size_t offset = 0; offset < ConfigBlockSize; ++offset) {
         const bool same = BlockBytes(a)[offset] == BlockBytes(b)[offset];
-        const bool inStringTail = (offset >= 4 + 1 + 11 && offset < 25) || (offset >= 25 + 1 + 15 && offset < 46) ||
+        const bool inStringTail = (offset >= 4 + 1 + 11 && offset < 25) ||
+                                  (offset >= 25 + 1 + 15 && offset < 46) ||
                                   (offset >= 46 && offset < 130 && (offset - 46) % 21 >= 6) ||
                                   (offset >= 130 && offset < 174 && (offset - 130) % 11 >= 5);
         EXPECT_EQ(same, !inStringTail) << "offset " << offset;
     }
 }
+
+} // namespace quellix

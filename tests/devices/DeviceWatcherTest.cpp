@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quellix {
+
 namespace {
 
 // Generous: the watcher polls every 20 ms here, so this only runs out when a signal never comes.
@@ -121,3 +123,5 @@ TEST(DeviceWatcher, LetsReceiversChangeTheWatchedPathsWhileBeingTold) {
 }
 
 } // namespace
+
+} // namespace quellix

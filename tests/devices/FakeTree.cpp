@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+namespace quellix {
+
 void FakeTree::makeDir(const QString& path) const {
     if (!QDir().mkpath(rooted(path)))
         throw std::runtime_error("cannot make fake directory");
@@ -33,3 +35,5 @@ void FakeTree::remove(const QString& path) const {
     else
         ::unlink(QFile::encodeName(rooted(path)).constData());
 }
+
+} // namespace quellix

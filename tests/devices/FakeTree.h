@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace quellix {
+
 class FakeTree {
 public:
     QString root() const { return dir_.path(); }
@@ -20,3 +22,5 @@ public:
 private:
     TempDir dir_;
 };
+
+} // namespace quellix

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quellix {
+
 namespace {
 
 // The desktop shows the icon at any size: it must be well-formed SVG on a square canvas.
@@ -20,3 +22,5 @@ TEST(Icon, IsWellFormedSquareSvg) {
 }
 
 } // namespace
+
+} // namespace quellix

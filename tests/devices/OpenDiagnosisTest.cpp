@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 // Tests run as root, so the user whose permissions are judged is made up: neither the owner of the
@@ -246,3 +248,5 @@ TEST(DiagnoseOpenFailure, UsesTheRealMachineWithoutPrefix) {
 }
 
 } // namespace
+
+} // namespace quellix

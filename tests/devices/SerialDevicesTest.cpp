@@ -11,6 +11,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 // "../../.." leading from dir up to the root, so links stay inside the fake tree.
@@ -200,3 +202,5 @@ TEST(DeviceState, TellsWhatOpeningWouldMeet) {
 }
 
 } // namespace
+
+} // namespace quellix

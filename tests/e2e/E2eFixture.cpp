@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QTimer>
 
+namespace quellix {
+
 TForm1& E2eTest::StartOn(const QString& device) {
     WriteFormState("[TForm1]\nCom_1_Checked=True\n[Ports]\nCOM1=" + device + "\n");
     return Start();
@@ -35,3 +37,5 @@ QString E2eTest::Colour(const QString& labelName) const {
     const auto* label = Find<QLabel>(labelName);
     return label ? label->palette().color(QPalette::Window).name() : QString();
 }
+
+} // namespace quellix

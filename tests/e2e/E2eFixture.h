@@ -9,6 +9,8 @@
 #include <QDeadlineTimer>
 #include <functional>
 
+namespace quellix {
+
 class E2eTest : public WindowTest {
 protected:
     // Starts the window with COM1 mapped to `device` and checked, so start-up opens it.
@@ -19,3 +21,5 @@ protected:
     static void Spin(int ms);
     QString Colour(const QString& labelName) const;
 };
+
+} // namespace quellix

@@ -23,6 +23,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 // CPU time of the whole process (window thread and port workers), in milliseconds.
@@ -309,3 +311,5 @@ TEST_F(E2eTest, SecondInstanceAndAnotherProgramAreRefusedAndTheFirstKeepsWorking
 }
 
 } // namespace
+
+} // namespace quellix

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
+namespace quellix {
+
 namespace {
 
 std::vector<std::string> HexFrames(const std::vector<ReceivedFrame>& frames, char letter = 0) {
@@ -204,3 +206,5 @@ TEST_F(LinkE2e, EmptyTagGoesAsABlankAndZeroFlagBytesAreCarried) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -6,6 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace quellix {
+
 PtyPeer::PtyPeer() {
     clock_.start();
     if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0)
@@ -98,3 +100,5 @@ std::string Hex(const Bytes& bytes) {
     }
     return out;
 }
+
+} // namespace quellix

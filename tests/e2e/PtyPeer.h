@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace quellix {
+
 struct ReceivedFrame {
     Bytes bytes;
     qint64 atMs; // since the peer was made
@@ -57,3 +59,5 @@ private:
 // A reply function that answers every request the way a prompt unit with default contents would.
 std::optional<Bytes> PromptUnit(const Bytes& request);
 std::string Hex(const Bytes& bytes);
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+namespace quellix {
+
 namespace {
 
 constexpr int SequenceTimeoutMs = 60000;
@@ -238,3 +240,5 @@ INSTANTIATE_TEST_SUITE_P(, SimLineFault,
                          });
 
 } // namespace
+
+} // namespace quellix

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <functional>
 
+namespace quellix {
+
 namespace {
 
 class DownloadTest : public LinkFixture, public testing::Test {};
@@ -186,3 +188,5 @@ TEST_F(DownloadTest, AdvanceReplyStoresNothing) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace quellix {
+
 inline FrameBytes Hex(std::string_view hex) {
     FrameBytes bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 3)
@@ -117,9 +119,10 @@ inline FrameBytes ReplyTo(const FrameBytes& request) {
                    Repeat("44", 8));
     case 'p': {
         const std::uint8_t index = request.at(3), code = request.at(4);
-        if (code == ItemFlags)
+        if (code == CodeByte(ItemCode::Flags))
             return Hex("01 50 06 07 18 02 41 00 01");
-        const std::string text = std::string(1, char('a' + code - ItemHeader1)) + std::to_string(index);
+        const std::string text =
+            std::string(1, char('a' + code - CodeByte(ItemCode::Header1))) + std::to_string(index);
         return BuildItemFrame('P', index, code, text);
     }
     case 'q':
@@ -154,3 +157,5 @@ struct LinkFixture {
     FakeHost host;
     DeviceLink link{block, host};
 };
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 
 #include <array>
 
+namespace quellix {
+
 namespace {
 
 ConfigBlock calibrated() {
@@ -29,24 +31,24 @@ const FrameCase frameCases[] = {
     {"version request", BuildCommand('v'), "01 76 00"},
     {"calibration request", BuildCommand('c'), "01 63 00"},
     {"store command", BuildCommand('s'), "01 73 00"},
-    {"item request header 1", BuildParamRequest('p', 0, ItemHeader1),
+    {"item request header 1", BuildParamRequest('p', 0, CodeByte(ItemCode::Header1)),
      "01 70 0A 00 14 00 00 00 00 00 00 00 00"},
-    {"item request units 4", BuildParamRequest('p', 3, ItemUnitName),
+    {"item request units 4", BuildParamRequest('p', 3, CodeByte(ItemCode::UnitName)),
      "01 70 0A 03 17 00 00 00 00 00 00 00 00"},
-    {"item request flags", BuildParamRequest('p', FlagsItemIndex, ItemFlags),
+    {"item request flags", BuildParamRequest('p', FlagsItemIndex, CodeByte(ItemCode::Flags)),
      "01 70 0A 07 18 00 00 00 00 00 00 00 00"},
     {"words low byte first", BuildParamRequest('p', 1, 2, 0x1234, -1, NoValue, 5),
      "01 70 0A 01 02 34 12 FF FF 00 80 05 00"},
-    {"empty text sent as one blank", BuildTextItem("", 0, ItemTagName), "01 71 03 00 16 20"},
-    {"units text", BuildTextItem("ABC", 2, ItemUnitName), "01 71 05 02 17 41 42 43"},
-    {"20-byte text fills the area", BuildTextItem(std::string(20, 'A'), 1, ItemTagName),
+    {"empty text sent as one blank", BuildTextItem("", 0, ItemCode::TagName), "01 71 03 00 16 20"},
+    {"units text", BuildTextItem("ABC", 2, ItemCode::UnitName), "01 71 05 02 17 41 42 43"},
+    {"20-byte text fills the area", BuildTextItem(std::string(20, 'A'), 1, ItemCode::TagName),
      "01 71 16 01 16 " + twentyAs},
-    {"longer text cut to 20", BuildTextItem(std::string(25, 'A'), 1, ItemTagName),
+    {"longer text cut to 20", BuildTextItem(std::string(25, 'A'), 1, ItemCode::TagName),
      "01 71 16 01 16 " + twentyAs},
-    {"8-bit text bytes as they are", BuildTextItem("\xE9\x80", 0, ItemHeader2), "01 71 04 00 15 E9 80"},
+    {"8-bit text bytes as they are", BuildTextItem("\xE9\x80", 0, ItemCode::Header2), "01 71 04 00 15 E9 80"},
     {"calibration write", BuildCalibrationWrite(calibrated()),
      "01 62 20 01 00 FF FF 34 12 00 80 " + Repeat("64 00 64 00 E8 03 E8 03", 2) + " FF 7F 00 00 00 01 FE FF"},
-    {"item reply", BuildItemFrame('P', 2, ItemTagName, "ABC"), "01 50 05 02 16 41 42 43"},
+    {"item reply", BuildItemFrame('P', 2, CodeByte(ItemCode::TagName), "ABC"), "01 50 05 02 16 41 42 43"},
     {"measurement reply",
      BuildValuesFrame('X', std::array<std::int16_t, 8>{16, 32, 48, 64, -1, -2, NoValue, 1}),
      "01 58 10 10 00 20 00 30 00 40 00 FF FF FE FF 00 80 01 00"},
@@ -101,3 +103,5 @@ TEST(FramesTest, FrameViewNeverReadsPastTheBytes) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quellix {
+
 namespace {
 
 class ReadoutTest : public LinkFixture, public testing::Test {};
@@ -103,3 +105,5 @@ TEST_F(ReadoutTest, StalenessMarksEveryReadingMissing) {
 }
 
 } // namespace
+
+} // namespace quellix

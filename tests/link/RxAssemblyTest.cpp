@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quellix {
+
 namespace {
 
 const std::string readings = "10 00 20 00 30 00 40 00 FF FF FE FF 00 80 01 00";
@@ -84,3 +86,5 @@ TEST(RxAssemblyTest, AcknowledgementsWithNoUploadAreConsumed) {
 }
 
 } // namespace
+
+} // namespace quellix

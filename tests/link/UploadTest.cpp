@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace quellix {
+
 namespace {
 
 class UploadTest : public LinkFixture, public testing::Test {
@@ -130,3 +132,5 @@ TEST_F(UploadTest, AbortEndsRunningSequencesAsAfterTheirRetries) {
     link.AbortSequences();
     EXPECT_TRUE(host.log.empty()) << "nothing runs, nothing to end";
 }
+
+} // namespace quellix

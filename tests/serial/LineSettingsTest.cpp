@@ -11,6 +11,8 @@
 #include <optional>
 #include <termios.h>
 
+namespace quellix {
+
 namespace {
 
 constexpr TBaudRate AllRates[] = {
@@ -191,3 +193,5 @@ TEST(CommEventTextTest, NamesTheErrorFlags) {
 }
 
 } // namespace
+
+} // namespace quellix

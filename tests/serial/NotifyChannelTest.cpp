@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+namespace quellix {
+
 namespace {
 
 Notification Numbered(int n) {
@@ -51,3 +53,5 @@ TEST(NotifyChannelTest, ABacklogArrivesInOrderWithoutStarvingTheOwnersTimers) {
 }
 
 } // namespace
+
+} // namespace quellix

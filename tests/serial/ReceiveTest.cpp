@@ -5,6 +5,8 @@
 
 #include <thread>
 
+namespace quellix {
+
 namespace {
 
 QByteArray Pattern(int size, int seed = 0) {
@@ -113,3 +115,5 @@ TEST_F(ReceiveTest, ComponentDestroyedWhileReceivingStopsItsWorkers) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -128,3 +130,5 @@ PortOnPty::PortOnPty(TRxDelay delay) {
     port.RxDelay = delay;
     log.Attach(port);
 }
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 
 using namespace std::chrono_literals;
 
+namespace quellix {
+
 // Generous: the tests run beside other builds on a shared machine.
 constexpr std::chrono::milliseconds WaitLimit = 20s;
 
@@ -67,3 +69,5 @@ struct PortOnPty {
     TComPort port;
     EventLog log;
 };
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 
 #include <fcntl.h>
 
+namespace quellix {
+
 namespace {
 
 bool Write(TComPort& port, const QByteArray& bytes) {
@@ -147,3 +149,5 @@ TEST_F(WriteThreadTest, WriteFailureEndsTheWorkerWithHangup) {
 }
 
 } // namespace
+
+} // namespace quellix

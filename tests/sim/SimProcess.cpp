@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace quellix {
+
 namespace {
 
 std::vector<std::string> Arguments(const QStringList& args) {
@@ -176,3 +178,5 @@ int SimProcess::terminate(int signal) {
     }
     return WIFEXITED(exitStatus_) ? WEXITSTATUS(exitStatus_) : -1;
 }
+
+} // namespace quellix

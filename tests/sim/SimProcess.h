@@ -10,6 +10,8 @@
 #include <csignal>
 #include <sys/types.h>
 
+namespace quellix {
+
 class SimProcess {
 public:
     // Open: the test opens the simulator's line itself. LeaveClosed: the path is only read, for a tool
@@ -56,3 +58,5 @@ private:
     int fd_ = -1;
     bool started_ = false;
 };
+
+} // namespace quellix

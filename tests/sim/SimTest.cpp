@@ -13,6 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 Bytes itemRequest(std::uint8_t index, std::uint8_t code) {
@@ -300,3 +302,5 @@ TEST(SimulatorLifecycle, RefusesBadOptionsAndListsThemInHelp) {
         EXPECT_EQ(sim.exitCode(), 2) << args.join(' ').toStdString();
     }
 }
+
+} // namespace quellix

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quellix {
+
 TEST(CalibratedValueTest, StraightLineThroughTheTwoPoints) {
     struct Case {
         ChannelCalibration c;
@@ -48,3 +50,5 @@ TEST(RequestAssemblerTest, FramesFromAnyBatches) {
     a.DropPartial();
     EXPECT_FALSE(a.HasPartial());
 }
+
+} // namespace quellix

@@ -9,10 +9,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace quellix {
+
 // Holds the lock for its lifetime; throws when the device cannot be held.
-class DeviceHolder {
+class DeviceLockHolder {
 public:
-    explicit DeviceHolder(const QString& path)
+    explicit DeviceLockHolder(const QString& path)
         : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
         if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             if (fd_ >= 0)
@@ -20,9 +22,9 @@ public:
             throw std::runtime_error("cannot hold the device");
         }
     }
-    ~DeviceHolder() { ::close(fd_); }
-    DeviceHolder(const DeviceHolder&) = delete;
-    DeviceHolder& operator=(const DeviceHolder&) = delete;
+    ~DeviceLockHolder() { ::close(fd_); }
+    DeviceLockHolder(const DeviceLockHolder&) = delete;
+    DeviceLockHolder& operator=(const DeviceLockHolder&) = delete;
 
 private:
     int fd_;
@@ -37,3 +39,5 @@ inline bool CanLock(const QString& path) {
     ::close(fd);
     return locked;
 }
+
+} // namespace quellix

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace quellix {
+
 inline const std::vector<std::string> DownloadRequests = {
     "01 76 00",
     "01 63 00",
@@ -19,3 +21,5 @@ inline const std::vector<std::string> DownloadRequests = {
     "01 70 0A 03 17 00 00 00 00 00 00 00 00",
     "01 70 0A 07 18 00 00 00 00 00 00 00 00",
 };
+
+} // namespace quellix

@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <vector>
 
+namespace quellix {
+
 using Bytes = std::vector<std::uint8_t>;
 
 // 0x01, the letter, the payload length, the payload.
@@ -29,3 +31,5 @@ inline Bytes operator+(const Bytes& a, const Bytes& b) {
             joined.push_back(byte);
     return joined;
 }
+
+} // namespace quellix

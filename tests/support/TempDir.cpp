@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
+namespace quellix {
+
 TempDir::TempDir() {
     QTemporaryDir dir(QDir::tempPath() + "/quellix-test-XXXXXX");
     if (!dir.isValid())
@@ -31,3 +33,5 @@ QByteArray TempDir::read(const QString& path) {
         return {};
     return f.readAll();
 }
+
+} // namespace quellix

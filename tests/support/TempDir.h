@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace quellix {
+
 class TempDir {
 public:
     TempDir();
@@ -19,3 +21,5 @@ public:
 private:
     QString path_;
 };
+
+} // namespace quellix

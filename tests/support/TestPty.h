@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+namespace quellix {
+
 class TestPty {
 public:
     TestPty() {
@@ -28,3 +30,5 @@ private:
     int master_ = -1;
     QString path_;
 };
+
+} // namespace quellix

@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QTest>
 
+namespace quellix {
+
 namespace {
 
 class Editing : public WindowTest {
@@ -285,3 +287,5 @@ TEST_F(Editing, SetDefaultsRestoresTheDefaultValues) {
 }
 
 } // namespace
+
+} // namespace quellix

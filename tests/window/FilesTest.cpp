@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QSpinBox>
 
+namespace quellix {
+
 namespace {
 
 class Files : public WindowTest {
@@ -169,3 +171,5 @@ TEST_F(Files, SetDefaultsKeepsTheFileName) {
 }
 
 } // namespace
+
+} // namespace quellix

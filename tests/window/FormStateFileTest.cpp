@@ -5,6 +5,8 @@
 #include <QDir>
 #include <gtest/gtest.h>
 
+namespace quellix {
+
 namespace {
 
 struct ReadCase {
@@ -99,3 +101,5 @@ TEST(FormStateFile, LivesInTheUsersConfigurationDirectory) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+namespace quellix {
+
 namespace {
 
 // The ids in `ids` that `others` lacks.
@@ -36,7 +38,7 @@ protected:
     }
     QString FormState() const { return "[TForm1]\nCom_1_Checked=True\n[Ports]\nCOM1=" + node + "\n"; }
     QString Status(const QString& state) const { return "COM1 " + node + " " + state; }
-    void Plug(const PtyPeer& pty) const {
+    void Plug(const PortPty& pty) const {
         ::unlink(QFile::encodeName(node).constData());
         if (::symlink(QFile::encodeName(pty.path()).constData(), QFile::encodeName(node).constData()) != 0)
             throw std::runtime_error("cannot link the port's path");
@@ -61,7 +63,7 @@ protected:
     }
     TempDir devices;
     const QString node = devices.file("ttyUSB0");
-    PtyPeer plugged;
+    PortPty plugged;
 };
 
 TEST_F(Hangup, UnplugEndsTheDownloadAndTheReturnReopensThePortOnce) {
@@ -85,7 +87,7 @@ TEST_F(Hangup, UnplugEndsTheDownloadAndTheReturnReopensThePortOnce) {
     EXPECT_TRUE(ButtonsEnabled());
     EXPECT_TRUE(user->messages.isEmpty());
 
-    PtyPeer replugged;
+    PortPty replugged;
     Plug(replugged);
     ASSERT_TRUE(StatusBecomes(Status("open")));
     EXPECT_TRUE(Port()->IsOpen());
@@ -97,7 +99,7 @@ TEST_F(Hangup, UnplugEndsTheDownloadAndTheReturnReopensThePortOnce) {
     EXPECT_TRUE(user->messages.isEmpty());
 
     // The node changing again does not reopen the port that runs: Auto Read goes on to the same pty.
-    PtyPeer another;
+    PortPty another;
     Plug(another);
     LetTheWatcherLook();
     EXPECT_TRUE(replugged.readFromWindow(3).startsWith(QByteArray("\x01x\x00", 3)));
@@ -122,7 +124,7 @@ TEST_F(Hangup, AReturnThatStillDoesNotOpenOnlyShowsInTheStatusBar) {
     EXPECT_FALSE(Checked("AutoSend"));
 
     // Reopened once only: a working device now waits for the user.
-    PtyPeer replugged;
+    PortPty replugged;
     Plug(replugged);
     LetTheWatcherLook();
     EXPECT_FALSE(Port()->IsOpen());
@@ -132,7 +134,7 @@ TEST_F(Hangup, AReturnThatStillDoesNotOpenOnlyShowsInTheStatusBar) {
 }
 
 TEST_F(Hangup, AHangUpOfThePreviousPortDoesNotStopTheNextOne) {
-    PtyPeer next;
+    PortPty next;
     WriteFormState(FormState() + "COM2=" + next.path() + "\n");
     Start();
     ASSERT_TRUE(Port()->IsOpen());
@@ -149,3 +151,5 @@ TEST_F(Hangup, AHangUpOfThePreviousPortDoesNotStopTheNextOne) {
 }
 
 } // namespace
+
+} // namespace quellix

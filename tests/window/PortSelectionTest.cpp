@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QPushButton>
 
+namespace quellix {
+
 namespace {
 
 class PortSelection : public WindowTest {
@@ -114,3 +116,5 @@ TEST_F(PortSelection, CloseStopsThePortAfterTheAutosave) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -15,7 +15,9 @@
 #include <stdexcept>
 #include <unistd.h>
 
-PtyPeer::PtyPeer() {
+namespace quellix {
+
+PortPty::PortPty() {
     int slave = -1;
     char name[256] = {};
     if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0)
@@ -26,17 +28,17 @@ PtyPeer::PtyPeer() {
     path_ = QString::fromLocal8Bit(name);
 }
 
-PtyPeer::~PtyPeer() {
+PortPty::~PortPty() {
     closeMaster();
 }
 
-void PtyPeer::closeMaster() {
+void PortPty::closeMaster() {
     if (master_ >= 0)
         ::close(master_);
     master_ = -1;
 }
 
-QByteArray PtyPeer::readFromWindow(int count, int boundMs) {
+QByteArray PortPty::readFromWindow(int count, int boundMs) {
     QByteArray got;
     const QDeadlineTimer deadline(boundMs);
     while (master_ >= 0 && got.size() < count && !deadline.hasExpired()) {
@@ -165,3 +167,5 @@ void PortWindowTest::RunPortsDialog(const std::function<void(TPortsDialog&)>& dr
 QString PortWindowTest::IniValue(const QString& section, const QString& key) const {
     return TMemIniFile(FormStatePath()).ReadString(section, key).value_or(QString());
 }
+
+} // namespace quellix

@@ -10,16 +10,18 @@
 #include <QStringList>
 #include <functional>
 
+namespace quellix {
+
 class TPortsDialog;
 
 // A pseudo-terminal: the slave is the device the window opens by its path, the master is the test's
 // end of the line. Closing the master while only the window holds the slave hangs the line up.
-class PtyPeer {
+class PortPty {
 public:
-    PtyPeer();
-    ~PtyPeer();
-    PtyPeer(const PtyPeer&) = delete;
-    PtyPeer& operator=(const PtyPeer&) = delete;
+    PortPty();
+    ~PortPty();
+    PortPty(const PortPty&) = delete;
+    PortPty& operator=(const PortPty&) = delete;
 
     QString path() const { return path_; }
     void closeMaster();
@@ -59,3 +61,5 @@ protected:
 
     FakeTree tree;
 };
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quellix {
+
 namespace {
 
 const QString kFtdiById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
@@ -69,14 +71,14 @@ struct StateCase {
 };
 
 TEST_F(PortsDialogTest, TellsTheStateOfEachRowsDevice) {
-    PtyPeer free;
-    PtyPeer held;
-    PtyPeer ours;
+    PortPty free;
+    PortPty held;
+    PortPty ours;
     LinkNode(tree, "/dev/ttyUSB1", free.path());
     LinkNode(tree, "/dev/ttyUSB2", held.path());
     LinkNode(tree, "/dev/ttyUSB0", ours.path());
-    const DeviceHolder otherProgram(held.path());
-    const DeviceHolder thisProgram(ours.path());
+    const DeviceLockHolder otherProgram(held.path());
+    const DeviceLockHolder thisProgram(ours.path());
 
     const QList<StateCase> cases{
         {"a pseudo-terminal", "/dev/ttyUSB1", "available"},
@@ -98,7 +100,7 @@ TEST_F(PortsDialogTest, TellsTheStateOfEachRowsDevice) {
 }
 
 TEST_F(PortsDialogTest, GivesBackTypedPathsAsTyped) {
-    PtyPeer pty;
+    PortPty pty;
     LinkNode(tree, "/dev/ttyUSB1", pty.path());
     TPortsDialog dialog(tree.root(), kDefaults, QString());
     dialog.show();
@@ -143,3 +145,5 @@ TEST_F(PortsDialogTest, FollowsDevicesComingAndGoingWhileOpen) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+namespace quellix {
+
 namespace {
 
 const QString kFtdiById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
@@ -38,8 +40,8 @@ protected:
         return Find<QPushButton>("Button12")->isEnabled() && Find<QPushButton>("Button13")->isEnabled() &&
                Find<QPushButton>("Button14")->isEnabled();
     }
-    PtyPeer first;
-    PtyPeer second;
+    PortPty first;
+    PortPty second;
 };
 
 TEST_F(PortsMenu, SetupMenuEndsWithPortsBelowASeparator) {
@@ -169,12 +171,12 @@ struct DiagnosisCase {
 // The main text stays the designed one; the informative text says why, from the errno the serial
 // component kept and the device's state in the tree.
 TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
-    const DeviceHolder otherProgram(second.path());
+    const DeviceLockHolder otherProgram(second.path());
     tree.writeFile("/proc/4242/comm", "minicom\n");
     tree.makeLink("/proc/4242/fd/5", "/dev/ttyUSB2");
-    PtyPeer third;
+    PortPty third;
     LinkNode(tree, "/dev/ttyUSB3", third.path());
-    const DeviceHolder unnamedProgram(third.path());
+    const DeviceLockHolder unnamedProgram(third.path());
 
     const QList<DiagnosisCase> cases{
         {"missing", "/dev/ttyUSB7", "/dev/ttyUSB7: device not found", "plugged in"},
@@ -201,7 +203,7 @@ TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
 }
 
 TEST_F(PortsMenu, ABusyPortNamesTheProgramHoldingItOnTheRealMachine) {
-    const DeviceHolder self(first.path());
+    const DeviceLockHolder self(first.path());
     WriteFormState("[TForm1]\nCom_2_Checked=True\n[Ports]\nCOM2=" + first.path() + "\n");
     Start();
     ASSERT_EQ(user->messages, QStringList{"Error opening com port 2"});
@@ -211,3 +213,5 @@ TEST_F(PortsMenu, ABusyPortNamesTheProgramHoldingItOnTheRealMachine) {
 }
 
 } // namespace
+
+} // namespace quellix

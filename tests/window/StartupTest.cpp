@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
+namespace quellix {
+
 namespace {
 
 const QStringList FormStateKeys{"FormVersion",   "Flags",         "ShowCmd",      "PixelsPerInch",
@@ -260,3 +262,5 @@ TEST_F(Startup, ShowRunsOnceNotOnEveryRestore) {
 }
 
 } // namespace
+
+} // namespace quellix

@@ -12,6 +12,8 @@
 
 #include <cstring>
 
+namespace quellix {
+
 void RecordingDialogs::ShowMessage(QWidget*, const QString& text, const QString& informative) {
     record_->messages << text;
     record_->informative << informative;
@@ -142,3 +144,5 @@ ConfigBlock WindowTest::Defaults() {
     SetBlockDefaults(block);
     return block;
 }
+
+} // namespace quellix

@@ -14,6 +14,8 @@
 #include <memory>
 #include <ostream>
 
+namespace quellix {
+
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -87,3 +89,5 @@ private:
     QString savedDir_;
     QByteArray savedConfigHome_;
 };
+
+} // namespace quellix
