@@ -1,6 +1,6 @@
 #include "MemIniFile.h"
 
-#include "WindowLog.h"
+#include "SettingsLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,7 +54,7 @@ TMemIniFile::TMemIniFile(QString fileName) : fileName_(std::move(fileName)) {
     if (file.open(QIODevice::ReadOnly))
         SetText(QString::fromUtf8(file.readAll()));
     else if (file.exists())
-        qCWarning(lcWindow) << "cannot read" << fileName_ << file.errorString();
+        qCWarning(lcSettings) << "cannot read" << fileName_ << file.errorString();
 }
 
 TMemIniFile TMemIniFile::FromText(const QString& text) {
@@ -162,7 +162,7 @@ bool TMemIniFile::UpdateFile() const {
     const QByteArray bytes = Text().toUtf8();
     const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!saved)
-        qCWarning(lcWindow) << "cannot write" << fileName_ << file.errorString();
+        qCWarning(lcSettings) << "cannot write" << fileName_ << file.errorString();
     return saved;
 }
 

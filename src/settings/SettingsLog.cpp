@@ -1,0 +1,7 @@
+#include "SettingsLog.h"
+
+namespace quellix {
+
+Q_LOGGING_CATEGORY(lcSettings, "quellix.settings", QtCriticalMsg)
+
+} // namespace quellix
