@@ -18,6 +18,8 @@ const char* const SimUsage =
     "  --raw A,B,C,D       fix the four raw readings (0..1023)\n"
     "  --mute              never answer\n"
     "  --drop-every N      leave every Nth request unanswered\n"
+    "  --garble-every N    send every Nth reply with a stray zero byte after it, which makes the\n"
+    "                      tool drop the whole batch\n"
     "  --reply-delay MS    wait MS milliseconds before each reply\n"
     "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
     "  --pace              send at the pace of 9600 bit/s\n"
@@ -82,6 +84,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.raw = raw;
         } else if (arg == "--drop-every") {
             ok = parseNumber(v, o.dropEvery) && o.dropEvery >= 0;
+        } else if (arg == "--garble-every") {
+            ok = parseNumber(v, o.garbleEvery) && o.garbleEvery >= 0;
         } else if (arg == "--reply-delay") {
             ok = parseNumber(v, o.replyDelayMs) && o.replyDelayMs >= 0;
         } else {

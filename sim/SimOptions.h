@@ -16,7 +16,8 @@ struct SimOptions {
     std::uint32_t seed = 1;
     std::optional<std::array<std::int16_t, 4>> raw;
     bool mute = false;
-    int dropEvery = 0; // leave every Nth request unanswered
+    int dropEvery = 0;   // leave every Nth request unanswered
+    int garbleEvery = 0; // send every Nth reply with a stray byte after it
     int replyDelayMs = 0;
     bool splitReplies = false;
     bool pace = false; // send at 9600 bit/s, 10 bits a byte

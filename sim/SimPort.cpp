@@ -139,10 +139,15 @@ bool storeState(const SimOptions& o, const SimUnit& unit) {
     return stored;
 }
 
+struct Counts {
+    long requests = 0;
+    long replies = 0;
+};
+
 void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, RequestAssembler& requests, int fd,
-                   long& requestCount) {
+                   Counts& counts) {
     while (auto frame = requests.Next()) {
-        ++requestCount;
+        const long requestCount = ++counts.requests;
         if (o.mute || (o.dropEvery > 0 && requestCount % o.dropEvery == 0)) {
             line.Log("in ", *frame, "  (left unanswered)");
             continue;
@@ -155,8 +160,13 @@ void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
             continue;
         }
         line.Log("in ", *frame);
-        if (reply)
-            line.SendReply(fd, *reply);
+        if (!reply)
+            continue;
+        // Line noise after a reply: the tool drops the whole batch and resends the request.
+        Bytes sent = *reply;
+        if (o.garbleEvery > 0 && ++counts.replies % o.garbleEvery == 0)
+            sent.push_back(0x00);
+        line.SendReply(fd, sent);
     }
 }
 
@@ -165,7 +175,7 @@ void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
 int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
     Line line(o);
     RequestAssembler requests;
-    long requestCount = 0;
+    Counts counts;
     for (;;) {
         pollfd fds[2] = {{fd, POLLIN, 0}, {signals, POLLIN, 0}};
         const int ready = ::poll(fds, 2, requests.HasPartial() ? 500 : -1);
@@ -182,7 +192,7 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n > 0) {
                 requests.Feed(buffer, static_cast<std::size_t>(n));
-                serveRequests(o, unit, line, requests, fd, requestCount);
+                serveRequests(o, unit, line, requests, fd, counts);
                 continue;
             }
         }

@@ -129,6 +129,19 @@ TEST(SimulatorFaults, DropEveryNthRequest) {
     EXPECT_EQ(answered, (std::vector<bool>{true, true, false, true, true, false}));
 }
 
+TEST(SimulatorFaults, GarbleEveryNthReplyWithATrailingByte) {
+    // Requests the unit leaves unanswered do not count: only replies sent are garbled.
+    SimProcess sim({"--garble-every", "2", "--drop-every", "3"});
+    ASSERT_TRUE(sim.started());
+    std::vector<Bytes> batches;
+    for (int i = 0; i < 6; ++i) {
+        sim.send(Frame('s'));
+        batches.push_back(sim.receiveBatch(400));
+    }
+    const Bytes garbled = Frame('S') + Bytes{0x00};
+    EXPECT_EQ(batches, (std::vector<Bytes>{Frame('S'), garbled, {}, Frame('S'), garbled, {}}));
+}
+
 TEST(SimulatorFaults, SplitRepliesArriveAsTwoBatches) {
     SimProcess sim({"--split-replies"});
     ASSERT_TRUE(sim.started());
@@ -287,14 +300,12 @@ TEST(SimulatorLifecycle, RefusesBadOptionsAndListsThemInHelp) {
     const QString usage = help.readAllStandardOutput();
     for (const char* option :
          {"--link", "--device", "--state", "--version", "--seed", "--raw", "--mute", "--drop-every",
-          "--reply-delay", "--split-replies", "--pace", "--log", "--help"})
+          "--garble-every", "--reply-delay", "--split-replies", "--pace", "--log", "--help"})
         EXPECT_TRUE(usage.contains(option)) << option;
 
-    const QStringList bad[] = {{"--version", QString(36, 'v')},
-                               {"--raw", "1,2,3"},
-                               {"--raw", "1,2,3,2000"},
-                               {"--drop-every", "x"},
-                               {"--frobnicate"}};
+    const QStringList bad[] = {{"--version", QString(36, 'v')}, {"--raw", "1,2,3"},
+                               {"--raw", "1,2,3,2000"},         {"--drop-every", "x"},
+                               {"--garble-every", "-1"},        {"--frobnicate"}};
     for (const auto& args : bad) {
         QProcess sim;
         sim.start(QUELLIX_SIM_PATH, args);
