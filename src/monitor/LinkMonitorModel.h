@@ -1,0 +1,105 @@
+// The Link Monitor's entries: each frame sent, each batch received (with what the receive assembly
+// made of it), readings gone stale, and each sequence's start and end; newest last, the last 10,000
+// kept. New entries reach the views once per turn of the event loop, and words are made only for rows
+// shown, copied or saved, so a burst of link traffic costs the window's thread little.
+#pragma once
+
+#include "FrameWords.h"
+#include "LinkEvents.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quellix {
+
+class LinkMonitorModel : public QAbstractTableModel, public LinkEventSink {
+    Q_OBJECT
+public:
+    enum Column { TimeColumn, DirectionColumn, BytesColumn, MeaningColumn, ColumnCount };
+    static constexpr int Capacity = 10000;
+    // The channels' flag bytes as they stand, for the decimals of displayed values.
+    using FlagsSource = std::function<ChannelFlagBytes()>;
+    // Wall-clock milliseconds since the epoch.
+    using WallClock = std::function<qint64()>;
+
+    explicit LinkMonitorModel(FlagsSource flags, QObject* parent = nullptr);
+
+    void FrameSent(std::string_view frame, int resend) override;
+    void BatchReceived(std::string_view batch) override;
+    void FrameDispatched(char letter, std::string_view frame) override;
+    void Dropped(std::string_view bytes, DropReason reason) override;
+    void ReadingsStale() override;
+    void SequenceStep(SequenceKind kind, int step) override;
+    void SequenceEnded(SequenceKind kind, SequenceOutcome outcome) override;
+
+    // While paused nothing is recorded; on resuming, one entry tells how many events were missed.
+    void SetPaused(bool paused);
+    bool Paused() const { return paused_; }
+    void Clear();
+    // Brings the rows up to date with every event so far; otherwise done at the next turn of the loop.
+    void Flush();
+
+    // Entries held, shown as rows or not yet.
+    int EntryCount() const { return static_cast<int>(next_ - first_); }
+    // A row as one line of text: time, direction, bytes and words, two blanks apart.
+    QString RowText(int row) const;
+    // Every entry held, one line each.
+    QString AllText() const;
+    // Writes AllText() as UTF-8, replacing the file only once it is complete.
+    bool SaveText(const QString& path, QString* error) const;
+    bool RowDropped(int row) const;
+
+    void SetWallClock(WallClock clock) { clock_ = std::move(clock); }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    enum class Kind : std::uint8_t { Sent, Received, Stale, SequenceStart, SequenceEnd, Missed };
+    struct Entry {
+        qint64 ms = 0;
+        Kind kind = Kind::Sent;
+        std::uint8_t resend = 0;
+        bool dispatched = false;
+        bool dropped = false;
+        DropReason reason = DropReason::ExtraBytes;
+        SequenceKind sequence = SequenceKind::Download;
+        SequenceOutcome outcome = SequenceOutcome::Complete;
+        ChannelFlagBytes flags{};
+        std::string bytes; // the frame sent or the batch received
+        std::string frame; // the frame taken or the bytes dropped, where they are not `bytes`
+        int missed = 0;
+    };
+
+    Entry& append(Kind kind);
+    const Entry* entryAt(int row) const;
+    // The open batch entry, if a frame or a drop may still be told of it.
+    Entry* openBatch();
+    void changed(std::uint64_t serial);
+    void scheduleFlush();
+    ChannelFlagBytes flags() const { return flags_ ? flags_() : ChannelFlagBytes{}; }
+    QString words(const Entry& e) const;
+    QString receivedWords(const Entry& e) const;
+    QString lineText(const Entry& e) const;
+
+    FlagsSource flags_;
+    WallClock clock_;
+    std::vector<Entry> ring_; // entry `serial` in slot serial % Capacity, allocated at the first entry
+    std::uint64_t first_ = 0; // serials held: first_ .. next_ - 1
+    std::uint64_t next_ = 0;
+    std::uint64_t viewFirst_ = 0; // serials the views have as rows: viewFirst_ .. viewEnd_ - 1
+    std::uint64_t viewEnd_ = 0;
+    std::uint64_t openBatch_ = 0; // serial + 1 of the last batch received; 0 for none
+    bool flushQueued_ = false;
+    bool paused_ = false;
+    int missed_ = 0;
+    int lastStep_[2] = {0, 0};
+};
+
+} // namespace quellix
