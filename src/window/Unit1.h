@@ -24,7 +24,10 @@ class QTimer;
 
 namespace quellix {
 
+class LinkEventSink;
 class TForm2;
+class TLinkMonitorWindow;
+struct SheetInfo;
 
 class TForm1 : public QMainWindow, private LinkHost {
     Q_OBJECT
@@ -107,6 +110,15 @@ private:
     std::string LabelText(const std::string& objectName) override;
     void BlockToWindow() override;
 
+    // The Link Monitor (Unit1Monitor.cpp).
+    void LinkMonitor1Click();
+    void WatchLink(LinkEventSink* sink);
+
+    // The configuration sheet (Unit1Sheet.cpp).
+    void Print1Click();
+    void ExportPdf1Click();
+    SheetInfo CurrentSheetInfo() const;
+
     // Start-up, port selection and shut-down (Unit1Startup.cpp).
     void FormShow();
     void FormClose();
@@ -167,6 +179,9 @@ private:
     unsigned PortOpenings = 0;
     // Lives while the selected port's device is gone, to reopen it when it returns.
     std::unique_ptr<DeviceWatcher> ReturnWatcher;
+
+    TLinkMonitorWindow* LinkMonitor = nullptr; // made at its first opening; a child of the window
+    LinkEventSink* LinkWatcher = nullptr;      // the open monitor, told of the link's traffic
 };
 
 template <class T> T* TForm1::Control(const QString& name) const {

@@ -160,6 +160,9 @@ void TForm1::BuildMenu() {
     item(file, "Close1", "Close");
     item(file, "Save1", "Save");
     item(file, "SaveAs1", "Save As");
+    file->addSeparator();
+    file->addAction(QStringLiteral("Print\u2026"))->setObjectName(QStringLiteral("Print1"));
+    file->addAction(QStringLiteral("Export PDF\u2026"))->setObjectName(QStringLiteral("ExportPdf1"));
     QMenu* data = menuBar()->addMenu(QStringLiteral("Data"));
     data->setObjectName(QStringLiteral("Data1"));
     item(data, "SetDefaults1", "Set Defaults");
@@ -174,6 +177,7 @@ void TForm1::BuildMenu() {
     setup->addSeparator();
     QAction* ports = setup->addAction(QStringLiteral("Ports\u2026"));
     ports->setObjectName(QStringLiteral("Ports1"));
+    setup->addAction(QStringLiteral("Link Monitor\u2026"))->setObjectName(QStringLiteral("LinkMonitor1"));
 }
 
 void TForm1::BuildHeaderPanel(QWidget* client) {
@@ -309,6 +313,9 @@ void TForm1::ConnectHandlers() {
         connect(com, &QAction::triggered, this, [this, com] { Com_1Click(com); });
     }
     connect(Control<QAction>("Ports1"), &QAction::triggered, this, [this] { Ports1Click(); });
+    connect(Control<QAction>("LinkMonitor1"), &QAction::triggered, this, [this] { LinkMonitor1Click(); });
+    connect(Control<QAction>("Print1"), &QAction::triggered, this, [this] { Print1Click(); });
+    connect(Control<QAction>("ExportPdf1"), &QAction::triggered, this, [this] { ExportPdf1Click(); });
     ComPort1.OnRequestHangup = [this](TComPort*) { ComPort1RequestHangup(); };
     ConnectLink();
 }

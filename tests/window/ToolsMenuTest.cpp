@@ -1,0 +1,77 @@
+#include "WindowFixture.h"
+
+#include "Charset.h"
+#include "PdfText.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+
+namespace quellix {
+
+namespace {
+
+class ToolsMenu : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        Start();
+    }
+    QStringList Items(const QString& menu) const {
+        QStringList items;
+        for (const QAction* action : Find<QMenu>(menu)->actions())
+            items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return items;
+    }
+};
+
+} // namespace
+
+TEST_F(ToolsMenu, ItemsSitBesideTheDesignedOnes) {
+    EXPECT_EQ(Items("File1"),
+              (QStringList{"Open", "Close", "Save", "Save As", "-", "Print\u2026", "Export PDF\u2026"}));
+    EXPECT_EQ(Items("Setup1"),
+              (QStringList{"Com1", "Com2", "Com3", "Com4", "-", "Ports\u2026", "Link Monitor\u2026"}));
+}
+
+TEST_F(ToolsMenu, LinkMonitorIsOneWindowBesideTheMainWindow) {
+    Trigger("LinkMonitor1");
+    auto* monitor = form->findChild<QWidget*>("LinkMonitor");
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_TRUE(monitor->isVisible());
+    EXPECT_TRUE(monitor->isWindow());
+    EXPECT_FALSE(monitor->isModal());
+    EXPECT_EQ(monitor->windowTitle(), "Link Monitor");
+    monitor->close();
+    EXPECT_FALSE(monitor->isVisible());
+    Trigger("LinkMonitor1");
+    EXPECT_TRUE(monitor->isVisible());
+    EXPECT_EQ(form->findChildren<QWidget*>("LinkMonitor").size(), 1);
+}
+
+TEST_F(ToolsMenu, ExportPdfWritesTheSheetOfTheWindowsConfiguration) {
+    TextToShortString(form->Block.TagName[1], "Return Temp");
+    TextToShortString(form->Block.UnitName[1], "\u00B0C");
+    form->Block.Calibration[1] = {0, 150, 1023, 950};
+    form->BlockToWindow(form->Block);
+    const QString path = start.file("sheet.pdf");
+    user->saveAnswers << path;
+    Trigger("ExportPdf1");
+    ASSERT_EQ(user->saveRequests.size(), 1);
+    EXPECT_EQ(user->saveRequests[0].filter, "PDF files (*.pdf)");
+    EXPECT_EQ(user->saveRequests[0].defaultSuffix, "pdf");
+    EXPECT_TRUE(user->messages.isEmpty()) << user->messages.join('|').toStdString();
+    const QString text = PdfText(path);
+    for (const char* field : {"Return Temp", "\u00B0C", "1.50", "9.50", "Header Data", "No port selected",
+                              "not read from the unit", "not saved to a file"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(field))) << field << "\n" << text.toStdString();
+
+    const QString unwritable = start.file("missing/sheet.pdf");
+    user->saveAnswers << unwritable;
+    Trigger("ExportPdf1");
+    ASSERT_EQ(user->messages.size(), 1);
+    EXPECT_EQ(user->messages[0], "Cannot Save " + unwritable);
+    EXPECT_FALSE(QFile::exists(unwritable));
+}
+
+} // namespace quellix
