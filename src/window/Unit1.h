@@ -181,7 +181,7 @@ private:
     std::unique_ptr<DeviceWatcher> ReturnWatcher;
 
     TLinkMonitorWindow* LinkMonitor = nullptr; // made at its first opening; a child of the window
-    LinkEventSink* LinkWatcher = nullptr;      // the open monitor, told of the link's traffic
+    LinkEventSink* LinkWatcher = nullptr;      // the monitor while its window is open, else nullptr
 };
 
 template <class T> T* TForm1::Control(const QString& name) const {
