@@ -51,6 +51,10 @@ public:
     // Copies what the window shows back into the block.
     void WindowToBlock(ConfigBlock& block);
 
+    // Anything beside the window that follows the link (a monitor, a recorder) listens here.
+    void AddLinkListener(LinkListener& listener) { Link.AddListener(listener); }
+    void RemoveLinkListener(LinkListener& listener) { Link.RemoveListener(listener); }
+
 protected:
     void setVisible(bool visible) override;
     void closeEvent(QCloseEvent* event) override;
