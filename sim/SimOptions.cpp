@@ -13,7 +13,7 @@ const char* const SimUsage =
     "  --device PATH       serve a real serial device at 9600 8N1 instead of a pseudo-terminal\n"
     "  --state FILE        load the unit's configuration from a qlx file (defaults when missing);\n"
     "                      the store command writes it back\n"
-    "  --version TEXT      the unit's version text (at most 35 bytes)\n"
+    "  --version TEXT      the unit's version text (at most 35 bytes, not starting with -)\n"
     "  --seed N            seed of the reading noise, for repeatable readings\n"
     "  --raw A,B,C,D       fix the four raw readings (0..1023)\n"
     "  --mute              never answer\n"
@@ -22,6 +22,7 @@ const char* const SimUsage =
     "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
     "  --pace              send at the pace of 9600 bit/s\n"
     "  --log               one line per frame in and out on standard error, with a monotonic time stamp\n"
+    "  --version           without a text: show this program's version and licence\n"
     "  --help              show this text\n";
 
 namespace {
@@ -50,6 +51,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        // --version TEXT sets the unit's version text, as it always has; alone it asks for ours.
+        const bool textFollows = i + 1 < argc && argv[i + 1][0] != '-';
         const char* v = nullptr;
         bool ok = true;
         if (arg == "--help") {
@@ -62,6 +65,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.pace = true;
         } else if (arg == "--log") {
             o.log = true;
+        } else if (arg == "--version" && !textFollows) {
+            o.showVersion = true;
         } else if ((v = value()) == nullptr) {
             error = std::string(arg) + ": unknown option or missing value";
             return std::nullopt;

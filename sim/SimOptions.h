@@ -22,6 +22,7 @@ struct SimOptions {
     bool pace = false; // send at 9600 bit/s, 10 bits a byte
     bool log = false;
     bool help = false;
+    bool showVersion = false; // --version without a text: the program's own version
 };
 
 // Parses argv; on a bad option returns nothing and sets `error`.
