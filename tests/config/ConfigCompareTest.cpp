@@ -128,17 +128,6 @@ TEST(ConfigCompareTest, ListsEachDifferingFieldAsTheWindowShowsIt) {
     }
 }
 
-TEST(ConfigCompareTest, EmptyMatchesABlankOnlyForTheUnit) {
-    ConfigBlock empty = defaults();
-    ConfigBlock blank = defaults();
-    empty.TagName[1].assign("");
-    blank.TagName[1].assign(" ");
-    EXPECT_TRUE(CompareConfigs(empty, blank, CompareScope::UnitHeld).empty());
-    EXPECT_EQ(lines(CompareConfigs(empty, blank, CompareScope::Shown)),
-              std::vector<std::string>{"channel2.tag:  ->  "});
-    EXPECT_TRUE(CompareConfigs(empty, blank, CompareScope::Shown).front().text);
-}
-
 TEST(ConfigCompareTest, EverythingDiffersExactlyWhenTheImagesDo) {
     std::mt19937 rng(77);
     for (int run = 0; run < 40; ++run) {
