@@ -13,8 +13,6 @@ namespace quellix {
 
 namespace {
 
-constexpr int Channels = 4;
-
 QString ValueText(std::int16_t value, std::uint8_t flags) {
     return QString::fromStdString(FixedToText(value, flags));
 }
@@ -34,7 +32,7 @@ void TForm1::BlockToWindow(const ConfigBlock& block) {
     const QScopedValueRollback updating(Updating, true);
     // Headers, calibration points and displayed values: what a change of flags also re-shows.
     RefreshValues(block);
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const int i = n - 1;
         const std::uint8_t flags = block.ChannelFlags[i];
         Control<QLabel>("Tag_", n)->setText(ShortStringToText(block.TagName[i]));
@@ -48,7 +46,7 @@ void TForm1::BlockToWindow(const ConfigBlock& block) {
 void TForm1::RefreshValues(const ConfigBlock& block) {
     Control<QLabel>("Header_1")->setText(ShortStringToText(block.Header1));
     Control<QLabel>("Header_2")->setText(ShortStringToText(block.Header2));
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const int i = n - 1;
         const std::uint8_t flags = block.ChannelFlags[i];
         const ChannelCalibration& cal = block.Calibration[i];
@@ -63,7 +61,7 @@ void TForm1::RefreshValues(const ConfigBlock& block) {
 void TForm1::WindowToBlock(ConfigBlock& block) {
     TextToShortString(block.Header1, Control<QLabel>("Header_1")->text());
     TextToShortString(block.Header2, Control<QLabel>("Header_2")->text());
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const int i = n - 1;
         ChannelCalibration& cal = block.Calibration[i];
         TextToShortString(block.TagName[i], Control<QLabel>("Tag_", n)->text());
