@@ -129,10 +129,10 @@ void PortSession::SetState(State state) {
 }
 
 // The component delivers only its current opening's notifications, so a hang-up here belongs to the
-// device selected now. One that comes after the session has stopped that port (the other worker's, or
-// one queued before a failed selection) has nothing left to do.
+// device selected now. One that comes after that port was stopped (by the session for the other
+// worker's hang-up, or by the owner at shut-down) has nothing left to do.
 void PortSession::PortHungUp() {
-    if (state_ != State::Open) {
+    if (state_ != State::Open || !port_.IsOpen()) {
         qCDebug(lcPort) << "hang-up of a port no longer in use ignored";
         return;
     }
