@@ -32,10 +32,10 @@ template <typename T> bool parseNumber(std::string_view text, T& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-bool parseRaw(std::string_view text, std::array<std::int16_t, 4>& raw) {
-    for (std::size_t i = 0; i < 4; ++i) {
+bool parseRaw(std::string_view text, RawReadings& raw) {
+    for (std::size_t i = 0; i < raw.size(); ++i) {
         const std::size_t comma = text.find(',');
-        if ((i < 3) != (comma != std::string_view::npos))
+        if ((i + 1 < raw.size()) != (comma != std::string_view::npos))
             return false;
         if (!parseNumber(text.substr(0, comma), raw[i]) || raw[i] < 0 || raw[i] > 1023)
             return false;
@@ -82,7 +82,7 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
         } else if (arg == "--seed") {
             ok = parseNumber(v, o.seed);
         } else if (arg == "--raw") {
-            std::array<std::int16_t, 4> raw{};
+            RawReadings raw{};
             ok = parseRaw(v, raw);
             o.raw = raw;
         } else if (arg == "--drop-every") {

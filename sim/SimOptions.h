@@ -1,6 +1,8 @@
 // Command-line options of quellix-sim.
 #pragma once
 
+#include "Readings.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,7 +16,7 @@ struct SimOptions {
     std::string stateFile; // qlx file loaded at start and written by the store command
     std::string version = "QX-4 V2.10";
     std::uint32_t seed = 1;
-    std::optional<std::array<std::int16_t, 4>> raw;
+    std::optional<RawReadings> raw;
     bool mute = false;
     int dropEvery = 0; // leave every Nth request unanswered
     int replyDelayMs = 0;

@@ -2,6 +2,7 @@
 
 #include "FormState.h"
 #include "MemIniFile.h"
+#include "PortSession.h"
 
 #include <QRegularExpression>
 
@@ -13,7 +14,7 @@ std::optional<PortName> ResolvePort(const QString& argument, const QString& form
     if (const QRegularExpressionMatch match = comName.match(argument); match.hasMatch()) {
         const TMemIniFile ini(formStateFile);
         const QString name = argument.toUpper();
-        return PortName{name, PortDevicePath(PortDevicePaths(ini), match.captured(1).toInt())};
+        return PortName{name, PortSession::comDevicePath(PortDevicePaths(ini), match.captured(1).toInt())};
     }
     if (argument.contains(u'/'))
         return PortName{argument, argument};

@@ -14,8 +14,6 @@ namespace quellix {
 
 namespace {
 
-constexpr int Channels = 4;
-
 // A disabled channel shows its displayed values as blanks, which would read back as NoValue. While its
 // label still shows those blanks, the stored value stands; anything typed there is read as usual.
 std::int16_t ReadValue(const QLabel* label, std::uint8_t flags, std::int16_t stored) {
@@ -32,7 +30,7 @@ void TForm1::BlockToWindow(const ConfigBlock& block) {
     // Headers, calibration points and displayed values: what a change of flags also re-shows.
     RefreshValues(block);
     const BlockView view = ViewOfBlock(block);
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const ChannelView& c = view.channels[n - 1];
         Control<QLabel>("Tag_", n)->setText(c.tag);
         Control<QLabel>("Units_", n)->setText(c.units);
@@ -46,7 +44,7 @@ void TForm1::RefreshValues(const ConfigBlock& block) {
     const BlockView view = ViewOfBlock(block);
     Control<QLabel>("Header_1")->setText(view.header1);
     Control<QLabel>("Header_2")->setText(view.header2);
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const ChannelView& c = view.channels[n - 1];
         Control<QLabel>("Calib1_", n)->setText(c.calib1);
         Control<QLabel>("Calib2_", n)->setText(c.calib2);
@@ -59,7 +57,7 @@ void TForm1::RefreshValues(const ConfigBlock& block) {
 void TForm1::WindowToBlock(ConfigBlock& block) {
     TextToShortString(block.Header1, Control<QLabel>("Header_1")->text());
     TextToShortString(block.Header2, Control<QLabel>("Header_2")->text());
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const int i = n - 1;
         ChannelCalibration& cal = block.Calibration[i];
         TextToShortString(block.TagName[i], Control<QLabel>("Tag_", n)->text());
