@@ -3,11 +3,14 @@
 // 13 x (100 ms pause before each request + 50 ms receive gap after each reply) = 1950 ms, and a
 // measurement request cannot be shown sooner than 150 ms after its click; the goal is at most 3 % over
 // these floors. Against the simulated unit, the tool's own CPU time with Auto Read on (goal: at most
-// 0.5 % of one core). Also the process's peak resident memory. With --monitor, the downloads run once
-// more with the Link Monitor open (goal: within 1 % of the figure with it closed).
+// 0.5 % of one core). Also the process's peak resident memory, and what following the link costs: the
+// link alone, without the window, handling a measurement reply and request with no listener and with one.
+// With --monitor, the downloads run once more with the Link Monitor open (goal: within 1 % of the figure
+// with it closed).
 // Usage: link_bench [--runs N] [--round-trips N] [--sim PATH --idle-seconds S] [--monitor]
 #include "BenchSupport.h"
 #include "BenchWindow.h"
+#include "DeviceLink.h"
 #include "PromptPeer.h"
 
 #include <QAction>
@@ -271,6 +274,58 @@ bool LinkRuns(const Options& o) {
     return true;
 }
 
+// A window that does nothing, so that only the link's own work is timed.
+class IdleHost : public LinkHost {
+public:
+    void Pause(int) override {}
+    bool WriteCommData(const std::uint8_t*, std::uint16_t) override { return true; }
+    void SetReplyTimer(LinkTimer, bool, int) override {}
+    void RestartStalenessTimer() override {}
+    void SetStatus(StatusLabel, const std::string&, StatusColour) override {}
+    void ShowVersion(const std::string&) override {}
+    std::string LabelText(const std::string&) override { return {}; }
+    void BlockToWindow() override {}
+};
+
+// Nanoseconds for one 'X' reply received and one measurement request sent, by a link with no listener
+// and by one followed by a listener that does nothing; medians of runs taken in turns, so that a slower
+// moment of the machine falls on both.
+std::pair<double, double> LinkCoreNs() {
+    constexpr int Runs = 21;
+    constexpr int Rounds = 100000;
+    ConfigBlock block{};
+    IdleHost host;
+    DeviceLink alone(block, host), followed(block, host);
+    LinkListener nothing;
+    followed.AddListener(nothing);
+    const FrameBytes reply = BuildFrame(Letter::Measurement, std::string(MeasurementPayloadSize, '\x05'));
+    const std::string_view batch(reinterpret_cast<const char*>(reply.data()), reply.size());
+    const auto time = [&](DeviceLink& link) {
+        const auto start = Clock::now();
+        for (int i = 0; i < Rounds; ++i) {
+            link.ReceiveString(batch);
+            link.Button12Click();
+        }
+        return Ms(Clock::now() - start) * 1e6 / Rounds;
+    };
+    time(alone);
+    time(followed);
+    std::vector<double> aloneNs, followedNs;
+    for (int run = 0; run < Runs; ++run) {
+        aloneNs.push_back(time(alone));
+        followedNs.push_back(time(followed));
+    }
+    return {bench::Summarise(aloneNs).median, bench::Summarise(followedNs).median};
+}
+
+void ListenerCost() {
+    const auto [alone, followed] = LinkCoreNs();
+    bench::PrintRow("the link alone, an 'X' reply and a request handled, no listener (median of 21 x 100000)",
+                    bench::Format("%.0f ns", alone), "no goal", {}, std::nullopt);
+    bench::PrintRow("the same with one listener that does nothing", bench::Format("%.0f ns", followed),
+                    "no goal: the cost of being followed", {followed / alone}, std::nullopt);
+}
+
 double CpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -336,6 +391,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     const Options options = ParseOptions(argc, argv);
 
+    ListenerCost();
     bool ok = LinkRuns(options);
     if (ok && !options.sim.isEmpty() && options.idleSeconds > 0)
         ok = IdleRun(options);

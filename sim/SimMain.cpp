@@ -1,4 +1,5 @@
 // quellix-sim: plays the display unit on a pseudo-terminal or a real serial device.
+#include "About.h"
 #include "BlockFile.h"
 #include "SimOptions.h"
 #include "SimPort.h"
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << SimUsage;
+        return 0;
+    }
+    if (options->showVersion) {
+        std::cout << VersionText("quellix-sim");
         return 0;
     }
     ConfigBlock state{};

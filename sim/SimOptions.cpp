@@ -13,7 +13,7 @@ const char* const SimUsage =
     "  --device PATH       serve a real serial device at 9600 8N1 instead of a pseudo-terminal\n"
     "  --state FILE        load the unit's configuration from a qlx file (defaults when missing);\n"
     "                      the store command writes it back\n"
-    "  --version TEXT      the unit's version text (at most 35 bytes)\n"
+    "  --version TEXT      the unit's version text (at most 35 bytes, not starting with -)\n"
     "  --seed N            seed of the reading noise, for repeatable readings\n"
     "  --raw A,B,C,D       fix the four raw readings (0..1023)\n"
     "  --mute              never answer\n"
@@ -24,6 +24,7 @@ const char* const SimUsage =
     "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
     "  --pace              send at the pace of 9600 bit/s\n"
     "  --log               one line per frame in and out on standard error, with a monotonic time stamp\n"
+    "  --version           without a text: show this program's version and licence\n"
     "  --help              show this text\n";
 
 namespace {
@@ -33,10 +34,10 @@ template <typename T> bool parseNumber(std::string_view text, T& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-bool parseRaw(std::string_view text, std::array<std::int16_t, 4>& raw) {
-    for (std::size_t i = 0; i < 4; ++i) {
+bool parseRaw(std::string_view text, RawReadings& raw) {
+    for (std::size_t i = 0; i < raw.size(); ++i) {
         const std::size_t comma = text.find(',');
-        if ((i < 3) != (comma != std::string_view::npos))
+        if ((i + 1 < raw.size()) != (comma != std::string_view::npos))
             return false;
         if (!parseNumber(text.substr(0, comma), raw[i]) || raw[i] < 0 || raw[i] > 1023)
             return false;
@@ -52,6 +53,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        // --version TEXT sets the unit's version text, as it always has; alone it asks for ours.
+        const bool textFollows = i + 1 < argc && argv[i + 1][0] != '-';
         const char* v = nullptr;
         bool ok = true;
         if (arg == "--help") {
@@ -64,6 +67,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.pace = true;
         } else if (arg == "--log") {
             o.log = true;
+        } else if (arg == "--version" && !textFollows) {
+            o.showVersion = true;
         } else if ((v = value()) == nullptr) {
             error = std::string(arg) + ": unknown option or missing value";
             return std::nullopt;
@@ -79,7 +84,7 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
         } else if (arg == "--seed") {
             ok = parseNumber(v, o.seed);
         } else if (arg == "--raw") {
-            std::array<std::int16_t, 4> raw{};
+            RawReadings raw{};
             ok = parseRaw(v, raw);
             o.raw = raw;
         } else if (arg == "--drop-every") {

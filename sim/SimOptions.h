@@ -1,6 +1,8 @@
 // Command-line options of quellix-sim.
 #pragma once
 
+#include "Readings.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,7 +16,7 @@ struct SimOptions {
     std::string stateFile; // qlx file loaded at start and written by the store command
     std::string version = "QX-4 V2.10";
     std::uint32_t seed = 1;
-    std::optional<std::array<std::int16_t, 4>> raw;
+    std::optional<RawReadings> raw;
     bool mute = false;
     int dropEvery = 0;   // leave every Nth request unanswered
     int garbleEvery = 0; // send every Nth reply with a stray byte after it
@@ -23,6 +25,7 @@ struct SimOptions {
     bool pace = false; // send at 9600 bit/s, 10 bits a byte
     bool log = false;
     bool help = false;
+    bool showVersion = false; // --version without a text: the program's own version
 };
 
 // Parses argv; on a bad option returns nothing and sets `error`.

@@ -1,6 +1,7 @@
 #include "SimPort.h"
 
 #include "BlockFile.h"
+#include "TtyOpen.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
@@ -117,6 +118,20 @@ void removeOwnLink(const std::string& link, const std::string& target) {
         ::unlink(link.c_str());
 }
 
+std::string DeviceRefusal(const TtyOpen& device) {
+    switch (device.failure) {
+    case TtyOpenFailure::NotATty:
+        return "not a serial device";
+    case TtyOpenFailure::Locked:
+        if (device.error == EWOULDBLOCK)
+            return "in use by another program";
+        break;
+    default:
+        break;
+    }
+    return std::strerror(device.error);
+}
+
 int openSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -207,14 +222,15 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
 int RunSimulator(const SimOptions& o, SimUnit& unit) {
     const UniqueFd signals(openSignals());
     if (!o.device.empty()) {
-        const UniqueFd device(::open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-        if (device.Get() < 0) {
-            std::cerr << "quellix-sim: cannot open " << o.device << ": " << std::strerror(errno) << '\n';
+        // Opened and locked as the tool opens its port, so the two never share one device.
+        const TtyOpen device = OpenTtyExclusive(o.device.c_str());
+        if (device.failure != TtyOpenFailure::None) {
+            std::cerr << "quellix-sim: cannot open " << o.device << ": " << DeviceRefusal(device) << '\n';
             return 1;
         }
-        makeRaw(device.Get(), true);
+        makeRaw(device.fd.Get(), true);
         std::cout << o.device << std::endl;
-        return serve(o, unit, device.Get(), signals.Get());
+        return serve(o, unit, device.fd.Get(), signals.Get());
     }
 
     int master = -1, slave = -1;

@@ -78,7 +78,8 @@ std::optional<Bytes> SimUnit::itemReply(const Bytes& frame) const {
         content = state_.UnitName[index].text();
         break;
     default:
-        content = std::string_view(reinterpret_cast<const char*>(state_.ChannelFlags), 4);
+        content =
+            std::string_view(reinterpret_cast<const char*>(state_.ChannelFlags), sizeof state_.ChannelFlags);
         break;
     }
     return BuildItemFrame('P', index, code, content);
@@ -106,22 +107,22 @@ std::optional<Bytes> SimUnit::storeItem(const Bytes& frame) {
         state_.UnitName[index].assign(text);
         break;
     default:
-        if (text.size() != 4)
+        if (text.size() != sizeof state_.ChannelFlags)
             return std::nullopt;
-        std::memcpy(state_.ChannelFlags, text.data(), 4);
+        std::memcpy(state_.ChannelFlags, text.data(), sizeof state_.ChannelFlags);
         break;
     }
     return BuildCommand('Q');
 }
 
 Bytes SimUnit::measurementReply(double seconds) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ChannelCount; ++i) {
         state_.RawValue[i] = readings_.Raw(i, seconds);
         state_.MeasuredValue[i] = CalibratedValue(state_.Calibration[i], state_.RawValue[i]);
     }
-    std::int16_t values[8];
+    std::int16_t values[2 * ChannelCount];
     std::memcpy(values, state_.RawValue, sizeof state_.RawValue);
-    std::memcpy(values + 4, state_.MeasuredValue, sizeof state_.MeasuredValue);
+    std::memcpy(values + ChannelCount, state_.MeasuredValue, sizeof state_.MeasuredValue);
     return BuildValuesFrame('X', values);
 }
 

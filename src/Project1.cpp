@@ -1,13 +1,30 @@
 // Program start: the main window, then the hidden edit dialog, then the event loop until the main
-// window closes.
+// window closes. --help and --version are answered first, without a display.
+#include "About.h"
 #include "Unit1.h"
 #include "Unit2.h"
 
 #include <QApplication>
 
+#include <iostream>
+
 using namespace quellix;
 
+namespace {
+
+const char* const usage =
+    "Usage: quellix [--help | --version]\n"
+    "Configures and monitors the Quellix four-channel panel display unit over a serial line, in one\n"
+    "window; see quellix(1). Qt's own options such as -platform and -style are accepted too.\n"
+    "\n"
+    "  -h, --help      show this text\n"
+    "  -v, --version   show the version and licence\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (const auto answered = AnswerHelpOrVersion(argc, argv, "quellix", usage, std::cout))
+        return *answered;
     QApplication application(argc, argv);
     TForm1 form1;
     TForm2 form2;

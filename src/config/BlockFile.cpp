@@ -5,52 +5,76 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <cstring>
 
 namespace quellix {
 
-void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageSink& report) {
-    // The new image goes to a temporary file that replaces the old one only once it is complete, so a
-    // failed save never destroys the previous file. Where only the file itself is writable, it is
-    // written in place. Unbuffered: a buffered write error surfacing only at commit is not reliably
-    // seen by QSaveFile, which would then rename a truncated file over the old one.
+bool SaveFileAtomically(const QString& name, const QByteArray& bytes, bool inPlaceFallback, QString* error) {
+    // Unbuffered: a buffered write error surfacing only at commit is not reliably seen by QSaveFile,
+    // which would then rename a truncated file over the old one.
     QSaveFile file(name);
-    file.setDirectWriteFallback(true);
-    const auto bytes = reinterpret_cast<const char*>(BlockBytes(block));
+    file.setDirectWriteFallback(inPlaceFallback);
     const bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                       file.write(bytes, ConfigBlockSize) == qint64(ConfigBlockSize) &&
-                       file.error() == QFileDevice::NoError && file.commit();
+                       file.write(bytes) == bytes.size() && file.error() == QFileDevice::NoError &&
+                       file.commit();
     if (!saved) {
         qCWarning(lcConfig) << "save failed:" << name << file.errorString();
-        report("Cannot Save " + name);
+        if (error)
+            *error = file.errorString();
     }
+    return saved;
+}
+
+void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageSink& report) {
+    // Where only the file itself is writable, the window writes it in place, as the tool always could.
+    const QByteArray image(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
+    if (!SaveFileAtomically(name, image, true, nullptr))
+        report("Cannot Save " + name);
+}
+
+BlockFileRead ReadBlockFile(const QString& name) {
+    BlockFileRead result;
+    const QFileInfo info(name);
+    if (!info.exists() || info.isDir())
+        return result;
+    result.status = BlockFileRead::CannotRead;
+    // A device or pipe could block or never end; only regular files hold a block image.
+    QFile file(name);
+    if (!info.isFile()) {
+        result.systemReason = QStringLiteral("not a regular file");
+        return result;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.systemReason = file.errorString();
+        return result;
+    }
+    const qint64 got = file.read(reinterpret_cast<char*>(BlockBytes(result.block)), ConfigBlockSize);
+    if (got < 0) {
+        qCWarning(lcConfig) << "read failed:" << name << file.errorString();
+        result.systemReason = file.errorString();
+        return result;
+    }
+    result.size = got;
+    result.status = got < qint64(ConfigBlockSize) ? BlockFileRead::TooShort : BlockFileRead::Loaded;
+    return result;
 }
 
 bool LoadBlockFile(ConfigBlock& block, const QString& name, const MessageSink& report) {
-    const QFileInfo info(name);
-    if (!info.exists() || info.isDir()) {
+    const BlockFileRead read = ReadBlockFile(name);
+    switch (read.status) {
+    case BlockFileRead::Loaded:
+        block = read.block;
+        return true;
+    case BlockFileRead::NotFound:
         report("ERROR " + name + " not found");
         return false;
-    }
-    // A device or pipe could block or never end; only regular files hold a block image.
-    QFile file(name);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+    case BlockFileRead::CannotRead:
         report("Cannot Read " + name);
         return false;
-    }
-    ConfigBlock scratch;
-    const qint64 got = file.read(reinterpret_cast<char*>(BlockBytes(scratch)), ConfigBlockSize);
-    if (got < 0) {
-        qCWarning(lcConfig) << "read failed:" << name << file.errorString();
-        report("Cannot Read " + name);
-        return false;
-    }
-    if (got < qint64(ConfigBlockSize)) {
+    case BlockFileRead::TooShort:
         report("ERROR " + name);
         return false;
     }
-    std::memcpy(BlockBytes(block), BlockBytes(scratch), ConfigBlockSize);
-    return true;
+    return false;
 }
 
 } // namespace quellix

@@ -3,6 +3,7 @@
 
 #include "ConfigBlock.h"
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -18,5 +19,20 @@ void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageS
 // Reads the first 242 bytes of `name` into the block; true when a full block was read. Every failure is
 // reported before it returns false, and leaves the block as it was.
 bool LoadBlockFile(ConfigBlock& block, const QString& name, const MessageSink& report);
+
+// The outcome of reading a block file, for callers that word their own messages.
+struct BlockFileRead {
+    enum Status { Loaded, NotFound, CannotRead, TooShort };
+    Status status = NotFound;
+    ConfigBlock block{};  // the image when Loaded
+    qint64 size = 0;      // bytes found when TooShort
+    QString systemReason; // the system's words when CannotRead, if it gave any
+};
+BlockFileRead ReadBlockFile(const QString& name);
+
+// Replaces the file `name` with `bytes` through a temporary file renamed over it, so a failure leaves
+// any previous file as it was. With `inPlaceFallback`, a file in a directory that cannot take the
+// temporary file is written in place instead. On failure `error` gets the system's reason.
+bool SaveFileAtomically(const QString& name, const QByteArray& bytes, bool inPlaceFallback, QString* error);
 
 } // namespace quellix

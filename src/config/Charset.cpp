@@ -16,13 +16,17 @@ constexpr std::array<char16_t, 32> HighControlBlock = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char toByte(char32_t cp) {
+std::optional<char> exactByte(char32_t cp) {
     const auto it = std::find(HighControlBlock.begin(), HighControlBlock.end(), cp);
     if (it != HighControlBlock.end())
         return static_cast<char>(0x80 + (it - HighControlBlock.begin()));
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
         return static_cast<char>(cp);
-    return '?';
+    return std::nullopt;
+}
+
+char toByte(char32_t cp) {
+    return exactByte(cp).value_or('?');
 }
 
 } // namespace
@@ -42,6 +46,23 @@ std::string ToWin1252(const QString& text) {
     bytes.reserve(static_cast<std::size_t>(text.size()));
     for (const char32_t cp : QStringView(text).toUcs4())
         bytes += toByte(cp);
+    return bytes;
+}
+
+std::optional<std::string> ToWin1252Exact(const QString& text, qsizetype* badIndex) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(text.size()));
+    // Walked by UTF-16 unit: a surrogate, paired or not, is never a Windows-1252 character.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        const std::optional<char> byte = QChar::isSurrogate(unit) ? std::nullopt : exactByte(char32_t(unit));
+        if (!byte) {
+            if (badIndex)
+                *badIndex = i;
+            return std::nullopt;
+        }
+        bytes += *byte;
+    }
     return bytes;
 }
 

@@ -5,6 +5,7 @@
 #include "ConfigBlock.h"
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ namespace quellix {
 QString FromWin1252(std::string_view bytes);
 // One byte per character; a character Windows-1252 cannot hold becomes "?".
 std::string ToWin1252(const QString& text);
+// One byte per character, or nothing when a character cannot be held; `badIndex` then tells where it
+// starts in `text`. Exactly the texts FromWin1252 can make convert, so such a text survives both ways.
+std::optional<std::string> ToWin1252Exact(const QString& text, qsizetype* badIndex = nullptr);
 
 template <std::size_t Capacity> QString ShortStringToText(const ShortString<Capacity>& s) {
     return FromWin1252(s.text());

@@ -6,7 +6,7 @@ void SetBlockDefaults(ConfigBlock& block) {
     block.Reserved = 0;
     block.Header1.assign("Header Data");
     block.Header2.assign("Additional Info");
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const int i = n - 1;
         block.TagName[i].assign("Tag " + std::to_string(n));
         block.UnitName[i].assign("unit");

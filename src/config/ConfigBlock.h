@@ -10,6 +10,9 @@
 
 namespace quellix {
 
+// The unit's channels, numbered 1..ChannelCount in names and fields.
+inline constexpr int ChannelCount = 4;
+
 // Mark for a missing reading or calibration value.
 inline constexpr std::int16_t NoValue = -32768;
 
@@ -45,14 +48,14 @@ struct ConfigBlock {
     std::uint32_t Reserved;
     ShortString<20> Header1;
     ShortString<20> Header2;
-    ShortString<20> TagName[4];
-    ShortString<10> UnitName[4];
-    std::uint8_t ChannelFlags[4]; // bits 0-1 decimal places, bit 6 disabled
-    std::int16_t RawValue[4];
-    std::int16_t MeasuredValue[4];
-    std::int16_t ReservedA[4];
-    std::int16_t ReservedB[4];
-    ChannelCalibration Calibration[4];
+    ShortString<20> TagName[ChannelCount];
+    ShortString<10> UnitName[ChannelCount];
+    std::uint8_t ChannelFlags[ChannelCount]; // bits 0-1 decimal places, bit 6 disabled
+    std::int16_t RawValue[ChannelCount];
+    std::int16_t MeasuredValue[ChannelCount];
+    std::int16_t ReservedA[ChannelCount];
+    std::int16_t ReservedB[ChannelCount];
+    ChannelCalibration Calibration[ChannelCount];
 };
 
 #pragma pack(pop)

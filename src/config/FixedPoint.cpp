@@ -2,6 +2,7 @@
 
 #include "ConfigBlock.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -111,6 +112,44 @@ std::int16_t TextToFixed(std::string_view text, std::uint8_t flags) {
     if (x < -32767.0)
         x = -32767.0;
     return static_cast<std::int16_t>(std::nearbyint(x));
+}
+
+std::optional<std::int16_t> ExactTextToFixed(std::string_view text, int decimals, ExactTextError* error) {
+    auto fail = [error](ExactTextError why) -> std::optional<std::int16_t> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
+    auto allDigits = [](std::string_view digits) {
+        return !digits.empty() && std::all_of(digits.begin(), digits.end(), isDigit);
+    };
+    if (!allDigits(whole) || (point != std::string_view::npos && !allDigits(fraction)))
+        return fail(ExactTextError::NotANumber);
+    const std::size_t kept = std::min<std::size_t>(fraction.size(), std::size_t(decimals));
+    if (fraction.find_first_not_of('0', kept) != std::string_view::npos)
+        return fail(ExactTextError::TooManyDecimals);
+
+    // Digits are added one by one with the limit checked at each, so no length of text can overflow.
+    constexpr long limit = 32767;
+    long value = 0;
+    auto add = [&value](char digit) {
+        value = value * 10 + (digit - '0');
+        return value <= limit;
+    };
+    for (const char c : whole)
+        if (!add(c))
+            return fail(ExactTextError::OutOfRange);
+    for (int i = 0; i < decimals; ++i)
+        if (!add(std::size_t(i) < kept ? fraction[std::size_t(i)] : '0'))
+            return fail(ExactTextError::OutOfRange);
+    return static_cast<std::int16_t>(negative ? -value : value);
 }
 
 } // namespace quellix

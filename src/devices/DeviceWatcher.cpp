@@ -15,11 +15,6 @@ constexpr int kCoalesceMs = 100;
 const QString kClassDir = QStringLiteral("/sys/class/tty");
 const QString kSerialDir = QStringLiteral("/dev/serial");
 
-QString ParentDir(const QString& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 } // namespace
 
 DeviceWatcher::DeviceWatcher(const QString& rootPrefix, QObject* parent)

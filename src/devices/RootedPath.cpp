@@ -16,16 +16,16 @@ namespace {
 // Longest symbolic-link chain followed, as the kernel's limit.
 constexpr int kMaxLinkHops = 40;
 
-QString Parent(const QString& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 QString Child(const QString& dir, const QString& name) {
     return dir == QLatin1String("/") ? "/" + name : dir + "/" + name;
 }
 
 } // namespace
+
+QString ParentDir(const QString& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
 
 QString Rooted(const QString& rootPrefix, const QString& path) {
     if (rootPrefix.isEmpty())
@@ -43,7 +43,7 @@ QString ResolveInRoot(const QString& rootPrefix, const QString& path) {
         if (part == QLatin1String("."))
             continue;
         if (part == QLatin1String("..")) {
-            result = Parent(result);
+            result = ParentDir(result);
             continue;
         }
         const QString candidate = Child(result, part);

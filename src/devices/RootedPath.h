@@ -7,6 +7,9 @@
 
 namespace quellix {
 
+// The directory an absolute path is in; "/" for a name at the top.
+QString ParentDir(const QString& path);
+
 // The rooted form of an unrooted absolute path.
 QString Rooted(const QString& rootPrefix, const QString& path);
 

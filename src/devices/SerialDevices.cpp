@@ -2,14 +2,12 @@
 
 #include "DevicesLog.h"
 #include "RootedPath.h"
-#include "UniqueFd.h"
+#include "TtyOpen.h"
 
 #include <QFile>
 #include <QHash>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -26,11 +24,6 @@ const QString kByIdDir = QStringLiteral("/dev/serial/by-id");
 // The kernel's serial-core bus: its "port" and "ctrl" drivers stand between a tty and the driver of
 // the hardware, which is the one worth naming.
 const QString kSerialBaseBus = QStringLiteral("serial-base");
-
-QString ParentDir(const QString& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
 
 bool IsBelow(const QString& path, const QString& dir) {
     return path.startsWith(dir + "/");
@@ -198,16 +191,19 @@ DeviceStatus DeviceState(const QString& path, const QString& rootPrefix) {
         return StatusOfOpenErrno(errno);
     if (!S_ISCHR(st.st_mode) || !MayBeTty(rootPrefix, st.st_rdev))
         return DeviceStatus::NotSerial;
-    const UniqueFd fd(::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.Get() < 0)
-        return StatusOfOpenErrno(errno);
-    if (::isatty(fd.Get()) == 0)
+    // Opened as the serial component opens its port, and let go at once with the lock.
+    const TtyOpen probe = OpenTtyExclusive(name.constData());
+    switch (probe.failure) {
+    case TtyOpenFailure::None:
+        return DeviceStatus::Available;
+    case TtyOpenFailure::CannotOpen:
+        return StatusOfOpenErrno(probe.error);
+    case TtyOpenFailure::NotATty:
         return DeviceStatus::NotSerial;
-    // The serial component holds its port with an exclusive flock, which also holds against root.
-    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? DeviceStatus::InUse : DeviceStatus::Available;
-    ::flock(fd.Get(), LOCK_UN);
-    return DeviceStatus::Available;
+    case TtyOpenFailure::Locked:
+        return probe.error == EWOULDBLOCK ? DeviceStatus::InUse : DeviceStatus::Available;
+    }
+    return DeviceStatus::Unusable;
 }
 
 QString DeviceStatusText(DeviceStatus status) {

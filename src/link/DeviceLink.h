@@ -1,14 +1,19 @@
 // The link with the display unit: receive assembly and dispatch of reply frames, the measurement
-// readout, and the download and upload sequences, driven by the window's events through LinkHost.
+// readout, and the download and upload sequences, driven by the window's events through LinkHost and
+// followed by any number of LinkListeners.
 #pragma once
 
 #include "ConfigBlock.h"
 #include "Frames.h"
 #include "LinkHost.h"
+#include "LinkListener.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quellix {
 
@@ -34,9 +39,45 @@ public:
     // timer stopped. For a port that has gone away.
     void AbortSequences();
 
-    // The sequences' step routines.
-    void RunReadStep(SequenceEvent event);
-    void RunSendStep(SequenceEvent event);
+    // The listener follows the link until it is removed; adding it twice counts once.
+    void AddListener(LinkListener& listener);
+    void RemoveListener(LinkListener& listener);
+
+private:
+    struct SequenceState {
+        int step = 0;    // 0 = not running
+        int resends = 0; // of the current step, for listeners only
+    };
+    // What tells the two sequences apart in the step routine they share.
+    struct Sequence {
+        LinkSequence id;
+        LinkTimer timer;
+        StatusLabel label;
+        int firstStep;
+        int doneStep; // the step after the last request: the sequence is complete
+        const char* runningCaption;
+        void (DeviceLink::*send)(int step, int resend);
+    };
+    struct StepReport {
+        LinkSequence sequence;
+        int step;
+        StepOutcome outcome;
+    };
+    using Report = std::optional<StepReport>;
+
+    // Receive assembly and its two-stage dispatch (RxAssembly.cpp).
+    void dispatch(std::string_view frame);
+    Report advanceSequences(char letter);
+    void storeReply(std::string_view frame);
+    void drop(DropReason reason);
+
+    // The step routines; what they report is told once the event that ran them is handled.
+    Report RunReadStep(SequenceEvent event);
+    Report RunSendStep(SequenceEvent event);
+    Report runStep(SequenceEvent event, SequenceState& state, const Sequence& sequence);
+    void sendDownloadStep(int step, int resend);
+    void sendUploadStep(int step, int resend);
+    void report(const Report& step);
 
     // Reply handlers; each takes one whole frame, SOH at offset 0.
     void HandleMeasurementReply(std::string_view frame);
@@ -45,36 +86,43 @@ public:
     void HandleVersionReply(std::string_view frame);
 
     // Requests: each pauses PauseBeforeSendMs, then hands the bytes to the port and returns its result.
-    bool SendFrame(const FrameBytes& frame);
-    bool SendCommand(char letter);
-    bool SendParamRequest(char letter, std::uint8_t p0, std::uint8_t p1, std::int16_t w0 = 0,
-                          std::int16_t w1 = 0, std::int16_t w2 = 0, std::int16_t w3 = 0);
-    void SendTextItem(std::string_view text, std::uint8_t index, ItemCode code);
-    void SendCalibration();
+    bool SendFrame(FrameBytes frame, int resend = 0);
+    bool SendCommand(char letter, int resend = 0);
+    bool SendParamRequest(char letter, std::uint8_t p0, std::uint8_t p1, int resend = 0);
+    void SendTextItem(std::string_view text, std::uint8_t index, ItemCode code, int resend);
+    void SendCalibration(int resend);
 
-    const std::string& RxBuffer() const { return rxBuffer_; }
-    int SendStep() const { return sendStep_; }
-    int ReadStep() const { return readStep_; }
-    int RetriesLeft() const { return retriesLeft_; }
-
-private:
-    void dispatch(std::string_view frame);
-    void advanceSequences(char letter);
-    void storeReply(std::string_view frame);
-    struct Sequence;
-    // The step routine both sequences share; act sends the step's request or completes the sequence.
-    void runStep(SequenceEvent event, int& step, const Sequence& sequence, void (DeviceLink::*act)());
-    void sendReadRequest();
-    void sendUploadRequest();
-    void completeSequence(int& step, StatusLabel label);
-    void sendLabelText(const std::string& objectName, std::uint8_t index, ItemCode code);
+    // Calls each listener present when the event began; removals meanwhile leave a hole, closed after.
+    template <class Event> void notify(const Event& event) {
+        if (listeners_.empty())
+            return;
+        notifyEach(event);
+    }
+    template <class Event> void notifyEach(const Event& event);
 
     ConfigBlock& block_;
     LinkHost& host_;
     std::string rxBuffer_;
-    int sendStep_ = 0;    // upload step, 0 = no upload
-    int readStep_ = 0;    // download step, 0 = no download
+    SequenceState download_;
+    SequenceState upload_;
     int retriesLeft_ = 0; // shared by both sequences
+    std::vector<LinkListener*> listeners_;
+    int notifying_ = 0;
 };
+
+template <class Event> void DeviceLink::notifyEach(const Event& event) {
+    struct Depth {
+        explicit Depth(DeviceLink& link) : link(link) { ++link.notifying_; }
+        ~Depth() {
+            if (--link.notifying_ == 0)
+                std::erase(link.listeners_, nullptr);
+        }
+        DeviceLink& link;
+    } depth(*this);
+    const std::size_t count = listeners_.size();
+    for (std::size_t i = 0; i < count; ++i)
+        if (LinkListener* listener = listeners_[i])
+            event(*listener);
+}
 
 } // namespace quellix

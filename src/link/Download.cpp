@@ -1,22 +1,54 @@
 // "Read from unit" for the configuration: the download steps and the storing of their replies.
 #include "DeviceLink.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quellix {
 
 namespace {
 
-enum ReadSteps : int {
-    VersionStep = 2,
-    CalibrationStep = 3,
-    Header1Step = 4,
-    Header2Step = 5,
-    FirstTagStep = 6,
-    FirstUnitStep = 10,
-    FlagsStep = 14,
-    ReadDone = 15,
+// One download step: the request it sends and the reply the unit answers it with. Replies are not
+// matched to requests: what a reply stores follows from its own letter and, for 'P', its own item
+// code and index, whichever step is pending.
+struct DownloadStep {
+    int step;
+    char request;
+    std::uint8_t index; // item requests only
+    ItemCode code;      // item requests only
+    char reply;
 };
+
+constexpr DownloadStep DownloadSteps[] = {
+    {2, Letter::VersionRequest, 0, {}, Letter::Version},                      // swVersion's caption
+    {3, Letter::CalibrationRequest, 0, {}, Letter::Calibration},              // Calibration[1..4]
+    {4, Letter::ItemRequest, 0, ItemCode::Header1, Letter::Item},             // Header1
+    {5, Letter::ItemRequest, 0, ItemCode::Header2, Letter::Item},             // Header2
+    {6, Letter::ItemRequest, 0, ItemCode::TagName, Letter::Item},             // TagName[1]
+    {7, Letter::ItemRequest, 1, ItemCode::TagName, Letter::Item},             // TagName[2]
+    {8, Letter::ItemRequest, 2, ItemCode::TagName, Letter::Item},             // TagName[3]
+    {9, Letter::ItemRequest, 3, ItemCode::TagName, Letter::Item},             // TagName[4]
+    {10, Letter::ItemRequest, 0, ItemCode::UnitName, Letter::Item},           // UnitName[1]
+    {11, Letter::ItemRequest, 1, ItemCode::UnitName, Letter::Item},           // UnitName[2]
+    {12, Letter::ItemRequest, 2, ItemCode::UnitName, Letter::Item},           // UnitName[3]
+    {13, Letter::ItemRequest, 3, ItemCode::UnitName, Letter::Item},           // UnitName[4]
+    {14, Letter::ItemRequest, FlagsItemIndex, ItemCode::Flags, Letter::Item}, // ChannelFlags[1..4]
+    // 15: none, the download is complete.
+};
+
+// The step routine finds a step's row at step - 2, and completes the download after the last row.
+constexpr bool NumberedInOrder() {
+    int expected = DownloadSteps[0].step;
+    for (const DownloadStep& row : DownloadSteps)
+        if (row.step != expected++)
+            return false;
+    return true;
+}
+constexpr int FirstStep = DownloadSteps[0].step;
+constexpr int DoneStep = std::end(DownloadSteps)[-1].step + 1;
+static_assert(NumberedInOrder() && FirstStep == 2 && DoneStep == 15);
+static_assert(std::ranges::all_of(DownloadSteps,
+                                  [](const DownloadStep& row) { return AdvancesDownload(row.reply); }));
 
 template <std::size_t Capacity> void storeText(ShortString<Capacity>& field, std::string_view content) {
     field.assign(BytesToText(content, static_cast<int>(content.size())));
@@ -25,34 +57,33 @@ template <std::size_t Capacity> void storeText(ShortString<Capacity>& field, std
 } // namespace
 
 void DeviceLink::Button13Click() {
-    RunReadStep(SequenceEvent::Start);
+    report(RunReadStep(SequenceEvent::Start));
 }
 
 void DeviceLink::Timer4Timer() {
-    RunReadStep(SequenceEvent::Tick);
+    report(RunReadStep(SequenceEvent::Tick));
 }
 
-void DeviceLink::sendReadRequest() {
-    const int step = readStep_;
-    if (step == VersionStep) {
-        SendCommand(Letter::VersionRequest);
-    } else if (step == CalibrationStep) {
-        SendCommand(Letter::CalibrationRequest);
-    } else if (step == Header1Step) {
-        SendParamRequest(Letter::ItemRequest, 0, CodeByte(ItemCode::Header1));
-    } else if (step == Header2Step) {
-        SendParamRequest(Letter::ItemRequest, 0, CodeByte(ItemCode::Header2));
-    } else if (step >= FirstTagStep && step < FirstUnitStep) {
-        SendParamRequest(Letter::ItemRequest, static_cast<std::uint8_t>(step - FirstTagStep),
-                         CodeByte(ItemCode::TagName));
-    } else if (step >= FirstUnitStep && step < FlagsStep) {
-        SendParamRequest(Letter::ItemRequest, static_cast<std::uint8_t>(step - FirstUnitStep),
-                         CodeByte(ItemCode::UnitName));
-    } else if (step == FlagsStep) {
-        SendParamRequest(Letter::ItemRequest, FlagsItemIndex, CodeByte(ItemCode::Flags));
-    } else if (step == ReadDone) {
-        completeSequence(readStep_, StatusLabel::Label8);
-    }
+DeviceLink::Report DeviceLink::RunReadStep(SequenceEvent event) {
+    static constexpr Sequence download{LinkSequence::Download,
+                                       LinkTimer::Timer4,
+                                       StatusLabel::Label8,
+                                       FirstStep,
+                                       DoneStep,
+                                       " Receiving ",
+                                       &DeviceLink::sendDownloadStep};
+    return runStep(event, download_, download);
+}
+
+void DeviceLink::sendDownloadStep(int step, int resend) {
+    const auto at = static_cast<std::size_t>(step - FirstStep);
+    if (at >= std::size(DownloadSteps))
+        return;
+    const DownloadStep& row = DownloadSteps[at];
+    if (row.request == Letter::ItemRequest)
+        SendParamRequest(row.request, row.index, CodeByte(row.code), resend);
+    else
+        SendCommand(row.request, resend);
 }
 
 void DeviceLink::HandleVersionReply(std::string_view frame) {
@@ -64,8 +95,10 @@ void DeviceLink::HandleVersionReply(std::string_view frame) {
 void DeviceLink::HandleCalibrationReply(std::string_view frame) {
     // A table too short to fill the block's is not copied at all rather than in part.
     const std::string_view table = FrameView(frame).payload();
-    if (table.size() < CalibrationTableSize)
+    if (table.size() < CalibrationTableSize) {
+        notify([&](LinkListener& l) { l.Dropped(DropReason::ReplyTooShort, frame); });
         return;
+    }
     std::memcpy(block_.Calibration, table.data(), CalibrationTableSize);
     host_.BlockToWindow();
 }
@@ -73,8 +106,10 @@ void DeviceLink::HandleCalibrationReply(std::string_view frame) {
 void DeviceLink::HandleItemReply(std::string_view frame) {
     const FrameView reply(frame);
     const std::string_view payload = reply.payload();
-    if (reply.length() < 2 || payload.size() < 2)
+    if (reply.length() < 2 || payload.size() < 2) {
+        notify([&](LinkListener& l) { l.Dropped(DropReason::ReplyTooShort, frame); });
         return;
+    }
     const auto index = static_cast<std::uint8_t>(payload[0]);
     const auto code = static_cast<std::uint8_t>(payload[1]);
     if (code < CodeByte(ItemCode::Header1) || code > CodeByte(ItemCode::Flags))

@@ -46,6 +46,15 @@ inline constexpr char ItemAck = 'Q';
 inline constexpr char StoreAck = 'S';
 } // namespace Letter
 
+// The replies that move a running download on by one step, and those that move a running upload.
+constexpr bool AdvancesDownload(char letter) {
+    return letter == Letter::Calibration || letter == Letter::Item || letter == Letter::Advance ||
+           letter == Letter::Version;
+}
+constexpr bool AdvancesUpload(char letter) {
+    return letter == Letter::CalibrationAck || letter == Letter::ItemAck || letter == Letter::StoreAck;
+}
+
 // Item codes of item requests, writes and replies, with the item index each uses.
 enum class ItemCode : std::uint8_t {
     Header1 = 20,

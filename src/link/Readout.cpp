@@ -1,6 +1,9 @@
 // Live readings: the two measurement requests, the 'X' reply and the staleness of its values.
 #include "DeviceLink.h"
 
+#include <algorithm>
+#include <array>
+
 namespace quellix {
 
 namespace {
@@ -14,7 +17,7 @@ void DeviceLink::Button12Click() {
 
 void DeviceLink::Timer2Timer(bool autoSendChecked) {
     // An upload owns the line while it runs; a download does not stop the auto read.
-    if (autoSendChecked && sendStep_ == 0)
+    if (autoSendChecked && upload_.step == 0)
         SendCommand(Letter::MeasureRequest);
 }
 
@@ -24,19 +27,26 @@ void DeviceLink::Timer3Timer() {
         block_.MeasuredValue[i] = NoValue;
     }
     host_.BlockToWindow();
+    notify([](LinkListener& l) { l.ReadingsStale(); });
 }
 
 void DeviceLink::HandleMeasurementReply(std::string_view frame) {
     // A reply too short for eight values is consumed like an unknown letter.
     const FrameView reply(frame);
-    if (reply.payload().size() < MeasurementPayloadSize)
+    if (reply.payload().size() < MeasurementPayloadSize) {
+        notify([&](LinkListener& l) { l.Dropped(DropReason::ReplyTooShort, frame); });
         return;
-    host_.RestartStalenessTimer();
-    for (int i = 0; i < 4; ++i) {
-        block_.RawValue[i] = reply.int16At(2 * static_cast<std::size_t>(i));
-        block_.MeasuredValue[i] = reply.int16At(8 + 2 * static_cast<std::size_t>(i));
     }
+    host_.RestartStalenessTimer();
+    std::array<std::int16_t, 4> raw, displayed;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        raw[i] = reply.int16At(2 * i);
+        displayed[i] = reply.int16At(8 + 2 * i);
+    }
+    std::copy(raw.begin(), raw.end(), block_.RawValue);
+    std::copy(displayed.begin(), displayed.end(), block_.MeasuredValue);
     host_.BlockToWindow();
+    notify([&](LinkListener& l) { l.ReadingsTaken(raw, displayed, block_.ChannelFlags); });
 }
 
 } // namespace quellix

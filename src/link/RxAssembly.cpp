@@ -4,6 +4,7 @@
 namespace quellix {
 
 void DeviceLink::ReceiveString(std::string_view batch) {
+    notify([&](LinkListener& l) { l.BatchReceived(batch); });
     rxBuffer_.append(batch);
     if (rxBuffer_.size() >= FrameHeaderSize) {
         // A frame is recognised by its length alone; its first byte is not examined.
@@ -13,44 +14,41 @@ void DeviceLink::ReceiveString(std::string_view batch) {
             const std::string frame = std::move(rxBuffer_);
             rxBuffer_.clear();
             dispatch(frame);
-        } else if (rxBuffer_.size() > frameSize || frameSize - FrameHeaderSize > MaxWaitingPayload) {
-            // More than one frame, or trailing bytes, or too long to wait for: dropped whole.
-            rxBuffer_.clear();
+        } else if (rxBuffer_.size() > frameSize) {
+            // More than one frame, or trailing bytes: dropped whole, no frame of it dispatched.
+            drop(DropReason::ExtraBytes);
+        } else if (frameSize - FrameHeaderSize > MaxWaitingPayload) {
+            drop(DropReason::WaitingTooLong);
         }
     }
     if (!rxBuffer_.empty() && static_cast<std::uint8_t>(rxBuffer_[0]) != Soh)
-        rxBuffer_.clear();
+        drop(DropReason::NoStartByte);
+}
+
+void DeviceLink::drop(DropReason reason) {
+    notify([&](LinkListener& l) { l.Dropped(reason, rxBuffer_); });
+    rxBuffer_.clear();
 }
 
 void DeviceLink::dispatch(std::string_view frame) {
+    notify([&](LinkListener& l) { l.FrameDispatched(frame[1], frame); });
     // The next request goes out before the reply is stored: a download's last reply shows
-    // " Complete " first and stores its item right after.
-    advanceSequences(frame[1]);
+    // " Complete " first and stores its item right after. Listeners hear of the step once both are done.
+    const Report step = advanceSequences(frame[1]);
     storeReply(frame);
+    report(step);
 }
 
-void DeviceLink::advanceSequences(char letter) {
-    switch (letter) {
-    case Letter::CalibrationAck:
-    case Letter::ItemAck:
-    case Letter::StoreAck:
-        if (sendStep_ > 0) {
-            ++sendStep_;
-            RunSendStep(SequenceEvent::Reply);
-        }
-        break;
-    case Letter::Calibration:
-    case Letter::Item:
-    case Letter::Advance:
-    case Letter::Version:
-        if (readStep_ > 0) {
-            ++readStep_;
-            RunReadStep(SequenceEvent::Reply);
-        }
-        break;
-    default:
-        break;
+DeviceLink::Report DeviceLink::advanceSequences(char letter) {
+    if (AdvancesUpload(letter) && upload_.step > 0) {
+        ++upload_.step;
+        return RunSendStep(SequenceEvent::Reply);
     }
+    if (AdvancesDownload(letter) && download_.step > 0) {
+        ++download_.step;
+        return RunReadStep(SequenceEvent::Reply);
+    }
+    return std::nullopt;
 }
 
 void DeviceLink::storeReply(std::string_view frame) {

@@ -1,65 +1,121 @@
 // "Send to unit": the upload steps. Texts come from the window's labels at the moment each request is
-// sent; flags and calibration from the block, which the upload never changes.
+// sent, a resend included; flags and calibration from the block, which the upload never changes.
 #include "DeviceLink.h"
+
+#include <algorithm>
 
 namespace quellix {
 
 namespace {
 
-enum SendSteps : int {
-    FirstTagStep = 1,
-    FirstUnitStep = 5,
-    Header1Step = 9,
-    Header2Step = 10,
-    FlagsStep = 11,
-    CalibrationStep = 12,
-    StoreStep = 13,
-    SendDone = 14,
+enum class Content {
+    Label,            // the text of the label named in the row
+    ChannelFlags,     // the block's four flag bytes, zero bytes included
+    CalibrationTable, // the block's whole calibration table
+    None,
 };
+
+// One upload step: the request it sends and where its content comes from. Every step is acknowledged
+// by 'B', 'Q' or 'S', whichever it is; an acknowledgement stores nothing.
+struct UploadStep {
+    int step;
+    char request;
+    std::uint8_t index; // item writes only
+    ItemCode code;      // item writes only
+    Content content;
+    const char* label = nullptr;
+};
+
+constexpr UploadStep UploadSteps[] = {
+    {1, Letter::ItemWrite, 0, ItemCode::TagName, Content::Label, "Tag_1"},
+    {2, Letter::ItemWrite, 1, ItemCode::TagName, Content::Label, "Tag_2"},
+    {3, Letter::ItemWrite, 2, ItemCode::TagName, Content::Label, "Tag_3"},
+    {4, Letter::ItemWrite, 3, ItemCode::TagName, Content::Label, "Tag_4"},
+    {5, Letter::ItemWrite, 0, ItemCode::UnitName, Content::Label, "Units_1"},
+    {6, Letter::ItemWrite, 1, ItemCode::UnitName, Content::Label, "Units_2"},
+    {7, Letter::ItemWrite, 2, ItemCode::UnitName, Content::Label, "Units_3"},
+    {8, Letter::ItemWrite, 3, ItemCode::UnitName, Content::Label, "Units_4"},
+    {9, Letter::ItemWrite, 0, ItemCode::Header1, Content::Label, "Header_1"},
+    {10, Letter::ItemWrite, 0, ItemCode::Header2, Content::Label, "Header_2"},
+    {11, Letter::ItemWrite, FlagsItemIndex, ItemCode::Flags, Content::ChannelFlags},
+    {12, Letter::CalibrationWrite, 0, {}, Content::CalibrationTable},
+    {13, Letter::Store, 0, {}, Content::None},
+    // 14: none, the upload is complete.
+};
+
+// The step routine finds a step's row at step - 1, and completes the upload after the last row.
+constexpr bool NumberedInOrder() {
+    int expected = UploadSteps[0].step;
+    for (const UploadStep& row : UploadSteps)
+        if (row.step != expected++)
+            return false;
+    return true;
+}
+constexpr int FirstStep = UploadSteps[0].step;
+constexpr int DoneStep = std::end(UploadSteps)[-1].step + 1;
+static_assert(NumberedInOrder() && FirstStep == 1 && DoneStep == 14);
+
+// Texts and flags go as item writes, the table as the calibration write.
+constexpr bool ContentFitsRequest(const UploadStep& row) {
+    switch (row.content) {
+    case Content::Label:
+        return row.request == Letter::ItemWrite && row.label != nullptr;
+    case Content::ChannelFlags:
+        return row.request == Letter::ItemWrite && row.code == ItemCode::Flags;
+    case Content::CalibrationTable:
+        return row.request == Letter::CalibrationWrite;
+    case Content::None:
+        return true;
+    }
+    return false;
+}
+static_assert(std::ranges::all_of(UploadSteps, ContentFitsRequest));
 
 } // namespace
 
 void DeviceLink::Button14Click() {
-    RunSendStep(SequenceEvent::Start);
+    report(RunSendStep(SequenceEvent::Start));
 }
 
 void DeviceLink::Timer1Timer() {
-    RunSendStep(SequenceEvent::Tick);
+    report(RunSendStep(SequenceEvent::Tick));
 }
 
-void DeviceLink::SendTextItem(std::string_view text, std::uint8_t index, ItemCode code) {
-    SendFrame(BuildTextItem(text, index, code));
+DeviceLink::Report DeviceLink::RunSendStep(SequenceEvent event) {
+    static constexpr Sequence upload{
+        LinkSequence::Upload, LinkTimer::Timer1,          StatusLabel::Label1, FirstStep, DoneStep,
+        " Sending ",          &DeviceLink::sendUploadStep};
+    return runStep(event, upload_, upload);
 }
 
-void DeviceLink::SendCalibration() {
-    SendFrame(BuildCalibrationWrite(block_));
-}
-
-void DeviceLink::sendLabelText(const std::string& objectName, std::uint8_t index, ItemCode code) {
-    SendTextItem(host_.LabelText(objectName), index, code);
-}
-
-void DeviceLink::sendUploadRequest() {
-    const int step = sendStep_;
-    if (step >= FirstTagStep && step < FirstUnitStep) {
-        const int i = step - FirstTagStep;
-        sendLabelText("Tag_" + std::to_string(i + 1), static_cast<std::uint8_t>(i), ItemCode::TagName);
-    } else if (step >= FirstUnitStep && step < Header1Step) {
-        const int i = step - FirstUnitStep;
-        sendLabelText("Units_" + std::to_string(i + 1), static_cast<std::uint8_t>(i), ItemCode::UnitName);
-    } else if (step == Header1Step) {
-        sendLabelText("Header_1", 0, ItemCode::Header1);
-    } else if (step == Header2Step) {
-        sendLabelText("Header_2", 0, ItemCode::Header2);
-    } else if (step == FlagsStep) {
-        SendFrame(BuildFlagsItem(block_));
-    } else if (step == CalibrationStep) {
-        SendCalibration();
-    } else if (step == StoreStep) {
-        SendCommand(Letter::Store);
-    } else if (step == SendDone) {
-        completeSequence(sendStep_, StatusLabel::Label1);
+void DeviceLink::sendUploadStep(int step, int resend) {
+    const auto at = static_cast<std::size_t>(step - FirstStep);
+    if (at >= std::size(UploadSteps))
+        return;
+    const UploadStep& row = UploadSteps[at];
+    switch (row.content) {
+    case Content::Label:
+        SendTextItem(host_.LabelText(row.label), row.index, row.code, resend);
+        break;
+    case Content::ChannelFlags:
+        SendTextItem({reinterpret_cast<const char*>(block_.ChannelFlags), FlagsItemSize}, row.index, row.code,
+                     resend);
+        break;
+    case Content::CalibrationTable:
+        SendCalibration(resend);
+        break;
+    case Content::None:
+        SendCommand(row.request, resend);
+        break;
     }
+}
+
+void DeviceLink::SendTextItem(std::string_view text, std::uint8_t index, ItemCode code, int resend) {
+    SendFrame(BuildTextItem(text, index, code), resend);
+}
+
+void DeviceLink::SendCalibration(int resend) {
+    SendFrame(BuildCalibrationWrite(block_), resend);
 }
 
 } // namespace quellix

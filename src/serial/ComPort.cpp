@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QPointer>
 
+#include <cerrno>
 #include <chrono>
 #include <string_view>
 #include <system_error>
@@ -17,6 +18,8 @@ namespace quellix {
 namespace {
 
 constexpr std::chrono::milliseconds WorkerExitWait{10000};
+
+StartCommFault StartFault = StartCommFault::None;
 
 // Raises the component's events for one notification, on the owner's thread. Each handler is copied
 // before the call, so that a handler may reassign its own event; a handler that destroys the component
@@ -72,9 +75,17 @@ void StopWorker(std::unique_ptr<Worker>& worker, const EventFd* stop, int fd, Pu
 
 } // namespace
 
+void SetStartCommFault(StartCommFault fault) {
+    StartFault = fault;
+}
+
 TComPort::TComPort(QObject* owner) : QObject(owner), d(std::make_unique<TComPortPrivate>()) {
     SetTraceFileName(QString());
-    d->channel = std::make_unique<NotifyChannel>([this](const Notification& n) { Deliver(*this, n); });
+    d->channel = std::make_unique<NotifyChannel>([this](const Notification& n) {
+        // Workers of an earlier opening may have posted after it ended: never to a later opening.
+        if (n.opening == d->opening)
+            Deliver(*this, n);
+    });
 }
 
 TComPort::~TComPort() {
@@ -86,9 +97,7 @@ void TComPort::SetDevicePaths(const QMap<QString, QString>& paths) {
 }
 
 QString TComPort::DevicePath() const {
-    const int number = static_cast<int>(CommPort) + 1;
-    const QString path = d->devicePaths.value(QStringLiteral("COM%1").arg(number));
-    return path.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(number - 1) : path;
+    return d->devicePaths.value(QStringLiteral("COM%1").arg(static_cast<int>(CommPort) + 1));
 }
 
 bool TComPort::StartComm() {
@@ -96,6 +105,7 @@ bool TComPort::StartComm() {
     d->lastOpenPath.clear();
     if (IsOpen())
         throw ECommsError("Already have a comm file open");
+    const std::uint32_t opening = ++d->opening;
 
     d->lastOpenPath = DevicePath();
     OpenResult opened = OpenPortExclusive(QFile::encodeName(d->lastOpenPath));
@@ -112,32 +122,50 @@ bool TComPort::StartComm() {
     const RtsToggle toggle = ApplyLineSettings(fd, LineSettingsOf(*this));
 
     auto stop = std::make_unique<EventFd>();
-    if (!stop->IsValid()) {
-        CommErrorTrace(stop->Error(), "Unable to CreateEvent: ");
-        d->port.Close();
+    const int stopError = StartFault == StartCommFault::StopSignal ? EMFILE : stop->Error();
+    if (stopError != 0) {
+        CommErrorTrace(stopError, "Unable to CreateEvent: ");
+        AbandonStart();
         return false;
     }
     d->stop = std::move(stop);
 
     const std::chrono::milliseconds gap{ReceiveGapMs(RxDelay, BaudRate)};
-    auto reader = std::make_unique<TReadThread>(fd, *d->stop, *d->channel, gap);
+    auto reader = std::make_unique<TReadThread>(fd, *d->stop, *d->channel, gap, opening);
     try {
+        if (StartFault == StartCommFault::ReadThread)
+            throw std::system_error(EAGAIN, std::generic_category());
         reader->Start();
     } catch (const std::system_error& e) {
         CommErrorTrace(e.code().value(), "Unable to create Read thread");
+        AbandonStart();
         throw ECommsError("Unable to create Read thread");
     }
     d->readThread = std::move(reader);
 
-    auto writer = std::make_unique<TWriteThread>(fd, *d->stop, *d->channel, toggle == RtsToggle::ByWriter);
+    auto writer =
+        std::make_unique<TWriteThread>(fd, *d->stop, *d->channel, toggle == RtsToggle::ByWriter, opening);
     try {
+        if (StartFault == StartCommFault::WriteThread)
+            throw std::system_error(EAGAIN, std::generic_category());
         writer->Start();
     } catch (const std::system_error& e) {
         CommErrorTrace(e.code().value(), "Unable to create Write thread");
+        AbandonStart();
         throw ECommsError("Unable to create Write thread");
     }
     d->writeThread = std::move(writer);
     return true;
+}
+
+// A StartComm that fails after the open undoes everything: the receive worker that may run is stopped
+// and joined, then the stop signal and the port go. What the failed opening's worker posted meanwhile is
+// never delivered.
+void TComPort::AbandonStart() {
+    d->readThread.reset();
+    d->stop.reset();
+    d->port.Close();
+    ++d->opening;
 }
 
 void TComPort::StopComm() {

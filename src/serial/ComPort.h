@@ -76,18 +76,20 @@ public:
     std::function<void(std::uint16_t status)> OnCommState;
     std::function<void(TComPort* sender)> OnRequestHangup;
 
-    // Maps "COM1".."COM8" to device paths; a name without an entry is /dev/ttyS<n-1>.
+    // Maps "COM1".."COM8" to the device paths the owner gives them. A name without an entry has no
+    // device, and StartComm fails to open it.
     void SetDevicePaths(const QMap<QString, QString>& paths);
-    // The device path CommPort names now.
+    // The device path CommPort names now; empty when it has none.
     QString DevicePath() const;
 
     // Opens and configures the port named by CommPort and starts both workers. Throws ECommsError
     // ("Already have a comm file open", "Error opening com port", "File handle is not a comm handle. ",
     // "Unable to create Read thread", "Unable to create Write thread"); false when the stop signal could
-    // not be created.
+    // not be created. All or nothing: after a failure no worker runs and the device is closed and
+    // unlocked.
     bool StartComm();
-    // Stops both workers and closes the port; nothing when closed. Batches already posted are still
-    // delivered afterwards.
+    // Stops both workers and closes the port; nothing when closed. Notifications already posted are
+    // still delivered afterwards, until the next StartComm: from then on only its own workers' count.
     void StopComm();
     // Queues a copy of the bytes for the transmit worker and returns at once; true means queued.
     bool WriteCommData(const char* buffer, std::uint16_t length);
@@ -99,6 +101,8 @@ public:
     QString LastOpenPath() const;
 
 private:
+    void AbandonStart();
+
     std::unique_ptr<TComPortPrivate> d;
 };
 

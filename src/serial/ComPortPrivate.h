@@ -10,15 +10,24 @@
 #include <QMap>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 namespace quellix {
+
+// Test seam: the step at which StartComm fails as if the system had refused it. The program never
+// sets it.
+enum class StartCommFault { None, StopSignal, ReadThread, WriteThread };
+void SetStartCommFault(StartCommFault fault);
 
 class TComPortPrivate {
 public:
     QMap<QString, QString> devicePaths;
     int lastOpenErrno = 0;
     QString lastOpenPath;
+    // Counts StartComm calls (and failed ones once more): only notifications tagged with the current
+    // value are delivered.
+    std::uint32_t opening = 0;
 
     std::unique_ptr<NotifyChannel> channel;
     // The port ("CommHandle"): the component is open exactly while it is.

@@ -18,6 +18,9 @@ struct Notification {
     std::uint16_t value = 0;
     // The received batch of a Data notification; it belongs to the owner once posted.
     std::vector<std::uint8_t> bytes;
+    // The opening of the port that the posting worker belongs to, so that the owner can tell an
+    // earlier opening's notifications from a later one's.
+    std::uint32_t opening = 0;
 };
 
 // The payloads travel through a queue of our own under a std::mutex; Qt only wakes the owner's thread

@@ -1,11 +1,11 @@
 #include "PortDevice.h"
 
 #include "SerialLog.h"
+#include "TtyOpen.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,28 +29,24 @@ void PortHandle::Close() {
 
 OpenResult OpenPortExclusive(const QByteArray& path) {
     OpenResult result;
-    UniqueFd fd(::open(path.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd.IsValid()) {
-        result.failure = OpenFailure::CannotOpen;
-        result.error = errno;
-        return result;
-    }
-    if (!::isatty(fd.Get())) {
+    TtyOpen opened = OpenTtyExclusive(path.constData());
+    result.error = opened.error;
+    switch (opened.failure) {
+    case TtyOpenFailure::None:
+        break;
+    case TtyOpenFailure::NotATty:
         result.failure = OpenFailure::NotATty;
-        result.error = errno;
         return result;
-    }
-    // flock holds against every program that locks, root included; the exclusive mark then makes plain
-    // opens by others fail with EBUSY (except for privileged ones). A mark left by a crashed program is
-    // not held against the port.
-    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+    case TtyOpenFailure::CannotOpen:
+    case TtyOpenFailure::Locked:
         result.failure = OpenFailure::CannotOpen;
-        result.error = errno;
         return result;
     }
-    if (::ioctl(fd.Get(), TIOCEXCL) != 0)
+    // Beside the lock, the exclusive mark makes plain opens by others fail with EBUSY (except for
+    // privileged ones). A mark left by a crashed program is not held against the port.
+    if (::ioctl(opened.fd.Get(), TIOCEXCL) != 0)
         qCDebug(lcSerial) << "no exclusive mark on" << path << "errno" << errno;
-    result.port = PortHandle(std::move(fd));
+    result.port = PortHandle(std::move(opened.fd));
     return result;
 }
 

@@ -35,8 +35,8 @@ struct OpenResult {
     int error = 0;
 };
 
-// Opens read/write, non-blocking, without becoming the controlling terminal, closed on exec. Refuses a
-// device that is not a tty, and one that another open file already holds with flock.
+// Opens the device as OpenTtyExclusive does (a tty that nobody else holds with flock) and sets its
+// exclusive mark; a lock held by another open file counts as CannotOpen.
 OpenResult OpenPortExclusive(const QByteArray& path);
 
 // Modem status bits as the component reports them (OnCommState).

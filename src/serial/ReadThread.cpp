@@ -25,8 +25,8 @@ timespec ToTimespec(Clock::duration remaining) {
 } // namespace
 
 TReadThread::TReadThread(int commFd, const EventFd& stop, NotifyChannel& notify,
-                         std::chrono::milliseconds gap)
-    : commFd_(commFd), stop_(stop), notify_(notify), gap_(gap) {}
+                         std::chrono::milliseconds gap, std::uint32_t opening)
+    : commFd_(commFd), stop_(stop), notify_(notify), gap_(gap), opening_(opening) {}
 
 TReadThread::~TReadThread() {
     // A worker that never started leaves the stop signal alone: the other worker may be running.
@@ -44,12 +44,13 @@ void TReadThread::PostBatch(const std::uint8_t* bytes, std::size_t count) {
     if (count == 0)
         return;
     CommTrace("Got something from Comm port!!!");
-    Notification batch{Notification::Kind::Data, static_cast<std::uint16_t>(count), {bytes, bytes + count}};
+    Notification batch{
+        Notification::Kind::Data, static_cast<std::uint16_t>(count), {bytes, bytes + count}, opening_};
     notify_.Post(std::move(batch));
 }
 
 void TReadThread::PostHangup() {
-    notify_.Post(Notification{Notification::Kind::Hangup, 0, {}});
+    notify_.Post(Notification{Notification::Kind::Hangup, 0, {}, opening_});
 }
 
 // Waits without limit for the first byte of a batch; after it, each further byte restarts the receive

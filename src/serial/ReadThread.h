@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 namespace quellix {
 
@@ -14,8 +15,10 @@ class TReadThread {
 public:
     static constexpr std::size_t BatchLimit = 100;
 
-    // commFd and stop belong to the component and outlive the worker.
-    TReadThread(int commFd, const EventFd& stop, NotifyChannel& notify, std::chrono::milliseconds gap);
+    // commFd and stop belong to the component and outlive the worker; every notification carries
+    // `opening`.
+    TReadThread(int commFd, const EventFd& stop, NotifyChannel& notify, std::chrono::milliseconds gap,
+                std::uint32_t opening);
     // Signals stop and waits for the thread, if it was started.
     ~TReadThread();
     TReadThread(const TReadThread&) = delete;
@@ -34,6 +37,7 @@ private:
     const EventFd& stop_;
     NotifyChannel& notify_;
     const std::chrono::milliseconds gap_;
+    const std::uint32_t opening_;
     WorkerThread thread_;
 };
 

@@ -37,8 +37,9 @@ void WriteRequestQueue::Close() {
     requests_.clear();
 }
 
-TWriteThread::TWriteThread(int commFd, const EventFd& stop, NotifyChannel& notify, bool toggleRts)
-    : commFd_(commFd), stop_(stop), notify_(notify), toggleRts_(toggleRts) {}
+TWriteThread::TWriteThread(int commFd, const EventFd& stop, NotifyChannel& notify, bool toggleRts,
+                           std::uint32_t opening)
+    : commFd_(commFd), stop_(stop), notify_(notify), toggleRts_(toggleRts), opening_(opening) {}
 
 TWriteThread::~TWriteThread() {
     // A worker that never started leaves the stop signal alone: the other worker may be running.
@@ -53,7 +54,7 @@ void TWriteThread::Start() {
 }
 
 void TWriteThread::PostHangup() {
-    notify_.Post(Notification{Notification::Kind::Hangup, 0, {}});
+    notify_.Post(Notification{Notification::Kind::Hangup, 0, {}, opening_});
 }
 
 void TWriteThread::Execute() {
@@ -99,10 +100,10 @@ TWriteThread::Outcome TWriteThread::Handle(const WriteRequest& request) {
         CommTrace("Writing to comm port");
         return WriteData(request.bytes);
     case WriteRequest::Kind::WriteComplete:
-        notify_.Post(Notification{Notification::Kind::WriteComplete, request.value, {}});
+        notify_.Post(Notification{Notification::Kind::WriteComplete, request.value, {}, opening_});
         return Outcome::Done;
     case WriteRequest::Kind::ModemStatus:
-        notify_.Post(Notification{Notification::Kind::CommState, ReadModemStatus(commFd_), {}});
+        notify_.Post(Notification{Notification::Kind::CommState, ReadModemStatus(commFd_), {}, opening_});
         return Outcome::Done;
     case WriteRequest::Kind::ModemFunction:
         if (!ApplyModemFunction(commFd_, request.value))

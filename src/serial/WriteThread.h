@@ -49,9 +49,10 @@ private:
 
 class TWriteThread {
 public:
-    // commFd and stop belong to the component and outlive the worker. With toggleRts the worker raises
-    // RTS around each data request itself.
-    TWriteThread(int commFd, const EventFd& stop, NotifyChannel& notify, bool toggleRts);
+    // commFd and stop belong to the component and outlive the worker; every notification carries
+    // `opening`. With toggleRts the worker raises RTS around each data request itself.
+    TWriteThread(int commFd, const EventFd& stop, NotifyChannel& notify, bool toggleRts,
+                 std::uint32_t opening);
     // Signals stop and waits for the thread, if it was started.
     ~TWriteThread();
     TWriteThread(const TWriteThread&) = delete;
@@ -76,6 +77,7 @@ private:
     const EventFd& stop_;
     NotifyChannel& notify_;
     const bool toggleRts_;
+    const std::uint32_t opening_;
     WriteRequestQueue queue_;
     WorkerThread thread_;
 };

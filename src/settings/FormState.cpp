@@ -56,9 +56,4 @@ QMap<QString, QString> PortDevicePaths(const TMemIniFile& ini) {
     return paths;
 }
 
-QString PortDevicePath(const QMap<QString, QString>& paths, int n) {
-    const QString path = paths.value(QStringLiteral("COM%1").arg(n));
-    return path.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : path;
-}
-
 } // namespace quellix

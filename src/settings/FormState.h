@@ -26,7 +26,5 @@ QString MarkText(bool checked);
 // "COM1".."COM8" (key in any case) to the device paths of the "Ports" section; empty values and other
 // keys are left out, and the first of repeated keys counts.
 QMap<QString, QString> PortDevicePaths(const TMemIniFile& ini);
-// The device path of COM<n> in such a map: its entry, or /dev/ttyS<n-1> without one.
-QString PortDevicePath(const QMap<QString, QString>& paths, int n);
 
 } // namespace quellix

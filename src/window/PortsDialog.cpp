@@ -1,7 +1,6 @@
 #include "PortsDialog.h"
 
 #include "DeviceWatcher.h"
-#include "FormState.h"
 #include "RootedPath.h"
 #include "SerialDevices.h"
 
@@ -186,7 +185,7 @@ QString TPortsDialog::StateText(const QString& path) const {
 QString TPortsDialog::PathOf(int row) const {
     const QString text = combos_[row]->currentText().trimmed();
     if (text.isEmpty())
-        return PortDevicePath({}, row + 1);
+        return PortSession::comDevicePath({}, row + 1);
     return text.contains(u'/') ? text : QStringLiteral("/dev/") + text;
 }
 

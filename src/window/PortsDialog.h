@@ -2,6 +2,8 @@
 // devices found on the machine or typed as any path, each with whether it can be opened now.
 #pragma once
 
+#include "PortSession.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -18,7 +20,7 @@ class DeviceWatcher;
 class TPortsDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int Slots = 4;
+    static constexpr int Slots = PortCount;
 
     // `paths` holds the device paths of COM1..COM4 now; `openPath` is the device this program has open
     // (shown as "open" rather than "in use"), empty when none. Devices are looked up below `rootPrefix`

@@ -6,12 +6,11 @@
 #include "ComPort.h"
 #include "ConfigBlock.h"
 #include "DeviceLink.h"
-#include "DeviceWatcher.h"
 #include "FormStorage.h"
+#include "PortSession.h"
 #include "UserDialogs.h"
 
 #include <QMainWindow>
-#include <QMap>
 #include <memory>
 
 class QAction;
@@ -53,6 +52,10 @@ public:
     void RefreshValues(const ConfigBlock& block);
     // Copies what the window shows back into the block.
     void WindowToBlock(ConfigBlock& block);
+
+    // Anything beside the window that follows the link (a monitor, a recorder) listens here.
+    void AddLinkListener(LinkListener& listener) { Link.AddListener(listener); }
+    void RemoveLinkListener(LinkListener& listener) { Link.RemoveListener(listener); }
 
 protected:
     void setVisible(bool visible) override;
@@ -124,27 +127,22 @@ private:
     void FormClose();
     void Com_1Click(QObject* Sender);
     void SelectPort(QChar digit);
-    // SelectPort; a failed open shows its message only when `reportFailure`.
-    void ChangePort(QChar digit, bool reportFailure);
-    bool OpenPort();
 
     // The Ports dialog, the port's status bar, and unplug and re-plug (Unit1Ports.cpp).
-    enum class TPortState { NoPort, Open, NotOpen, Gone };
     void Ports1Click();
+    void ConnectPortSession();
     void ShowPortStatus();
-    QMap<QString, QString> RootedPortPaths(const QMap<QString, QString>& paths) const;
-    QString UnrootedPath(const QString& path) const;
-    QString OpenFailureReason() const;
-    void ArmHangup();
-    void ComPort1RequestHangup();
-    void WatchForReturn();
-    void PortPathAppeared(const QString& path);
+    void EnableLinkButtons(bool enabled);
+    void PortHungUp();
+    void PortReopened(bool open);
 
     std::unique_ptr<TUserDialogs> Dialogs;
     TForm2* Form2 = nullptr;
 
-    // Serial port of the link; port selection sets CommPort and opens it.
+    // Serial port of the link; port selection sets CommPort and opens it through the session.
     TComPort ComPort1{this};
+    // Which device the selected port opens, its state, and its hang-up and return.
+    PortSession Session{ComPort1, this};
     TFormStorage FormStorage1;
     // The link with the unit: receive assembly, readout, download and upload on the one block.
     DeviceLink Link{Block, *this};
@@ -168,17 +166,6 @@ private:
     bool Painted = false;   // the first paint has been logged
     QString StartDir;       // current directory at the first show; home of the autosave file
     QString FileName;       // the configuration file last opened or saved as
-
-    QString DeviceRoot;     // see SetDeviceRoot
-    QChar PortDigit = u' '; // the selected port, as SelectPort was last given it
-    QString PortPath;       // its device path (unrooted)
-    TPortState PortState = TPortState::NoPort;
-    QString PortProblem; // why it is not open, for the status bar's tooltip
-    // Hang-ups count only once the port opened last may have raised them (see ArmHangup).
-    bool HangupArmed = false;
-    unsigned PortOpenings = 0;
-    // Lives while the selected port's device is gone, to reopen it when it returns.
-    std::unique_ptr<DeviceWatcher> ReturnWatcher;
 
     TLinkMonitorWindow* LinkMonitor = nullptr; // made at its first opening; a child of the window
     LinkEventSink* LinkWatcher = nullptr;      // the monitor while its window is open, else nullptr

@@ -16,7 +16,6 @@
 namespace quellix {
 
 namespace {
-constexpr int Channels = 4;
 constexpr int MaxDecimalSetting = 4;
 } // namespace
 
@@ -52,7 +51,7 @@ void TForm1::EditLabel(QLabel* label) {
 void TForm1::Decimal_1Change() {
     if (Updating)
         return;
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         // The spin box keeps its value in range; the clamp keeps the byte's meaning whatever it reports.
         const int decimals = std::clamp(Control<QSpinBox>("Decimal_", n)->value(), 0, MaxDecimalSetting);
         const bool disabled = Control<QCheckBox>("Disable_", n)->isChecked();
@@ -66,7 +65,7 @@ void TForm1::Set_1_1Click(QObject* Sender) {
     const QString name = Sender ? Sender->objectName() : QString();
     const int point = name.size() > 6 ? name[4].digitValue() : -1;
     const int n = name.size() > 6 ? name[6].digitValue() : -1;
-    if (n < 1 || n > Channels)
+    if (n < 1 || n > ChannelCount)
         return;
     ChannelCalibration& cal = Block.Calibration[n - 1];
     if (point == 1)

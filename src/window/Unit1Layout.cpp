@@ -24,7 +24,6 @@ namespace {
 
 constexpr int ClientWidth = 446;
 constexpr int ClientHeight = 590;
-constexpr int Channels = 4;
 constexpr int StatusWidth = 100; // " Receiving ", " Complete ", " Error "
 constexpr int StatusIndent = 4;  // the status bar's text from the window's edge
 
@@ -105,13 +104,7 @@ TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
 
     ComPort1.setObjectName(QStringLiteral("ComPort1"));
     ComPort1.CommPort = TCommPort::Com2;
-    ComPort1.BaudRate = TBaudRate::___9600;
-    ComPort1.RxDelay = TRxDelay::__50;
-    ComPort1.RTSState = TRTSState::RTS_Disable;
-    ComPort1.DTRState = TDTRState::DTR_Enable;
-    ComPort1.Parity = TParity::None;
-    ComPort1.DataBits = TDataBits::_8;
-    ComPort1.StopBits = TStopBits::_1;
+    SetUnitLineSettings(ComPort1);
 
     BuildWindow();
     BuildTimers();
@@ -142,7 +135,7 @@ void TForm1::BuildWindow() {
     column->addStretch();
 
     BuildHeaderPanel(client);
-    for (int n = 1; n <= Channels; ++n)
+    for (int n = 1; n <= ChannelCount; ++n)
         BuildChannelPanel(client, n);
     BuildLinkControls(client);
     BuildStatusBar();
@@ -168,7 +161,7 @@ void TForm1::BuildMenu() {
     item(data, "SetDefaults1", "Set Defaults");
     QMenu* setup = menuBar()->addMenu(QStringLiteral("Setup"));
     setup->setObjectName(QStringLiteral("Setup1"));
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= PortCount; ++n) {
         QAction* com = setup->addAction(QStringLiteral("Com%1").arg(n));
         com->setObjectName(QStringLiteral("Com_%1").arg(n));
         // Not exclusive: port selection clears the other marks itself.
@@ -290,7 +283,7 @@ void TForm1::ConnectHandlers() {
     };
     onClick(Control<TClickLabel>("Header_1"), &TForm1::Tag_1Click);
     onClick(Control<TClickLabel>("Header_2"), &TForm1::Tag_1Click);
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         onClick(Control<TClickLabel>("Tag_", n), &TForm1::Tag_1Click);
         onClick(Control<TClickLabel>("Units_", n), &TForm1::Tag_1Click);
         for (const char* prefix : {"Measured1_", "Measured2_", "Calib1_", "Calib2_"})
@@ -308,7 +301,7 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("Save1"), &QAction::triggered, this, [this] { Save1Click(); });
     connect(Control<QAction>("SaveAs1"), &QAction::triggered, this, [this] { SaveAs1Click(); });
     connect(Control<QAction>("SetDefaults1"), &QAction::triggered, this, [this] { SetDefaults1Click(); });
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= PortCount; ++n) {
         auto* com = Control<QAction>("Com_", n);
         connect(com, &QAction::triggered, this, [this, com] { Com_1Click(com); });
     }
@@ -316,7 +309,7 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("LinkMonitor1"), &QAction::triggered, this, [this] { LinkMonitor1Click(); });
     connect(Control<QAction>("Print1"), &QAction::triggered, this, [this] { Print1Click(); });
     connect(Control<QAction>("ExportPdf1"), &QAction::triggered, this, [this] { ExportPdf1Click(); });
-    ComPort1.OnRequestHangup = [this](TComPort*) { ComPort1RequestHangup(); };
+    ConnectPortSession();
     ConnectLink();
 }
 

@@ -19,8 +19,9 @@ void TForm1::ConnectLink() {
     connect(Timer1, &QTimer::timeout, this, [this] { Link.Timer1Timer(); });
     // While the port's device is gone, Auto Read stays ticked but asks nothing: each request would hold
     // the window for its pause in vain.
-    connect(Timer2, &QTimer::timeout, this,
-            [this] { Link.Timer2Timer(AutoSend->isChecked() && PortState != TPortState::Gone); });
+    connect(Timer2, &QTimer::timeout, this, [this] {
+        Link.Timer2Timer(AutoSend->isChecked() && Session.state() != PortSession::State::Gone);
+    });
     connect(Timer3, &QTimer::timeout, this, [this] { Link.Timer3Timer(); });
     connect(Timer4, &QTimer::timeout, this, [this] { Link.Timer4Timer(); });
     ComPort1.OnReceiveString = [this](const QByteArray& s) { ComPort1ReceiveString(s); };

@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "Charset.h"
+#include "ConfigView.h"
 #include "FixedPoint.h"
 
 #include <QCheckBox>
@@ -12,12 +13,6 @@
 namespace quellix {
 
 namespace {
-
-constexpr int Channels = 4;
-
-QString ValueText(std::int16_t value, std::uint8_t flags) {
-    return QString::fromStdString(FixedToText(value, flags));
-}
 
 // A disabled channel shows its displayed values as blanks, which would read back as NoValue. While its
 // label still shows those blanks, the stored value stands; anything typed there is read as usual.
@@ -34,36 +29,35 @@ void TForm1::BlockToWindow(const ConfigBlock& block) {
     const QScopedValueRollback updating(Updating, true);
     // Headers, calibration points and displayed values: what a change of flags also re-shows.
     RefreshValues(block);
-    for (int n = 1; n <= Channels; ++n) {
-        const int i = n - 1;
-        const std::uint8_t flags = block.ChannelFlags[i];
-        Control<QLabel>("Tag_", n)->setText(ShortStringToText(block.TagName[i]));
-        Control<QLabel>("Units_", n)->setText(ShortStringToText(block.UnitName[i]));
-        Control<QSpinBox>("Decimal_", n)->setValue(flags & FlagDecimalsMask);
-        Control<QCheckBox>("Disable_", n)->setChecked(flags & FlagDisabled);
-        Control<QLabel>("Raw_", n)->setText(ValueText(block.RawValue[i], 0));
+    const BlockView view = ViewOfBlock(block);
+    for (int n = 1; n <= ChannelCount; ++n) {
+        const ChannelView& c = view.channels[n - 1];
+        Control<QLabel>("Tag_", n)->setText(c.tag);
+        Control<QLabel>("Units_", n)->setText(c.units);
+        Control<QSpinBox>("Decimal_", n)->setValue(c.decimals);
+        Control<QCheckBox>("Disable_", n)->setChecked(c.disabled);
+        Control<QLabel>("Raw_", n)->setText(c.raw);
     }
 }
 
 void TForm1::RefreshValues(const ConfigBlock& block) {
-    Control<QLabel>("Header_1")->setText(ShortStringToText(block.Header1));
-    Control<QLabel>("Header_2")->setText(ShortStringToText(block.Header2));
-    for (int n = 1; n <= Channels; ++n) {
-        const int i = n - 1;
-        const std::uint8_t flags = block.ChannelFlags[i];
-        const ChannelCalibration& cal = block.Calibration[i];
-        Control<QLabel>("Calib1_", n)->setText(ValueText(cal.Calib1, flags));
-        Control<QLabel>("Calib2_", n)->setText(ValueText(cal.Calib2, flags));
-        Control<QLabel>("Measured1_", n)->setText(ValueText(cal.Measured1, 0));
-        Control<QLabel>("Measured2_", n)->setText(ValueText(cal.Measured2, 0));
-        Control<QLabel>("MeasuredValue_", n)->setText(ValueText(block.MeasuredValue[i], flags));
+    const BlockView view = ViewOfBlock(block);
+    Control<QLabel>("Header_1")->setText(view.header1);
+    Control<QLabel>("Header_2")->setText(view.header2);
+    for (int n = 1; n <= ChannelCount; ++n) {
+        const ChannelView& c = view.channels[n - 1];
+        Control<QLabel>("Calib1_", n)->setText(c.calib1);
+        Control<QLabel>("Calib2_", n)->setText(c.calib2);
+        Control<QLabel>("Measured1_", n)->setText(c.measured1);
+        Control<QLabel>("Measured2_", n)->setText(c.measured2);
+        Control<QLabel>("MeasuredValue_", n)->setText(c.measuredValue);
     }
 }
 
 void TForm1::WindowToBlock(ConfigBlock& block) {
     TextToShortString(block.Header1, Control<QLabel>("Header_1")->text());
     TextToShortString(block.Header2, Control<QLabel>("Header_2")->text());
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const int i = n - 1;
         ChannelCalibration& cal = block.Calibration[i];
         TextToShortString(block.TagName[i], Control<QLabel>("Tag_", n)->text());

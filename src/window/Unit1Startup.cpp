@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QPushButton>
 #include <QThread>
 
 #include <utility>
@@ -17,7 +16,7 @@
 namespace quellix {
 
 namespace {
-constexpr int PortDigits = 4;
+constexpr int PortDigits = PortCount;
 constexpr unsigned long PortChangePauseMs = 100;
 } // namespace
 
@@ -71,53 +70,23 @@ void TForm1::FormShow() {
 
 // Port digit '1'..'4' names COM1..COM4; any other closes the port and opens none.
 void TForm1::SelectPort(QChar digit) {
-    ChangePort(digit, true);
-}
-
-void TForm1::ChangePort(QChar digit, bool reportFailure) {
-    ReturnWatcher.reset();
-    ComPort1.StopComm();
+    Session.stop();
     QThread::msleep(PortChangePauseMs);
-    ArmHangup();
     for (int n = 1; n <= PortDigits; ++n)
         Control<QAction>("Com_", n)->setChecked(false);
     bool open = false;
     const int n = digit.digitValue();
-    PortDigit = digit;
-    PortPath.clear();
-    PortProblem.clear();
-    if (n >= 1 && n <= PortDigits) {
+    const bool selected = n >= 1 && n <= PortDigits;
+    if (selected) {
         Control<QAction>("Com_", n)->setChecked(true);
-        ComPort1.CommPort = static_cast<TCommPort>(n - 1);
-        // Read at every selection, so an edited "Ports" section counts from the next one.
-        const QMap<QString, QString> paths = PortDevicePaths(TMemIniFile(FormStateFilePath()));
-        ComPort1.SetDevicePaths(RootedPortPaths(paths));
-        PortPath = PortDevicePath(paths, n);
-        open = OpenPort();
-        if (!open)
-            PortProblem = OpenFailureReason();
+        open = Session.openCom(n);
     }
-    PortState = PortPath.isEmpty() ? TPortState::NoPort : open ? TPortState::Open : TPortState::NotOpen;
     ShowPortStatus();
-    if (!open && !PortPath.isEmpty() && reportFailure)
-        ShowMessage("Error opening com port " + QString(digit), PortProblem);
-    Button13->setEnabled(open);
-    Button14->setEnabled(open);
-    Button12->setEnabled(open);
+    if (selected && !open)
+        ShowMessage("Error opening com port " + QString(digit), Session.problem());
+    EnableLinkButtons(open);
     if (!open)
         AutoSend->setChecked(false);
-}
-
-// True when the port runs; a refusal by exception or by result is a failed open.
-bool TForm1::OpenPort() {
-    try {
-        if (ComPort1.StartComm())
-            return true;
-        qCWarning(lcWindow) << "port" << ComPort1.DevicePath() << "did not start";
-    } catch (const ECommsError& error) {
-        qCInfo(lcWindow) << "port" << ComPort1.DevicePath() << "not opened:" << error.what();
-    }
-    return false;
 }
 
 // "Com_<digit>".

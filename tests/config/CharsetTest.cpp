@@ -46,3 +46,31 @@ TEST(CharsetTest, ShortStringTextIsCutInCharacters) {
 }
 
 } // namespace quellix
+
+namespace quellix {
+
+TEST(CharsetTest, ExactConversionTakesEveryByteBackAndRefusesTheRest) {
+    std::string all;
+    for (int b = 0; b <= 0xFF; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(ToWin1252Exact(FromWin1252(all)), all);
+
+    struct Case {
+        QString text;
+        qsizetype badIndex;
+    };
+    const Case cases[] = {
+        {QString::fromUtf8("ab\u0100"), 2},
+        {QString(QChar(0x80)), 0}, // the byte 0x80 is the euro sign, not U+0080
+        {QString::fromUtf8("x\U0001F600"), 1},
+        {QString(QChar(0xD800)) + "a", 0},
+        {QString::fromUtf8("€\u2028"), 1},
+    };
+    for (const Case& c : cases) {
+        qsizetype bad = -1;
+        EXPECT_FALSE(ToWin1252Exact(c.text, &bad));
+        EXPECT_EQ(bad, c.badIndex);
+    }
+}
+
+} // namespace quellix

@@ -106,3 +106,62 @@ TEST(TextToFixedTest, IgnoresACommaLocale) {
 }
 
 } // namespace quellix
+
+namespace quellix {
+
+TEST(ExactTextToFixedTest, ReadsOnlyWhatItCanHoldExactly) {
+    struct Case {
+        const char* text;
+        int decimals;
+        std::optional<std::int16_t> value;
+        ExactTextError error;
+    };
+    using E = ExactTextError;
+    const Case cases[] = {
+        {"12", 1, 120, {}},
+        {"12.5", 1, 125, {}},
+        {"12.50", 1, 125, {}},
+        {"-0.05", 2, -5, {}},
+        {"-0", 0, 0, {}},
+        {"1.000", 0, 1, {}},
+        {"007", 0, 7, {}},
+        {"3276.7", 1, 32767, {}},
+        {"-32767", 0, -32767, {}},
+        {"32.767", 3, 32767, {}},
+        {"3276.8", 1, std::nullopt, E::OutOfRange},
+        {"-32768", 0, std::nullopt, E::OutOfRange},
+        {"99999999999999999999999", 0, std::nullopt, E::OutOfRange},
+        {"12.34", 1, std::nullopt, E::TooManyDecimals},
+        {"0.001", 2, std::nullopt, E::TooManyDecimals},
+        {"12.", 1, std::nullopt, E::NotANumber},
+        {".5", 1, std::nullopt, E::NotANumber},
+        {"+5", 0, std::nullopt, E::NotANumber},
+        {"1e2", 0, std::nullopt, E::NotANumber},
+        {" 5", 0, std::nullopt, E::NotANumber},
+        {"5 ", 0, std::nullopt, E::NotANumber},
+        {"1,5", 1, std::nullopt, E::NotANumber},
+        {"", 0, std::nullopt, E::NotANumber},
+        {"-", 0, std::nullopt, E::NotANumber},
+        {"--1", 0, std::nullopt, E::NotANumber},
+        {"---", 0, std::nullopt, E::NotANumber},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ExactTextError error{};
+        EXPECT_EQ(ExactTextToFixed(c.text, c.decimals, &error), c.value);
+        if (!c.value) {
+            EXPECT_EQ(error, c.error);
+        }
+    }
+}
+
+TEST(ExactTextToFixedTest, ReadsBackEveryFormattedValue) {
+    for (int d = 0; d <= 3; ++d) {
+        for (int v = -32767; v <= 32767; ++v) {
+            const std::string text = FixedToText(static_cast<std::int16_t>(v), static_cast<std::uint8_t>(d));
+            ASSERT_EQ(ExactTextToFixed(text.substr(text.find_first_not_of(' ')), d), v) << text;
+        }
+    }
+}
+
+} // namespace quellix

@@ -205,6 +205,35 @@ TEST_F(LinkE2e, EmptyTagGoesAsABlankAndZeroFlagBytesAreCarried) {
     EXPECT_EQ(frames[10], "01 71 06 07 18 00 41 02 00");
 }
 
+// What a monitor beside the window hears of one measurement: the request, the reply and its readings.
+TEST_F(LinkE2e, ListenerBesideTheWindowHearsTheLink) {
+    struct Heard : LinkListener {
+        void FrameSent(std::string_view frame, int) override {
+            sent.push_back(Hex(Bytes(frame.begin(), frame.end())));
+        }
+        void FrameDispatched(char letter, std::string_view) override { letters += letter; }
+        void ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes) override {
+            readings = {raw[0], displayed[3]};
+        }
+        std::vector<std::string> sent;
+        std::string letters;
+        std::vector<int> readings;
+    } heard;
+    form->AddLinkListener(heard);
+    peer.Answer = [](const Bytes& request) -> std::optional<Bytes> {
+        if (request[1] != 'x')
+            return std::nullopt;
+        return Frame('X', {0x10, 0, 0x20, 0, 0x30, 0, 0x40, 0, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x80, 0x01, 0});
+    };
+    Click("Button12");
+    const bool taken = WaitFor([&] { return !heard.readings.empty(); }, 5000);
+    form->RemoveLinkListener(heard);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(heard.sent, (std::vector<std::string>{"01 78 0A 07 01 00 00 00 00 00 00 00 00"}));
+    EXPECT_EQ(heard.letters, "X");
+    EXPECT_EQ(heard.readings, (std::vector<int>{16, 1}));
+}
+
 } // namespace
 
 } // namespace quellix

@@ -27,8 +27,13 @@ TEST_F(DownloadTest, PromptRepliesFetchTheWholeConfiguration) {
     EXPECT_EQ(block.Calibration[2].Calib1, 0x3333);
     const std::uint8_t flags[] = {0x02, 0x41, 0x00, 0x01};
     EXPECT_EQ(std::memcmp(block.ChannelFlags, flags, 4), 0);
-    EXPECT_EQ(link.ReadStep(), 0);
     EXPECT_EQ(host.log.back(), "redraw");
+    std::vector<std::string> steps;
+    for (int step = 2; step <= 14; ++step)
+        steps.push_back("download " + std::to_string(step) + " requested");
+    steps.push_back("download 15 complete");
+    EXPECT_EQ(recorder.starting("download"), steps);
+    EXPECT_EQ(recorder.downloadStep, 0);
 }
 
 TEST_F(DownloadTest, EachStepStopsItsTimerFirstAndStartsItLast) {
@@ -49,7 +54,11 @@ TEST_F(DownloadTest, SilentUnitGetsThreeRequestsThenError) {
     host.clear();
     link.Timer4Timer();
     EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Error ' red"}));
-    EXPECT_EQ(link.ReadStep(), 0);
+    EXPECT_EQ(recorder.events,
+              (std::vector<std::string>{"sent 01 76 00", "download 2 requested", "sent 01 76 00 resend 1",
+                                        "download 2 requested", "sent 01 76 00 resend 2",
+                                        "download 2 requested", "download 2 error"}));
+    EXPECT_EQ(recorder.downloadStep, 0);
 }
 
 TEST_F(DownloadTest, ReplyStoredOnlyAfterTheNextRequestIsSent) {
@@ -60,7 +69,7 @@ TEST_F(DownloadTest, ReplyStoredOnlyAfterTheNextRequestIsSent) {
     link.Button13Click();
     for (int step = 2; step < 6; ++step)
         receive("01 54 00");
-    ASSERT_EQ(link.ReadStep(), 6);
+    ASSERT_EQ(recorder.downloadStep, 6);
     receive("01 50 05 00 16 4E 45 57");
     EXPECT_EQ(seen.TagName[0].text(), "c0");
     EXPECT_EQ(block.TagName[0].text(), "NEW");
@@ -78,7 +87,7 @@ TEST_F(DownloadTest, SecondAnswerToAResentRequestAdvancesOnceMore) {
     link.Timer4Timer();
     receive("01 56 01 41");
     receive("01 56 01 42");
-    EXPECT_EQ(link.ReadStep(), 4);
+    EXPECT_EQ(recorder.downloadStep, 4);
     EXPECT_EQ(host.writtenHex(),
               (std::vector<std::string>{"01 76 00", "01 76 00", "01 63 00", DownloadRequests[2]}));
     EXPECT_EQ(host.versions, (std::vector<std::string>{"Software version: A", "Software version: B"}));
@@ -91,23 +100,34 @@ TEST_F(DownloadTest, ButtonRestartsARunningDownload) {
     link.Timer4Timer();
     host.clear();
     link.Button13Click();
-    EXPECT_EQ(link.ReadStep(), 2);
-    EXPECT_EQ(link.RetriesLeft(), 2);
-    EXPECT_EQ(host.writtenHex(), std::vector<std::string>{"01 76 00"});
+    EXPECT_EQ(recorder.downloadStep, 2);
+    // Two resends again before the error.
+    link.Timer4Timer();
+    link.Timer4Timer();
+    EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 76 00"));
+    EXPECT_EQ(recorder.downloadStep, 2);
+    link.Timer4Timer();
+    EXPECT_EQ(host.statuses.back(), "label8 ' Error ' red");
 }
 
 TEST_F(DownloadTest, SequencesShareTheirRetries) {
+    host.labels["Tag_2"] = "T2";
     link.Button13Click();
     link.Button14Click();
     link.Timer1Timer();
     link.Timer1Timer();
-    ASSERT_EQ(link.RetriesLeft(), 0);
+    // The upload's two resends leave the download none.
     link.Timer4Timer();
     EXPECT_EQ(host.statuses.back(), "label8 ' Error ' red");
-    EXPECT_EQ(link.ReadStep(), 0);
+    EXPECT_EQ(recorder.downloadStep, 0);
     receive("01 51 00");
-    EXPECT_EQ(link.SendStep(), 2);
-    EXPECT_EQ(link.RetriesLeft(), 2);
+    EXPECT_EQ(recorder.uploadStep, 2);
+    host.clear();
+    link.Timer1Timer();
+    link.Timer1Timer();
+    EXPECT_EQ(host.writtenHex(), std::vector<std::string>(2, "01 71 04 01 16 54 32"));
+    link.Timer1Timer();
+    EXPECT_EQ(host.statuses.back(), "label1 ' Error ' red");
 }
 
 struct ItemCase {
@@ -166,7 +186,7 @@ TEST_F(DownloadTest, CalibrationReplyFillsTheTableOnlyWhenWhole) {
         f.link.Button13Click();
         f.receive("01 54 00");
         f.receiveFrame('C', Repeat("FF", c.payloadSize));
-        EXPECT_EQ(f.link.ReadStep(), 4);
+        EXPECT_EQ(f.recorder.downloadStep, 4);
         EXPECT_EQ(f.block.Calibration[3].Calib2, c.stored ? -1 : 1000);
         EXPECT_EQ(f.block.Calibration[0].Measured1, c.stored ? -1 : 100);
         EXPECT_EQ(f.host.count("redraw"), c.stored ? 1 : 0);
@@ -182,7 +202,7 @@ TEST_F(DownloadTest, AdvanceReplyStoresNothing) {
     link.Button13Click();
     const ConfigBlock before = block;
     receive("01 54 02 41 42");
-    EXPECT_EQ(link.ReadStep(), 3);
+    EXPECT_EQ(recorder.downloadStep, 3);
     EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0);
     EXPECT_EQ(host.count("redraw"), 0);
 }

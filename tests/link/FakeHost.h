@@ -1,8 +1,11 @@
 // A window stand-in for the link tests: records every call in order, with frames as hex, and answers
-// label texts from a map.
+// label texts from a map. Beside it a listener that records the link's events and, from them alone,
+// follows the receive buffer and the two sequences' steps.
 #pragma once
 
 #include "DeviceLink.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
@@ -109,6 +112,64 @@ public:
     std::function<void()> onWrite;
 };
 
+// The link's events as text, in order, and what they say of the link's state: the bytes it keeps waiting
+// and each sequence's step (0 when not running). Bytes said to be dispatched or dropped must be the
+// bytes received since the last frame or drop: anything else fails the test.
+class LinkRecorder : public LinkListener {
+public:
+    void FrameSent(std::string_view frame, int resend) override {
+        events.push_back("sent " + HexOf(frame) + (resend > 0 ? " resend " + std::to_string(resend) : ""));
+    }
+    void BatchReceived(std::string_view batch) override {
+        events.push_back("batch " + HexOf(batch));
+        buffer.append(batch);
+    }
+    void FrameDispatched(char letter, std::string_view frame) override {
+        events.push_back(std::string("frame ") + letter + " " + HexOf(frame));
+        EXPECT_EQ(HexOf(frame), HexOf(buffer)) << "a frame other than the bytes received";
+        EXPECT_EQ(letter, frame.size() > 1 ? frame[1] : '\0');
+        buffer.clear();
+    }
+    void Dropped(DropReason reason, std::string_view bytes) override {
+        events.push_back("dropped " + std::string(DropReasonName(reason)) + ": " + HexOf(bytes));
+        if (reason == DropReason::ReplyTooShort)
+            return;
+        EXPECT_EQ(HexOf(bytes), HexOf(buffer)) << "dropped bytes other than those received";
+        buffer.clear();
+    }
+    void ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes flags) override {
+        std::string text = "readings";
+        for (const std::int16_t v : raw)
+            text += " " + std::to_string(v);
+        text += " /";
+        for (const std::int16_t v : displayed)
+            text += " " + std::to_string(v);
+        text += " flags " + HexOf({reinterpret_cast<const char*>(flags.data()), flags.size()});
+        events.push_back(text);
+    }
+    void ReadingsStale() override { events.push_back("stale"); }
+    void SequenceStep(LinkSequence sequence, int step, StepOutcome outcome) override {
+        events.push_back(std::string(SequenceName(sequence)) + " " + std::to_string(step) + " " +
+                         std::string(StepOutcomeName(outcome)));
+        (sequence == LinkSequence::Download ? downloadStep : uploadStep) =
+            outcome == StepOutcome::Requested ? step : 0;
+    }
+
+    // The events that begin with this text.
+    std::vector<std::string> starting(std::string_view prefix) const {
+        std::vector<std::string> found;
+        for (const auto& e : events)
+            if (e.starts_with(prefix))
+                found.push_back(e);
+        return found;
+    }
+
+    std::vector<std::string> events;
+    std::string buffer;
+    int downloadStep = 0;
+    int uploadStep = 0;
+};
+
 // A unit that answers every request of the download and the upload with its designed reply.
 inline FrameBytes ReplyTo(const FrameBytes& request) {
     switch (request.at(1)) {
@@ -143,9 +204,12 @@ inline void AnswerPromptly(DeviceLink& link, FakeHost& host, std::size_t answere
     }
 }
 
-// A link on a block with defaults and a recording host.
+// A link on a block with defaults, a recording host and a recording listener.
 struct LinkFixture {
-    LinkFixture() { SetBlockDefaults(block); }
+    LinkFixture() {
+        SetBlockDefaults(block);
+        link.AddListener(recorder);
+    }
     void receive(std::string_view hex) { link.ReceiveString(Batch(hex)); }
     // One frame of this letter around the payload, its length byte counted.
     void receiveFrame(char letter, std::string_view payloadHex) {
@@ -155,6 +219,7 @@ struct LinkFixture {
 
     ConfigBlock block{};
     FakeHost host;
+    LinkRecorder recorder;
     DeviceLink link{block, host};
 };
 

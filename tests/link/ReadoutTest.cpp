@@ -19,12 +19,15 @@ TEST_F(ReadoutTest, MeasurementReplyStoresAllEightValues) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetBlockDefaults(block);
+        block.ChannelFlags[2] = FlagDisabled | 2;
         host.clear();
+        recorder.events.clear();
         receiveFrame('X', c.payload);
         const std::int16_t raw[4] = {16, 32, 48, 64}, measured[4] = {-1, -2, NoValue, 1};
         EXPECT_TRUE(std::equal(raw, raw + 4, block.RawValue));
         EXPECT_TRUE(std::equal(measured, measured + 4, block.MeasuredValue));
         EXPECT_EQ(host.log, (std::vector<std::string>{"staleness", "redraw"}));
+        EXPECT_EQ(recorder.events.back(), "readings 16 32 48 64 / -1 -2 -32768 1 flags 01 02 42 04");
     }
 }
 
@@ -87,7 +90,7 @@ TEST_F(ReadoutTest, AutoReadResumesWhenTheUploadEnds) {
 TEST_F(ReadoutTest, MeasurementsDuringADownloadAreStoredAndDoNotAdvanceIt) {
     link.Button13Click();
     receive("01 58 10 " + Repeat("05 00", 8));
-    EXPECT_EQ(link.ReadStep(), 2);
+    EXPECT_EQ(recorder.downloadStep, 2);
     EXPECT_EQ(block.RawValue[2], 5);
 }
 
@@ -101,6 +104,7 @@ TEST_F(ReadoutTest, StalenessMarksEveryReadingMissing) {
             EXPECT_EQ(block.MeasuredValue[i], NoValue);
         }
         EXPECT_EQ(host.count("redraw"), tick);
+        EXPECT_EQ(recorder.starting("stale").size(), static_cast<std::size_t>(tick));
     }
 }
 

@@ -53,12 +53,54 @@ TEST(RxAssemblyTest, BatchesIntoFrames) {
         ASSERT_EQ(c.batches.size(), c.bufferAfter.size());
         for (std::size_t i = 0; i < c.batches.size(); ++i) {
             f.receive(c.batches[i]);
-            EXPECT_EQ(HexOf(f.link.RxBuffer()), c.bufferAfter[i]) << "after batch " << i;
+            EXPECT_EQ(HexOf(f.recorder.buffer), c.bufferAfter[i]) << "after batch " << i;
         }
-        EXPECT_EQ(f.link.ReadStep(), 2 + c.readAdvance);
-        EXPECT_EQ(f.link.SendStep(), 1 + c.sendAdvance);
+        EXPECT_EQ(f.recorder.downloadStep, 2 + c.readAdvance);
+        EXPECT_EQ(f.recorder.uploadStep, 1 + c.sendAdvance);
         EXPECT_EQ(f.host.count("staleness"), c.measurements);
         EXPECT_EQ(f.host.versions, c.versions);
+    }
+}
+
+TEST(RxAssemblyTest, ListenersHearEachFrameAndEachDropWithItsReason) {
+    const struct {
+        const char* name;
+        std::vector<std::string> batches;
+        std::vector<std::string> heard; // frames dispatched and bytes dropped
+    } cases[] = {
+        {"frame split over batches", {"01", "51 00"}, {"frame Q 01 51 00"}},
+        {"two frames in one batch", {"01 51 00 01 51 00"}, {"dropped extra bytes: 01 51 00 01 51 00"}},
+        {"frame and the start of the next", {"01 51", "00 01"}, {"dropped extra bytes: 01 51 00 01"}},
+        {"letter read as a length above 35",
+         {"00 01 56 00"},
+         {"dropped waiting payload over 35 bytes: 00 01 56 00"}},
+        {"waiting with a length above 35", {"01 56 24"}, {"dropped waiting payload over 35 bytes: 01 56 24"}},
+        {"kept by its length, not by its first byte", {"00 01 05"}, {"dropped no start byte: 00 01 05"}},
+        {"each batch without SOH",
+         {"51 00 01", "51 00"},
+         {"dropped no start byte: 51 00 01", "dropped no start byte: 51 00"}},
+        {"unknown letter", {"01 5A 01 00"}, {"frame Z 01 5A 01 00"}},
+        {"short measurement",
+         {"01 58 0F " + Repeat("00", 15)},
+         {"frame X 01 58 0F " + Repeat("00", 15), "dropped reply too short: 01 58 0F " + Repeat("00", 15)}},
+        {"short calibration table",
+         {"01 43 01 00"},
+         {"frame C 01 43 01 00", "dropped reply too short: 01 43 01 00"}},
+        {"item without its code",
+         {"01 50 01 00"},
+         {"frame P 01 50 01 00", "dropped reply too short: 01 50 01 00"}},
+        {"item with an unknown code is no drop", {"01 50 02 00 19"}, {"frame P 01 50 02 00 19"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkFixture f;
+        for (const auto& batch : c.batches)
+            f.receive(batch);
+        std::vector<std::string> heard;
+        for (const auto& e : f.recorder.events)
+            if (e.starts_with("frame") || e.starts_with("dropped"))
+                heard.push_back(e);
+        EXPECT_EQ(heard, c.heard);
     }
 }
 
@@ -71,8 +113,8 @@ TEST(RxAssemblyTest, RepliesAreStoredWithNoSequenceRunning) {
     EXPECT_EQ(f.host.versions, std::vector<std::string>{"Software version: 1.2"});
     EXPECT_EQ(f.block.Calibration[3].Calib2, 7);
     EXPECT_EQ(f.host.count("redraw"), 2);
-    EXPECT_EQ(f.link.ReadStep(), 0);
-    EXPECT_EQ(f.link.SendStep(), 0);
+    EXPECT_TRUE(f.recorder.starting("download").empty());
+    EXPECT_TRUE(f.recorder.starting("upload").empty());
     EXPECT_TRUE(f.host.writes.empty());
 }
 
@@ -80,9 +122,9 @@ TEST(RxAssemblyTest, AcknowledgementsWithNoUploadAreConsumed) {
     LinkFixture f;
     for (const char* ack : {"01 42 00", "01 51 00", "01 53 00", "01 54 00"})
         f.receive(ack);
-    EXPECT_EQ(f.link.SendStep(), 0);
-    EXPECT_EQ(f.link.ReadStep(), 0);
     EXPECT_TRUE(f.host.log.empty());
+    EXPECT_TRUE(f.recorder.starting("download").empty());
+    EXPECT_TRUE(f.recorder.starting("upload").empty());
 }
 
 } // namespace

@@ -46,7 +46,12 @@ TEST_F(UploadTest, PromptAcknowledgementsSendTheWholeConfiguration) {
     EXPECT_EQ(host.count("pause 100"), 13);
     EXPECT_EQ(host.statuses,
               (std::vector<std::string>{"label1 ' Sending ' silver", "label1 ' Complete ' green"}));
-    EXPECT_EQ(link.SendStep(), 0);
+    std::vector<std::string> steps;
+    for (int step = 1; step <= 13; ++step)
+        steps.push_back("upload " + std::to_string(step) + " requested");
+    steps.push_back("upload 14 complete");
+    EXPECT_EQ(recorder.starting("upload"), steps);
+    EXPECT_EQ(recorder.uploadStep, 0);
     EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0);
 }
 
@@ -92,7 +97,11 @@ TEST_F(UploadTest, SilentUnitGetsThreeRequestsThenError) {
     host.clear();
     link.Timer1Timer();
     EXPECT_EQ(host.log, (std::vector<std::string>{"timer1 off", "label1 ' Error ' red"}));
-    EXPECT_EQ(link.SendStep(), 0);
+    EXPECT_EQ(recorder.starting("sent"),
+              (std::vector<std::string>{"sent 01 71 04 00 16 54 31", "sent 01 71 04 00 16 54 31 resend 1",
+                                        "sent 01 71 04 00 16 54 31 resend 2"}));
+    EXPECT_EQ(recorder.events.back(), "upload 1 error");
+    EXPECT_EQ(recorder.uploadStep, 0);
 }
 
 TEST_F(UploadTest, LateAcknowledgementAdvancesOnceMore) {
@@ -100,7 +109,7 @@ TEST_F(UploadTest, LateAcknowledgementAdvancesOnceMore) {
     link.Timer1Timer();
     receive("01 51 00");
     receive("01 42 00");
-    EXPECT_EQ(link.SendStep(), 3);
+    EXPECT_EQ(recorder.uploadStep, 3);
     EXPECT_EQ(host.writtenHex().back(), "01 71 04 02 16 54 33");
 }
 
@@ -112,9 +121,13 @@ TEST_F(UploadTest, ButtonRestartsARunningUpload) {
     link.Timer1Timer();
     host.clear();
     link.Button14Click();
-    EXPECT_EQ(link.SendStep(), 1);
-    EXPECT_EQ(link.RetriesLeft(), 2);
-    EXPECT_EQ(host.writtenHex(), std::vector<std::string>{"01 71 04 00 16 54 31"});
+    EXPECT_EQ(recorder.uploadStep, 1);
+    // Two resends again before the error.
+    link.Timer1Timer();
+    link.Timer1Timer();
+    EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 71 04 00 16 54 31"));
+    link.Timer1Timer();
+    EXPECT_EQ(host.statuses.back(), "label1 ' Error ' red");
 }
 
 } // namespace
@@ -126,11 +139,16 @@ TEST_F(UploadTest, AbortEndsRunningSequencesAsAfterTheirRetries) {
     link.AbortSequences();
     EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Error ' red", "timer1 off",
                                                   "label1 ' Error ' red"}));
-    EXPECT_EQ(link.ReadStep(), 0);
-    EXPECT_EQ(link.SendStep(), 0);
+    EXPECT_EQ(recorder.starting("download 2"),
+              (std::vector<std::string>{"download 2 requested", "download 2 aborted"}));
+    EXPECT_EQ(recorder.events.back(), "upload 1 aborted");
+    EXPECT_EQ(recorder.downloadStep, 0);
+    EXPECT_EQ(recorder.uploadStep, 0);
     host.clear();
+    recorder.events.clear();
     link.AbortSequences();
     EXPECT_TRUE(host.log.empty()) << "nothing runs, nothing to end";
+    EXPECT_TRUE(recorder.events.empty());
 }
 
 } // namespace quellix

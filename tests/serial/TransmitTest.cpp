@@ -97,10 +97,11 @@ protected:
     WriteThreadTest()
         : channel([this](const Notification& n) { received.push_back(n); }),
           port(::open(pty.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_NOCTTY)),
-          writer(port.Get(), stop, channel, false) {
+          writer(port.Get(), stop, channel, false, Opening) {
         writer.Start();
     }
 
+    static constexpr std::uint32_t Opening = 7;
     PtyPair pty;
     std::vector<Notification> received;
     NotifyChannel channel;
@@ -133,6 +134,8 @@ TEST_F(WriteThreadTest, RequestsAreAnsweredInQueueOrder) {
     EXPECT_EQ(received[1].value, 0) << "a pseudo-terminal has no modem lines";
     ASSERT_EQ(received[2].kind, Notification::Kind::WriteComplete);
     EXPECT_EQ(received[2].value, 8);
+    for (const Notification& n : received)
+        EXPECT_EQ(n.opening, Opening) << "tagged with the worker's opening";
     // The markers came after the writes before them had been handed to the line.
     EXPECT_EQ(pty.ReadFor(100ms), QByteArray("abcd"));
 }
@@ -142,6 +145,7 @@ TEST_F(WriteThreadTest, WriteFailureEndsTheWorkerWithHangup) {
     ASSERT_TRUE(writer.Post(Data("lost")));
     ASSERT_TRUE(WaitUntil([&] { return !received.empty(); }));
     EXPECT_EQ(received[0].kind, Notification::Kind::Hangup);
+    EXPECT_EQ(received[0].opening, Opening);
     EXPECT_TRUE(writer.WaitForExit(WaitLimit));
     EXPECT_FALSE(writer.Post(Data("more")));
     ProcessEventsFor(50ms);

@@ -1,5 +1,7 @@
+#include "DeviceLocks.h"
 #include "SimProcess.h"
 #include "TempDir.h"
+#include "TestPty.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -251,6 +253,27 @@ TEST(SimulatorLifecycle, ServesARealSerialDeviceGivenToIt) {
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8)) << "8N1";
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
     EXPECT_EQ(sim.terminate(), 0);
+}
+
+// The simulator takes its device as the tool takes its port, so the two never share one line.
+TEST(SimulatorLifecycle, RefusesADeviceThatIsNoTtyOrIsHeld) {
+    TempDir dir;
+    const TestPty held;
+    const DeviceLockHolder tool(held.path());
+    const struct {
+        QString device;
+        const char* reason;
+    } rows[] = {{dir.write("plain", "no tty"), "not a serial device"},
+                {held.path(), "in use by another program"},
+                {dir.file("absent"), "No such file or directory"}};
+    for (const auto& row : rows) {
+        QProcess sim;
+        sim.start(QUELLIX_SIM_PATH, {"--device", row.device});
+        ASSERT_TRUE(sim.waitForFinished(5000));
+        EXPECT_EQ(sim.exitCode(), 1) << row.reason;
+        EXPECT_EQ(QString::fromLocal8Bit(sim.readAllStandardError()).trimmed(),
+                  "quellix-sim: cannot open " + row.device + ": " + row.reason);
+    }
 }
 
 TEST(SimulatorLifecycle, SurvivesThePortClosingAndOpeningAgain) {

@@ -1,5 +1,6 @@
 // A pseudo-terminal whose slave the code under test opens by its path; the test holds only the master,
-// which closes with it.
+// which closes with it. Closing the master while only the code under test holds the slave hangs the
+// line up, as unplugging an adapter does.
 #pragma once
 
 #include <QString>
@@ -20,11 +21,17 @@ public:
         ::close(slave);
         path_ = QString::fromLocal8Bit(name);
     }
-    ~TestPty() { ::close(master_); }
+    ~TestPty() { closeMaster(); }
     TestPty(const TestPty&) = delete;
     TestPty& operator=(const TestPty&) = delete;
 
     QString path() const { return path_; }
+    int master() const { return master_; }
+    void closeMaster() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
 
 private:
     int master_ = -1;

@@ -1,0 +1,12 @@
+// quellix-cli: the display unit's configurations from the command line, without a window.
+#include "Cli.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    const QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return quellix::RunCli(QCoreApplication::arguments(), out, err);
+}

@@ -1,0 +1,26 @@
+#include "CliPort.h"
+
+#include "FormState.h"
+#include "MemIniFile.h"
+#include "PortSession.h"
+
+#include <QRegularExpression>
+
+namespace quellix {
+
+std::optional<PortName> ResolvePort(const QString& argument, const QString& formStateFile, QString& error) {
+    static const QRegularExpression comName(QStringLiteral("^COM([1-4])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch match = comName.match(argument); match.hasMatch()) {
+        const TMemIniFile ini(formStateFile);
+        const QString name = argument.toUpper();
+        return PortName{name, PortSession::comDevicePath(PortDevicePaths(ini), match.captured(1).toInt())};
+    }
+    if (argument.contains(u'/'))
+        return PortName{argument, argument};
+    error = QStringLiteral("\"%1\" is no port: give COM1..COM4 or a device path such as /dev/ttyUSB0")
+                .arg(argument);
+    return std::nullopt;
+}
+
+} // namespace quellix

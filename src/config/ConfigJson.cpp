@@ -1,0 +1,167 @@
+// Writing the text form. QJsonDocument sorts an object's keys, which would put "calibration" before
+// "tag"; a small writer keeps them in the order people read them.
+#include "ConfigJson.h"
+
+#include "Charset.h"
+#include "ConfigView.h"
+
+#include <vector>
+
+namespace quellix {
+
+namespace {
+
+// An ordered JSON value: a scalar already in JSON syntax, or an object of members.
+struct Node {
+    QByteArray key;
+    QByteArray scalar;
+    std::vector<Node> members;
+    bool object = false;
+    bool oneLine = false; // a small object on one line, as the calibration points
+
+    Node& add(const char* name, QByteArray value) {
+        members.push_back(Node{name, std::move(value), {}, false, false});
+        return *this;
+    }
+    Node& addObject(const char* name, bool inLine = false) {
+        members.push_back(Node{name, {}, {}, true, inLine});
+        return members.back();
+    }
+};
+
+QByteArray quoted(const QString& text) {
+    return QuotedText(text).toUtf8();
+}
+
+QByteArray number(long long n) {
+    return QByteArray::number(n);
+}
+
+QByteArray boolean(bool b) {
+    return b ? "true" : "false";
+}
+
+QByteArray hexByte(std::uint8_t b) {
+    return QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
+}
+
+QByteArray hexBytes(std::string_view bytes) {
+    QByteArray out;
+    for (const char c : bytes) {
+        if (!out.isEmpty())
+            out += ' ';
+        out += hexByte(static_cast<std::uint8_t>(c));
+    }
+    return QByteArray("\"") + out + '"';
+}
+
+QByteArray rawValue(std::int16_t v) {
+    return v == NoValue ? QByteArray("null") : number(v);
+}
+
+QByteArray displayedValue(std::int16_t v, std::uint8_t flags) {
+    return v == NoValue ? QByteArray("null") : quoted(PlainValueText(v, flags));
+}
+
+void addPoint(Node& parent, const char* name, std::int16_t raw, std::int16_t value, std::uint8_t flags) {
+    parent.addObject(name, true).add("raw", rawValue(raw)).add("value", displayedValue(value, flags));
+}
+
+// The visible part of a short string is its text; what lies beyond it goes to the hidden part.
+template <std::size_t N> QByteArray text(const ShortString<N>& s) {
+    return quoted(ShortStringToText(s));
+}
+
+template <std::size_t N> void addTextRest(Node& parent, const char* name, const ShortString<N>& s) {
+    Node& node = parent.addObject(name, true);
+    if (s.Length > N)
+        node.add("length", number(s.Length));
+    const std::size_t used = s.text().size();
+    node.add("after", hexBytes(std::string_view(s.Chars + used, N - used)));
+}
+
+void render(const Node& node, int depth, QByteArray& out) {
+    if (!node.object) {
+        out += node.scalar;
+        return;
+    }
+    if (node.members.empty()) {
+        out += "{}";
+        return;
+    }
+    const QByteArray inner(2 * (depth + 1), ' ');
+    out += node.oneLine ? "{ " : "{\n";
+    for (std::size_t i = 0; i < node.members.size(); ++i) {
+        if (!node.oneLine)
+            out += inner;
+        out += quoted(QString::fromUtf8(node.members[i].key)) + ": ";
+        render(node.members[i], depth + 1, out);
+        if (i + 1 < node.members.size())
+            out += node.oneLine ? ", " : ",\n";
+    }
+    out += node.oneLine ? " }" : "\n" + QByteArray(2 * depth, ' ') + "}";
+}
+
+QByteArray channelKey(int n) {
+    return "channel" + QByteArray::number(n);
+}
+
+} // namespace
+
+QString QuotedText(const QString& text) {
+    QString out = QStringLiteral("\"");
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c == u'"' || c == u'\\') {
+            out += u'\\';
+            out += ch;
+        } else if (c == u'\n') {
+            out += QStringLiteral("\\n");
+        } else if (c == u'\t') {
+            out += QStringLiteral("\\t");
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0xAD) {
+            // Control characters, the no-break space and the soft hyphen, which an editor or a terminal
+            // shows as nothing or as a plain blank, are written as escapes.
+            out += QStringLiteral("\\u") + QString::number(uint(c), 16).rightJustified(4, u'0').toUpper();
+        } else {
+            out += ch;
+        }
+    }
+    return out + u'"';
+}
+
+QByteArray ConfigToJson(const ConfigBlock& block) {
+    Node root;
+    root.object = true;
+    root.add("format", quoted("quellix-config")).add("version", number(1));
+    root.add("header1", text(block.Header1)).add("header2", text(block.Header2));
+    const std::vector<QByteArray> channels = {channelKey(1), channelKey(2), channelKey(3), channelKey(4)};
+    for (int i = 0; i < 4; ++i) {
+        const std::uint8_t flags = block.ChannelFlags[i];
+        const ChannelCalibration& cal = block.Calibration[i];
+        Node& c = root.addObject(channels[std::size_t(i)].constData());
+        c.add("tag", text(block.TagName[i])).add("units", text(block.UnitName[i]));
+        c.add("decimals", number(flags & FlagDecimalsMask)).add("disabled", boolean(flags & FlagDisabled));
+        c.add("flags", QByteArray("\"0x") + hexByte(flags) + '"');
+        addPoint(c, "point1", cal.Measured1, cal.Calib1, flags);
+        addPoint(c, "point2", cal.Measured2, cal.Calib2, flags);
+    }
+
+    Node& hidden = root.addObject("hidden");
+    hidden.add("reserved", number(block.Reserved));
+    addTextRest(hidden, "header1", block.Header1);
+    addTextRest(hidden, "header2", block.Header2);
+    for (int i = 0; i < 4; ++i) {
+        Node& c = hidden.addObject(channels[std::size_t(i)].constData());
+        addTextRest(c, "tag", block.TagName[i]);
+        addTextRest(c, "units", block.UnitName[i]);
+        addPoint(c, "lastReading", block.RawValue[i], block.MeasuredValue[i], block.ChannelFlags[i]);
+        c.add("reservedA", number(block.ReservedA[i])).add("reservedB", number(block.ReservedB[i]));
+    }
+
+    QByteArray out;
+    render(root, 0, out);
+    return out + '\n';
+}
+
+} // namespace quellix

@@ -1,0 +1,42 @@
+// The text form of a configuration (".json"): UTF-8, keys in a fixed order, two-space indent, made to
+// be read, edited and diffed by people, and lossless: every block image survives export and import.
+//
+// At the top, what the window shows: "header1", "header2", and "channel1".."channel4", each with
+// "tag", "units", "decimals" (0..3), "disabled", "flags" (the whole byte, "0x41") and "point1",
+// "point2" ({"raw": reading, "value": "12.5"}: the required value in the channel's decimals, also for a
+// disabled channel; null for NoValue). Under "hidden", what it never shows: "reserved", each text's
+// bytes after its end ("after", hex) and a length byte above the field's capacity ("length"), and per
+// channel "lastReading", "reservedA" and "reservedB". data/quellix-config.schema.json describes it.
+//
+// Decimals and the disabled mark live in the flags byte: "decimals" and "disabled" say what it holds,
+// and an import refuses a file where they disagree with "flags". A file may leave "flags" out (the
+// byte is then decimals, plus 0x40 when disabled) and may leave out "hidden" or any part of it: those
+// bytes come from the defaults, and bytes after a text are zero.
+#pragma once
+
+#include "ConfigBlock.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace quellix {
+
+QByteArray ConfigToJson(const ConfigBlock& block);
+
+// A text in double quotes as the text form writes it: quotes and backslashes escaped, and control
+// characters (which would be invisible or act on a terminal), the no-break space and the soft hyphen
+// as \u escapes.
+QString QuotedText(const QString& text);
+
+// Where an import failed: a key path such as "channel2.point1.value" (empty for the document as a
+// whole) and why.
+struct ConfigJsonError {
+    QString path;
+    QString reason;
+};
+
+// The block a text form describes, or nothing when it is not valid; every field is checked.
+std::optional<ConfigBlock> ConfigFromJson(const QByteArray& json, ConfigJsonError* error = nullptr);
+
+} // namespace quellix

@@ -1,0 +1,406 @@
+// Reading the text form: every key, type, range and text is checked, and the first fault found is
+// reported with its key path. Nothing of the block is returned unless all of it is valid.
+#include "ConfigJson.h"
+
+#include "Charset.h"
+#include "FixedPoint.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QStringList>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace quellix {
+
+namespace {
+
+// The first fault ends the whole import; it is thrown from deep in the readers and caught at the top.
+struct Failure {
+    QString path;
+    QString reason;
+};
+
+[[noreturn]] void fail(const QString& path, const QString& reason) {
+    throw Failure{path, reason};
+}
+
+QString join(const QString& parent, const QString& key) {
+    return parent.isEmpty() ? key : parent + u'.' + key;
+}
+
+QString show(const QString& text) {
+    return u'"' + text + u'"';
+}
+
+// QJsonDocument keeps the last of repeated keys without a word; in a file edited by hand that would
+// silently drop a value, so repeats are looked for in the text itself (already known to be valid JSON).
+void checkRepeatedKeys(const QByteArray& json) {
+    struct Level {
+        bool object;
+        QString path;
+        QSet<QString> keys;
+        QString lastKey;
+        int index = 0;
+    };
+    std::vector<Level> levels;
+    auto childPath = [&levels]() -> QString {
+        if (levels.empty())
+            return {};
+        const Level& up = levels.back();
+        return up.object ? join(up.path, up.lastKey) : up.path + QStringLiteral("[%1]").arg(up.index);
+    };
+    auto skipBlanks = [&json](qsizetype i) {
+        while (i < json.size() && std::string_view(" \t\r\n").find(json[i]) != std::string_view::npos)
+            ++i;
+        return i;
+    };
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '{' || c == '[') {
+            levels.push_back(Level{c == '{', childPath(), {}, {}, 0});
+        } else if ((c == '}' || c == ']') && !levels.empty()) {
+            levels.pop_back();
+        } else if (c == ',' && !levels.empty() && !levels.back().object) {
+            ++levels.back().index;
+        } else if (c == '"') {
+            const qsizetype start = i;
+            for (++i; i < json.size() && json[i] != '"'; ++i)
+                if (json[i] == '\\')
+                    ++i;
+            const qsizetype after = skipBlanks(i + 1);
+            if (after < json.size() && json[after] == ':' && !levels.empty() && levels.back().object) {
+                const QByteArray literal = '[' + json.mid(start, i - start + 1) + ']';
+                const QString key = QJsonDocument::fromJson(literal).array().at(0).toString();
+                Level& level = levels.back();
+                if (level.keys.contains(key))
+                    fail(join(level.path, key), QStringLiteral("appears twice"));
+                level.keys.insert(key);
+                level.lastKey = key;
+            }
+        }
+    }
+}
+
+// An object whose keys must all be among `allowed`.
+class Object {
+public:
+    Object(const QJsonValue& value, QString path, std::initializer_list<const char*> allowed)
+        : path_(std::move(path)) {
+        if (!value.isObject())
+            fail(path_, path_.isEmpty() ? QStringLiteral("the document must be a JSON object")
+                                        : QStringLiteral("must be an object"));
+        object_ = value.toObject();
+        for (const QString& key : object_.keys()) {
+            const bool known = std::any_of(allowed.begin(), allowed.end(),
+                                           [&key](const char* name) { return key == QLatin1String(name); });
+            if (!known)
+                fail(at(key), QStringLiteral("unknown key"));
+        }
+    }
+    QString at(const QString& key) const { return join(path_, key); }
+    bool has(const char* key) const { return object_.contains(QLatin1String(key)); }
+    QJsonValue get(const char* key) const { return object_.value(QLatin1String(key)); }
+    QJsonValue required(const char* key) const {
+        if (!has(key))
+            fail(at(key), QStringLiteral("missing"));
+        return get(key);
+    }
+
+private:
+    QString path_;
+    QJsonObject object_;
+};
+
+long long readInteger(const QJsonValue& v, const QString& path, long long min, long long max,
+                      const char* extra = "") {
+    const QString range =
+        QStringLiteral("must be a whole number from %1 to %2%3").arg(min).arg(max).arg(extra);
+    if (!v.isDouble())
+        fail(path, range);
+    const double d = v.toDouble();
+    if (d != std::trunc(d) || d < double(min) || d > double(max))
+        fail(path, range);
+    return static_cast<long long>(d);
+}
+
+bool readBool(const QJsonValue& v, const QString& path) {
+    if (!v.isBool())
+        fail(path, QStringLiteral("must be true or false"));
+    return v.toBool();
+}
+
+QString readString(const QJsonValue& v, const QString& path) {
+    if (!v.isString())
+        fail(path, QStringLiteral("must be a string"));
+    return v.toString();
+}
+
+// The character at `at` for a message: itself when it can be seen, and its code point.
+QString describeCharacter(const QString& text, qsizetype at) {
+    char32_t cp = text[at].unicode();
+    if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate())
+        cp = QChar::surrogateToUcs4(text[at], text[at + 1]);
+    const QString code =
+        QStringLiteral("U+") + QString::number(uint(cp), 16).rightJustified(4, u'0').toUpper();
+    if (!QChar::isPrint(cp))
+        return code;
+    return show(QString::fromUcs4(&cp, 1)) + QStringLiteral(" (") + code + u')';
+}
+
+std::string readText(const QJsonValue& v, const QString& path, std::size_t capacity) {
+    const QString text = readString(v, path);
+    qsizetype bad = 0;
+    const std::optional<std::string> bytes = ToWin1252Exact(text, &bad);
+    if (!bytes)
+        fail(path, describeCharacter(text, bad) +
+                       QStringLiteral(" cannot be stored: Windows-1252 has no such character"));
+    if (bytes->size() > capacity)
+        fail(path, QStringLiteral("%1 is %2 bytes; the field holds %3")
+                       .arg(show(text))
+                       .arg(bytes->size())
+                       .arg(capacity));
+    return *bytes;
+}
+
+std::int16_t readRaw(const QJsonValue& v, const QString& path) {
+    if (v.isNull())
+        return NoValue;
+    return static_cast<std::int16_t>(readInteger(v, path, -32767, 32767, ", or null for no value"));
+}
+
+std::int16_t readValue(const QJsonValue& v, const QString& path, int decimals) {
+    if (v.isNull())
+        return NoValue;
+    if (!v.isString())
+        fail(path,
+             QStringLiteral("must be a number written as a string, such as \"12.5\", or null for no value"));
+    const QString text = v.toString();
+    ExactTextError why{};
+    const std::optional<std::int16_t> value = ExactTextToFixed(text.toStdString(), decimals, &why);
+    if (value)
+        return *value;
+    switch (why) {
+    case ExactTextError::NotANumber:
+        fail(path, QStringLiteral("%1 is not a number written with digits, an optional \"-\" and \".\"")
+                       .arg(show(text)));
+    case ExactTextError::TooManyDecimals:
+        fail(
+            path,
+            QStringLiteral("%1 has more decimal places than the channel's %2").arg(show(text)).arg(decimals));
+    case ExactTextError::OutOfRange:
+        break;
+    }
+    const QString limit = QString::fromStdString(FixedToText(32767, std::uint8_t(decimals))).trimmed();
+    fail(path,
+         QStringLiteral("%1 is outside -%2..%2 for %3 decimal places").arg(show(text), limit).arg(decimals));
+}
+
+// Two hex digits, strictly: no sign, no blanks.
+std::optional<std::uint8_t> hexPair(QStringView two) {
+    if (two.size() != 2 || !std::all_of(two.begin(), two.end(),
+                                        [](QChar c) { return c.unicode() < 0x80 && isxdigit(c.unicode()); }))
+        return std::nullopt;
+    return static_cast<std::uint8_t>(two.toUInt(nullptr, 16));
+}
+
+std::uint8_t readFlags(const QJsonValue& v, const QString& path) {
+    const QString text = v.isString() ? v.toString() : QString();
+    const std::optional<std::uint8_t> byte =
+        text.startsWith(QLatin1String("0x")) ? hexPair(QStringView(text).mid(2)) : std::nullopt;
+    if (!byte)
+        fail(path, QStringLiteral("must be a byte written as \"0x\" and two hex digits, such as \"0x41\""));
+    return *byte;
+}
+
+std::string readHex(const QJsonValue& v, const QString& path, std::size_t capacity) {
+    const QString text = readString(v, path);
+    std::string bytes;
+    for (const QString& group : text.split(u' ', Qt::SkipEmptyParts)) {
+        for (qsizetype i = 0; i < group.size(); i += 2) {
+            const std::optional<std::uint8_t> b = hexPair(QStringView(group).mid(i, 2));
+            if (!b)
+                fail(path, QStringLiteral("must be bytes in hex, such as \"00 4A 20\""));
+            bytes += static_cast<char>(*b);
+        }
+    }
+    if (bytes.size() > capacity)
+        fail(path, QStringLiteral("holds %1 bytes; the field holds %2").arg(bytes.size()).arg(capacity));
+    return bytes;
+}
+
+// A text field as the file describes it: its characters, the bytes after them up to the field's end,
+// and a length byte above the capacity.
+struct TextField {
+    std::string text;
+    std::string after;
+    std::optional<std::uint8_t> length;
+};
+
+void readTextRest(const QJsonValue& v, const QString& path, std::size_t capacity, TextField& field) {
+    const Object rest(v, path, {"length", "after"});
+    if (rest.has("after"))
+        field.after = readHex(rest.get("after"), rest.at("after"), capacity);
+    if (rest.has("length")) {
+        field.length =
+            static_cast<std::uint8_t>(readInteger(rest.get("length"), rest.at("length"), capacity + 1, 255));
+        if (field.text.size() != capacity)
+            fail(rest.at("length"),
+                 QStringLiteral("a length byte above %1 needs a text of %1 bytes; this one has %2")
+                     .arg(capacity)
+                     .arg(field.text.size()));
+    }
+}
+
+// The bytes after the text are placed at the end of the field, so that a text edited longer or shorter
+// still keeps them where they were; the text is then stored over the field's start, as the window does.
+template <std::size_t N> void store(ShortString<N>& s, const TextField& field) {
+    std::memset(s.Chars, 0, N);
+    std::memcpy(s.Chars + N - field.after.size(), field.after.data(), field.after.size());
+    s.assign(field.text);
+    if (field.length)
+        s.Length = *field.length;
+}
+
+struct Channel {
+    TextField tag;
+    TextField units;
+    std::uint8_t flags = 0;
+};
+
+void readPoint(const QJsonValue& v, const QString& path, int decimals, bool optional, std::int16_t& raw,
+               std::int16_t& value) {
+    const Object point(v, path, {"raw", "value"});
+    if (!optional || point.has("raw"))
+        raw = readRaw(point.required("raw"), point.at("raw"));
+    if (!optional || point.has("value"))
+        value = readValue(point.required("value"), point.at("value"), decimals);
+}
+
+void readChannel(const Object& root, int n, ConfigBlock& block, Channel& channel) {
+    const int i = n - 1;
+    const QString key = QStringLiteral("channel%1").arg(n);
+    const Object c(root.required(key.toLatin1().constData()), root.at(key),
+                   {"tag", "units", "decimals", "disabled", "flags", "point1", "point2"});
+    channel.tag.text = readText(c.required("tag"), c.at("tag"), 20);
+    channel.units.text = readText(c.required("units"), c.at("units"), 10);
+    const int decimals = int(readInteger(c.required("decimals"), c.at("decimals"), 0, 3));
+    const bool disabled = readBool(c.required("disabled"), c.at("disabled"));
+    channel.flags = static_cast<std::uint8_t>(decimals | (disabled ? FlagDisabled : 0));
+    if (c.has("flags")) {
+        const std::uint8_t flags = readFlags(c.get("flags"), c.at("flags"));
+        const int heldDecimals = flags & FlagDecimalsMask;
+        const bool heldDisabled = (flags & FlagDisabled) != 0;
+        if (heldDecimals != decimals || heldDisabled != disabled)
+            fail(c.at("flags"),
+                 QStringLiteral("%1 holds decimals %2 and disabled %3, but the channel says decimals %4 and "
+                                "disabled %5; change both, or leave \"flags\" out")
+                     .arg(c.get("flags").toString())
+                     .arg(heldDecimals)
+                     .arg(heldDisabled ? "true" : "false")
+                     .arg(decimals)
+                     .arg(disabled ? "true" : "false"));
+        channel.flags = flags;
+    }
+    block.ChannelFlags[i] = channel.flags;
+    ChannelCalibration& cal = block.Calibration[i];
+    readPoint(c.required("point1"), c.at("point1"), decimals, false, cal.Measured1, cal.Calib1);
+    readPoint(c.required("point2"), c.at("point2"), decimals, false, cal.Measured2, cal.Calib2);
+}
+
+void readHiddenChannel(const Object& hidden, int n, ConfigBlock& block, Channel& channel) {
+    const int i = n - 1;
+    const QByteArray key = "channel" + QByteArray::number(n);
+    if (!hidden.has(key.constData()))
+        return;
+    const Object c(hidden.get(key.constData()), hidden.at(QString::fromLatin1(key)),
+                   {"tag", "units", "lastReading", "reservedA", "reservedB"});
+    if (c.has("tag"))
+        readTextRest(c.get("tag"), c.at("tag"), 20, channel.tag);
+    if (c.has("units"))
+        readTextRest(c.get("units"), c.at("units"), 10, channel.units);
+    if (c.has("lastReading"))
+        readPoint(c.get("lastReading"), c.at("lastReading"), channel.flags & FlagDecimalsMask, true,
+                  block.RawValue[i], block.MeasuredValue[i]);
+    if (c.has("reservedA"))
+        block.ReservedA[i] =
+            static_cast<std::int16_t>(readInteger(c.get("reservedA"), c.at("reservedA"), -32768, 32767));
+    if (c.has("reservedB"))
+        block.ReservedB[i] =
+            static_cast<std::int16_t>(readInteger(c.get("reservedB"), c.at("reservedB"), -32768, 32767));
+}
+
+QString position(const QByteArray& json, qsizetype offset) {
+    const QByteArray before = json.left(offset);
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    return QStringLiteral("line %1, column %2")
+        .arg(before.count('\n') + 1)
+        .arg(QString::fromUtf8(before.mid(lineStart)).size() + 1);
+}
+
+ConfigBlock readDocument(QByteArray json) {
+    if (json.startsWith("\xEF\xBB\xBF"))
+        json.remove(0, 3);
+    QJsonParseError parse{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
+    if (parse.error != QJsonParseError::NoError)
+        fail({}, position(json, parse.offset) + QStringLiteral(": ") + parse.errorString());
+    checkRepeatedKeys(json);
+
+    ConfigBlock block{};
+    SetBlockDefaults(block);
+    const Object root(document.isObject() ? QJsonValue(document.object()) : QJsonValue(), {},
+                      {"format", "version", "header1", "header2", "channel1", "channel2", "channel3",
+                       "channel4", "hidden"});
+    if (readString(root.required("format"), root.at("format")) != QLatin1String("quellix-config"))
+        fail(root.at("format"), QStringLiteral("must be \"quellix-config\""));
+    if (root.required("version") != QJsonValue(1))
+        fail(root.at("version"), QStringLiteral("must be 1, the one version of this form"));
+
+    TextField header1{readText(root.required("header1"), root.at("header1"), 20), {}, {}};
+    TextField header2{readText(root.required("header2"), root.at("header2"), 20), {}, {}};
+    Channel channels[4];
+    for (int n = 1; n <= 4; ++n)
+        readChannel(root, n, block, channels[n - 1]);
+
+    if (root.has("hidden")) {
+        const Object hidden(
+            root.get("hidden"), root.at("hidden"),
+            {"reserved", "header1", "header2", "channel1", "channel2", "channel3", "channel4"});
+        if (hidden.has("reserved"))
+            block.Reserved = static_cast<std::uint32_t>(
+                readInteger(hidden.get("reserved"), hidden.at("reserved"), 0, 0xFFFFFFFFLL));
+        if (hidden.has("header1"))
+            readTextRest(hidden.get("header1"), hidden.at("header1"), 20, header1);
+        if (hidden.has("header2"))
+            readTextRest(hidden.get("header2"), hidden.at("header2"), 20, header2);
+        for (int n = 1; n <= 4; ++n)
+            readHiddenChannel(hidden, n, block, channels[n - 1]);
+    }
+
+    store(block.Header1, header1);
+    store(block.Header2, header2);
+    for (int i = 0; i < 4; ++i) {
+        store(block.TagName[i], channels[i].tag);
+        store(block.UnitName[i], channels[i].units);
+    }
+    return block;
+}
+
+} // namespace
+
+std::optional<ConfigBlock> ConfigFromJson(const QByteArray& json, ConfigJsonError* error) {
+    try {
+        return readDocument(json);
+    } catch (const Failure& failure) {
+        if (error)
+            *error = ConfigJsonError{failure.path, failure.reason};
+        return std::nullopt;
+    }
+}
+
+} // namespace quellix

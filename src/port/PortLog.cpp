@@ -1,0 +1,7 @@
+#include "PortLog.h"
+
+namespace quellix {
+
+Q_LOGGING_CATEGORY(lcPort, "quellix.port", QtCriticalMsg)
+
+} // namespace quellix

@@ -1,0 +1,211 @@
+#include "Cli.h"
+#include "CliPort.h"
+#include "ConfigJson.h"
+#include "TempDir.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace quellix {
+
+namespace {
+
+QByteArray imageOf(const ConfigBlock& block) {
+    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
+}
+
+ConfigBlock defaults() {
+    ConfigBlock block;
+    std::memset(&block, 0, sizeof block);
+    SetBlockDefaults(block);
+    return block;
+}
+
+struct Result {
+    int status;
+    QString out;
+    QString err;
+};
+
+class CliTest : public testing::Test {
+protected:
+    CliTest() {
+        ConfigBlock b = defaults();
+        a_ = dir.write("a.qlx", imageOf(b));
+        b.TagName[1].assign("Feed Pump");
+        b.Reserved = 9;
+        b_ = dir.write("b.qlx", imageOf(b));
+        dir.write("short.qlx", imageOf(b).left(241));
+        dir.write("a.json", ConfigToJson(defaults()));
+        QByteArray bad = ConfigToJson(defaults());
+        bad.replace("\"Tag 3\"", "\"Tag 3 of the boiler house\"");
+        dir.write("bad.json", bad);
+    }
+
+    Result run(QStringList args) {
+        for (QString& a : args)
+            a.replace("DIR", dir.path());
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream);
+        return {status, out, err};
+    }
+
+    TempDir dir;
+    QString a_;
+    QString b_;
+};
+
+} // namespace
+
+TEST_F(CliTest, FileCommandsExitWithTheDocumentedStatus) {
+    struct Case {
+        QStringList args;
+        int status;
+        const char* out; // expected in standard output
+        const char* err; // expected in standard error
+    };
+    const Case cases[] = {
+        {{}, 2, "", "Usage: quellix-cli"},
+        {{"--version"}, 0, "quellix-cli 1.0", ""},
+        {{"--help"}, 0, "Commands:", ""},
+        {{"help"}, 0, "Commands:", ""},
+        {{"help", "import"}, 0, "Usage: quellix-cli import FILE.json -o FILE.qlx", ""},
+        {{"diff", "--help"}, 0, "Usage: quellix-cli diff", ""},
+        {{"help", "nothing"}, 2, "", "unknown command \"nothing\""},
+        {{"frobnicate"}, 2, "", "unknown command \"frobnicate\""},
+        {{"show", "--colour", "DIR/a.qlx"}, 2, "", "Unknown option 'colour'"},
+        {{"--quiet", "--verbose", "show", "DIR/a.qlx"}, 2, "", "exclude each other"},
+        {{"show"}, 2, "", "show takes one file, not 0"},
+        {{"show", "DIR/a.qlx"}, 0, "channel 2  \"Tag 2\"  units \"unit\"", ""},
+        {{"show", "DIR/a.json"}, 0, "  point 2  raw   1000  value    10.00", ""},
+        {{"show", "DIR/missing.qlx"}, 5, "", "missing.qlx: no such file"},
+        {{"show", "DIR/short.qlx"},
+         5,
+         "",
+         "short.qlx: 241 bytes, too short for a configuration of 242 bytes"},
+        {{"show", "DIR/bad.json"},
+         5,
+         "",
+         "bad.json: channel3.tag: \"Tag 3 of the boiler house\" is 25 bytes"},
+        {{"diff", "DIR/a.qlx", "DIR/a.json"}, 0, "", ""},
+        {{"diff", "DIR/a.qlx", "DIR/b.qlx"}, 1, "channel2.tag: \"Tag 2\" -> \"Feed Pump\"\n", ""},
+        {{"diff", "--hidden", "DIR/a.qlx", "DIR/b.qlx"}, 1, "hidden.reserved: 0 -> 9\n", ""},
+        {{"diff", "--quiet", "DIR/a.qlx", "DIR/b.qlx"}, 1, "", ""},
+        {{"diff", "DIR/a.qlx"}, 2, "", "diff compares two configurations, not 1"},
+        {{"diff", "DIR/a.qlx", "DIR/missing.json"}, 5, "", "missing.json: no such file"},
+        {{"diff", "--port", "COM5", "DIR/a.qlx"}, 2, "", "\"COM5\" is no port"},
+        {{"export", "DIR/a.qlx"}, 0, "\"format\": \"quellix-config\"", ""},
+        {{"export", "DIR/a.qlx", "-o", "DIR/x.qlx"}, 2, "", "must end in \".json\""},
+        {{"export", "DIR/a.qlx", "DIR/b.qlx"}, 2, "", "export takes one file, not 2"},
+        {{"import", "DIR/a.json"}, 2, "", "import needs the block file to write"},
+        {{"import", "DIR/a.json", "-o", "DIR/x.json"}, 2, "", "must not end in \".json\""},
+        {{"import", "DIR/bad.json", "-o", "DIR/x.qlx"}, 5, "", "bad.json: channel3.tag:"},
+        {{"import", "DIR/a.json", "-o", "DIR/no/such/dir/x.qlx"}, 5, "", "x.qlx: cannot be written"},
+        {{"--verbose", "import", "DIR/a.json", "-o", "DIR/x.qlx"}, 0, "", "wrote"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.out))) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
+        if (c.status == 0 || c.status == 1) {
+            EXPECT_FALSE(r.err.contains("quellix-cli:")) << r.err.toStdString();
+        }
+    }
+}
+
+TEST_F(CliTest, ExportAndImportGiveBackTheSameBytes) {
+    ConfigBlock odd = defaults();
+    for (std::size_t i = 0; i < ConfigBlockSize; ++i)
+        BlockBytes(odd)[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    const QString source = dir.write("odd.qlx", imageOf(odd));
+    ASSERT_EQ(run({"export", source, "-o", "DIR/odd.json"}).status, 0);
+    ASSERT_EQ(run({"import", "DIR/odd.json", "-o", "DIR/back.qlx"}).status, 0);
+    EXPECT_EQ(TempDir::read(dir.file("back.qlx")), imageOf(odd));
+    EXPECT_EQ(TempDir::read(dir.file("odd.json")), ConfigToJson(odd));
+    // Standard output carries the same text as the file.
+    EXPECT_EQ(run({"export", source}).out.toUtf8(), ConfigToJson(odd));
+}
+
+TEST_F(CliTest, TextsCannotActOnTheTerminal) {
+    ConfigBlock block = defaults();
+    block.TagName[0].assign("\x1B[2J\xA0\x9B");
+    const QString file = dir.write("escape.qlx", imageOf(block));
+    for (const char* command : {"show", "export"}) {
+        const Result r = run({command, file});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(r.out.contains(R"("\u001B[2J\u00A0›")")) << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains(QChar(0x1B)));
+    }
+}
+
+TEST_F(CliTest, AFailedImportLeavesTheTargetAsItWas) {
+    const QString target = dir.write("keep.qlx", "previous");
+    EXPECT_EQ(run({"import", "DIR/bad.json", "-o", target}).status, 5);
+    EXPECT_EQ(TempDir::read(target), QByteArray("previous"));
+    EXPECT_EQ(run({"import", "DIR/bad.json", "-o", "DIR/new.qlx"}).status, 5);
+    EXPECT_FALSE(QFileInfo::exists(dir.file("new.qlx")));
+}
+
+TEST_F(CliTest, TheExecutableReturnsTheStatusToItsCaller) {
+    struct Case {
+        QStringList args;
+        int status;
+    };
+    const Case cases[] = {
+        {{"--version"}, 0},
+        {{"diff", a_, b_}, 1},
+        {{"diff", a_}, 2},
+        {{"import", dir.file("bad.json"), "-o", dir.file("y.qlx")}, 5},
+    };
+    for (const Case& c : cases) {
+        QProcess process;
+        process.start(QStringLiteral(QUELLIX_CLI_PATH), c.args);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), c.status) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST(CliPortTest, NamesMapThroughThePortsSection) {
+    TempDir dir;
+    const QString ini = dir.write("quellix.INI", "[Ports]\nCOM2=/dev/ttyUSB7\ncom3=\n");
+    struct Case {
+        const char* argument;
+        const char* name; // empty: refused
+        const char* device;
+    };
+    const Case cases[] = {
+        {"COM1", "COM1", "/dev/ttyS0"},
+        {"com2", "COM2", "/dev/ttyUSB7"},
+        {"COM3", "COM3", "/dev/ttyS2"},
+        {"COM4", "COM4", "/dev/ttyS3"},
+        {"/dev/pts/4", "/dev/pts/4", "/dev/pts/4"},
+        {"./unit-tty", "./unit-tty", "./unit-tty"},
+        {"COM5", "", ""},
+        {"ttyUSB0", "", ""},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.argument);
+        QString error;
+        const std::optional<PortName> port = ResolvePort(QString::fromUtf8(c.argument), ini, error);
+        if (*c.name == '\0') {
+            EXPECT_FALSE(port);
+            EXPECT_TRUE(error.contains("COM1..COM4 or a device path")) << error.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(port);
+        EXPECT_EQ(port->name.toStdString(), c.name);
+        EXPECT_EQ(port->device.toStdString(), c.device);
+    }
+}
+
+} // namespace quellix

@@ -1,0 +1,147 @@
+#include "ConfigCompare.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+namespace quellix {
+
+namespace {
+
+ConfigBlock defaults() {
+    ConfigBlock block;
+    std::memset(&block, 0, sizeof block);
+    SetBlockDefaults(block);
+    return block;
+}
+
+std::vector<std::string> lines(const std::vector<FieldDifference>& differences) {
+    std::vector<std::string> out;
+    for (const FieldDifference& d : differences)
+        out.push_back((d.field + ": " + d.first + " -> " + d.second).toStdString());
+    return out;
+}
+
+} // namespace
+
+TEST(ConfigCompareTest, ListsEachDifferingFieldAsTheWindowShowsIt) {
+    struct Case {
+        const char* name;
+        std::function<void(ConfigBlock&)> edit;
+        CompareScope scope;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"same", [](ConfigBlock&) {}, CompareScope::Everything, {}},
+        {"texts",
+         [](ConfigBlock& b) {
+             b.Header2.assign("Boiler");
+             b.TagName[1].assign("Feed Pump");
+             b.UnitName[3].assign("%");
+         },
+         CompareScope::Shown,
+         {"header2: Additional Info -> Boiler", "channel2.tag: Tag 2 -> Feed Pump",
+          "channel4.units: unit -> %"}},
+        // Channel 1 goes from one decimal place to two: the stored 100 and 1000 now mean 1.00 and 10.00.
+        {"decimals",
+         [](ConfigBlock& b) { b.ChannelFlags[0] = 2; },
+         CompareScope::Shown,
+         {"channel1.decimals: 1 -> 2", "channel1.point1.value: 10.0 -> 1.00",
+          "channel1.point2.value: 100.0 -> 10.00"}},
+        // The same value written with more decimals is still another stored number.
+        {"same value, other decimals",
+         [](ConfigBlock& b) {
+             b.ChannelFlags[0] = 2;
+             b.Calibration[0].Calib1 = 1000;
+         },
+         CompareScope::Shown,
+         {"channel1.decimals: 1 -> 2", "channel1.point1.value: 10.0 -> 10.00",
+          "channel1.point2.value: 100.0 -> 10.00"}},
+        // The window shows blanks for a disabled channel's values; the comparison still shows them.
+        {"disabled channel",
+         [](ConfigBlock& b) {
+             b.ChannelFlags[2] = 0x43;
+             b.Calibration[2].Calib2 = 2500;
+             b.Calibration[2].Measured1 = NoValue;
+         },
+         CompareScope::Shown,
+         {"channel3.disabled: false -> true", "channel3.point1.raw: 100 -> ---",
+          "channel3.point2.value: 1.000 -> 2.500"}},
+        {"other flag bits",
+         [](ConfigBlock& b) { b.ChannelFlags[3] = 0x80; },
+         CompareScope::Shown,
+         {"channel4.flags: 0x04 -> 0x80"}},
+        {"no value",
+         [](ConfigBlock& b) { b.Calibration[1].Calib1 = NoValue; },
+         CompareScope::Shown,
+         {"channel2.point1.value: 1.00 -> ---"}},
+        {"hidden fields are not shown",
+         [](ConfigBlock& b) {
+             b.Reserved = 7;
+             b.RawValue[0] = 12;
+             b.ReservedB[3] = 0;
+             b.Header1.Chars[19] = 'x';
+         },
+         CompareScope::Shown,
+         {}},
+        {"hidden fields",
+         [](ConfigBlock& b) {
+             b.Reserved = 7;
+             b.RawValue[0] = 12;
+             b.MeasuredValue[0] = 125;
+             b.ReservedB[3] = 0;
+             b.Header1.Chars[19] = 'x';
+             b.UnitName[1].assign("abcdefghij");
+             b.UnitName[1].Length = 200;
+         },
+         CompareScope::Everything,
+         {"channel2.units: unit -> abcdefghij", "hidden.reserved: 0 -> 7",
+          "hidden.header1.after: 00 00 00 00 00 00 00 00 00 -> 00 00 00 00 00 00 00 00 78",
+          "hidden.channel1.lastReading.raw: --- -> 12", "hidden.channel1.lastReading.value: --- -> 12.5",
+          "hidden.channel2.units.length: 4 -> 200", "hidden.channel2.units.after: 00 00 00 00 00 00 -> ",
+          "hidden.channel4.reservedB: 1024 -> 0"}},
+        // What the unit holds: an empty text matches the single blank the window sends instead.
+        {"unit: empty and blank",
+         [](ConfigBlock& b) {
+             b.TagName[0].assign(" ");
+             b.UnitName[0].assign("");
+             b.RawValue[2] = 5;
+         },
+         CompareScope::UnitHeld,
+         {"channel1.tag: Tag 1 ->  ", "channel1.units: unit ->  "}},
+        {"unit: texts and calibration",
+         [](ConfigBlock& b) {
+             b.Header1.assign("");
+             b.Calibration[3].Measured2 = 999;
+         },
+         CompareScope::UnitHeld,
+         {"header1: Header Data ->  ", "channel4.point2.raw: 1000 -> 999"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ConfigBlock first = defaults();
+        ConfigBlock second = first;
+        c.edit(second);
+        EXPECT_EQ(lines(CompareConfigs(first, second, c.scope)), c.expected);
+    }
+}
+
+TEST(ConfigCompareTest, EverythingDiffersExactlyWhenTheImagesDo) {
+    std::mt19937 rng(77);
+    for (int run = 0; run < 40; ++run) {
+        ConfigBlock block;
+        for (std::size_t i = 0; i < ConfigBlockSize; ++i)
+            BlockBytes(block)[i] = static_cast<std::uint8_t>(rng());
+        ASSERT_TRUE(CompareConfigs(block, block, CompareScope::Everything).empty());
+        for (std::size_t offset = 0; offset < ConfigBlockSize; ++offset) {
+            ConfigBlock changed = block;
+            BlockBytes(changed)[offset] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+            EXPECT_FALSE(CompareConfigs(block, changed, CompareScope::Everything).empty())
+                << "offset " << offset;
+        }
+    }
+}
+
+} // namespace quellix
