@@ -87,12 +87,9 @@ int main(int argc, char** argv) {
         runs = std::max(1, std::atoi(argv[2]));
 
     auto dialogs = MakeQtUserDialogs();
+    static const std::uint8_t flags[4] = {1, 1, 2, 1};
     TLinkMonitorWindow window(
-        *dialogs,
-        [] {
-            return ChannelFlagBytes{1, 1, 2, 1};
-        },
-        nullptr);
+        *dialogs, [] { return ChannelFlagBytes(flags); }, nullptr);
     window.show();
     QCoreApplication::processEvents();
     std::vector<double> empty;

@@ -61,7 +61,8 @@ QString letterText(char letter) {
 }
 
 QString itemName(std::uint8_t code, std::uint8_t index) {
-    const QString channel = index < 4 ? QString::number(index + 1) : QStringLiteral("(index %1)").arg(index);
+    const QString channel =
+        index < ChannelCount ? QString::number(index + 1) : QStringLiteral("(index %1)").arg(index);
     switch (code) {
     case CodeByte(ItemCode::Header1):
         return QStringLiteral("Header 1");
@@ -106,9 +107,9 @@ QString flagsText(std::string_view flags) {
 }
 
 // The four channels' points: "1: 0 → 0.0, 1023 → 120.0; 2: ...".
-QString calibrationText(std::string_view table, const ChannelFlagBytes& flags) {
+QString calibrationText(std::string_view table, ChannelFlagBytes flags) {
     QStringList channels;
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < flags.size(); ++i) {
         const std::size_t at = 8 * i;
         channels << QStringLiteral("%1: %2 \u2192 %3, %4 \u2192 %5")
                         .arg(i + 1)
@@ -118,10 +119,10 @@ QString calibrationText(std::string_view table, const ChannelFlagBytes& flags) {
     return channels.join(QStringLiteral("; "));
 }
 
-QString readingsText(std::string_view payload, const ChannelFlagBytes& flags) {
+QString readingsText(std::string_view payload, ChannelFlagBytes flags) {
     QStringList raw;
     QStringList shown;
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < flags.size(); ++i) {
         raw << rawText(int16At(payload, 2 * i));
         shown << shownText(int16At(payload, 8 + 2 * i), flags[i]);
     }
@@ -167,7 +168,7 @@ QString itemReplyWords(std::string_view payload) {
     if (!knownItem(code))
         return QStringLiteral("item reply: unknown item (code %1), ignored").arg(code);
     const QString name = itemName(code, index);
-    if (perChannel(code) && index >= 4)
+    if (perChannel(code) && index >= ChannelCount)
         return QStringLiteral("item reply: ") + name + QStringLiteral(", no such channel: not stored");
     if (code == CodeByte(ItemCode::Flags)) {
         if (content.size() != FlagsItemSize)
@@ -183,8 +184,7 @@ QString itemReplyWords(std::string_view payload) {
     return words;
 }
 
-QString requestWords(char letter, std::size_t length, std::string_view payload,
-                     const ChannelFlagBytes& flags) {
+QString requestWords(char letter, std::size_t length, std::string_view payload, ChannelFlagBytes flags) {
     switch (letter) {
     case Letter::MeasureRequest:
         if (length == 0)
@@ -210,7 +210,7 @@ QString requestWords(char letter, std::size_t length, std::string_view payload,
     }
 }
 
-QString replyWords(char letter, std::string_view payload, const ChannelFlagBytes& flags) {
+QString replyWords(char letter, std::string_view payload, ChannelFlagBytes flags) {
     switch (letter) {
     case Letter::Measurement:
         if (payload.size() < MeasurementPayloadSize)
@@ -253,7 +253,7 @@ QString HexText(std::string_view bytes) {
     return hex;
 }
 
-QString FrameWords(std::string_view frame, LinkDirection direction, const ChannelFlagBytes& flags) {
+QString FrameWords(std::string_view frame, LinkDirection direction, ChannelFlagBytes flags) {
     if (frame.size() < FrameHeaderSize)
         return QStringLiteral("incomplete frame (%1 bytes)").arg(frame.size());
     const FrameView view(frame);
@@ -275,7 +275,7 @@ QString DropWords(DropReason reason) {
     switch (reason) {
     case DropReason::ExtraBytes:
         return QStringLiteral("more than one frame, or bytes after a frame");
-    case DropReason::OversizedWait:
+    case DropReason::WaitingTooLong:
         return QStringLiteral("a waiting frame longer than 35 payload bytes");
     case DropReason::NoStartByte:
         return QStringLiteral("first byte is not 0x01");
@@ -286,21 +286,21 @@ QString DropWords(DropReason reason) {
 }
 
 QString ResendWords(int resend) {
-    return resend > 0 ? QStringLiteral("resend %1 of 2").arg(resend) : QString();
+    return resend > 0 ? QStringLiteral("resend %1").arg(resend) : QString();
 }
 
-QString SequenceName(SequenceKind kind) {
-    return kind == SequenceKind::Download ? QStringLiteral("download") : QStringLiteral("upload");
-}
-
-QString SequenceEndWords(SequenceKind kind, SequenceOutcome outcome) {
+QString SequenceWords(LinkSequence sequence, int step, StepOutcome outcome) {
+    const std::string_view name = SequenceName(sequence);
+    const QString prefix = QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
     switch (outcome) {
-    case SequenceOutcome::Complete:
-        return SequenceName(kind) + QStringLiteral(": \" Complete \"");
-    case SequenceOutcome::Error:
-        return SequenceName(kind) + QStringLiteral(": \" Error \", no reply after two resends");
-    case SequenceOutcome::Aborted:
-        return SequenceName(kind) + QStringLiteral(": \" Error \", aborted: the port went away");
+    case StepOutcome::Requested:
+        return prefix + QStringLiteral(" started");
+    case StepOutcome::Complete:
+        return prefix + QStringLiteral(": \" Complete \"");
+    case StepOutcome::Error:
+        return prefix + QStringLiteral(": \" Error \", step %1 unanswered after its resends").arg(step);
+    case StepOutcome::Aborted:
+        return prefix + QStringLiteral(": \" Error \", aborted at step %1: the port went away").arg(step);
     }
     return {};
 }

@@ -14,8 +14,8 @@ namespace {
 
 const QColor DroppedColour{192, 0, 0};
 
-int firstStep(SequenceKind kind) {
-    return kind == SequenceKind::Download ? 2 : 1;
+int firstStep(LinkSequence sequence) {
+    return sequence == LinkSequence::Download ? 2 : 1;
 }
 
 } // namespace
@@ -77,7 +77,15 @@ LinkMonitorModel::Entry* LinkMonitorModel::openBatch() {
     return &ring_[(openBatch_ - 1) % Capacity];
 }
 
+void LinkMonitorModel::takeFlags(Entry& e) const {
+    if (flags_) {
+        const ChannelFlagBytes now = flags_();
+        std::copy(now.begin(), now.end(), e.flags.begin());
+    }
+}
+
 void LinkMonitorModel::FrameSent(std::string_view frame, int resend) {
+    lastResend_ = resend;
     if (paused_) {
         ++missed_;
         return;
@@ -85,7 +93,7 @@ void LinkMonitorModel::FrameSent(std::string_view frame, int resend) {
     Entry& e = append(Kind::Sent);
     e.bytes.assign(frame);
     e.resend = static_cast<std::uint8_t>(std::clamp(resend, 0, 255));
-    e.flags = flags();
+    takeFlags(e);
 }
 
 void LinkMonitorModel::BatchReceived(std::string_view batch) {
@@ -96,7 +104,7 @@ void LinkMonitorModel::BatchReceived(std::string_view batch) {
     }
     Entry& e = append(Kind::Received);
     e.bytes.assign(batch);
-    e.flags = flags();
+    takeFlags(e);
     openBatch_ = next_;
 }
 
@@ -113,11 +121,11 @@ void LinkMonitorModel::FrameDispatched(char, std::string_view frame) {
         e->frame.assign(frame);
     }
     e->dispatched = true;
-    e->flags = flags();
+    takeFlags(*e);
     changed(openBatch_ - 1);
 }
 
-void LinkMonitorModel::Dropped(std::string_view bytes, DropReason reason) {
+void LinkMonitorModel::Dropped(DropReason reason, std::string_view bytes) {
     if (paused_)
         return;
     // After its frame was taken, a batch can only be dropped as a reply too short to use.
@@ -125,7 +133,7 @@ void LinkMonitorModel::Dropped(std::string_view bytes, DropReason reason) {
     if (!e || e->dropped || (e->dispatched && reason != DropReason::ReplyTooShort)) {
         e = &append(Kind::Received);
         e->bytes.assign(bytes);
-        e->flags = flags();
+        takeFlags(*e);
         openBatch_ = next_;
     } else if (bytes != e->bytes) {
         // With bytes of earlier batches that waited for this one.
@@ -133,6 +141,15 @@ void LinkMonitorModel::Dropped(std::string_view bytes, DropReason reason) {
     }
     e->dropped = true;
     e->reason = reason;
+    changed(openBatch_ - 1);
+}
+
+// The readings' frame was told just before; its displayed values take the decimals stored with them.
+void LinkMonitorModel::ReadingsTaken(ChannelValues, ChannelValues, ChannelFlagBytes flags) {
+    Entry* e = paused_ ? nullptr : openBatch();
+    if (!e || !e->dispatched)
+        return;
+    std::copy(flags.begin(), flags.end(), e->flags.begin());
     changed(openBatch_ - 1);
 }
 
@@ -144,22 +161,17 @@ void LinkMonitorModel::ReadingsStale() {
     append(Kind::Stale);
 }
 
-void LinkMonitorModel::SequenceStep(SequenceKind kind, int step) {
-    int& last = lastStep_[static_cast<int>(kind)];
-    // Only the start gets an entry; a resend of the first step is no new start.
-    if (!paused_ && step == firstStep(kind) && last != step)
-        append(Kind::SequenceStart).sequence = kind;
-    last = step;
-}
-
-void LinkMonitorModel::SequenceEnded(SequenceKind kind, SequenceOutcome outcome) {
-    lastStep_[static_cast<int>(kind)] = 0;
+void LinkMonitorModel::SequenceStep(LinkSequence sequence, int step, StepOutcome outcome) {
+    const bool start = outcome == StepOutcome::Requested && step == firstStep(sequence) && lastResend_ == 0;
+    if (outcome == StepOutcome::Requested && !start)
+        return;
     if (paused_) {
         ++missed_;
         return;
     }
-    Entry& e = append(Kind::SequenceEnd);
-    e.sequence = kind;
+    Entry& e = append(start ? Kind::SequenceStart : Kind::SequenceEnd);
+    e.sequence = sequence;
+    e.step = step;
     e.outcome = outcome;
 }
 
@@ -224,9 +236,8 @@ QString LinkMonitorModel::words(const Entry& e) const {
     case Kind::Stale:
         return QStringLiteral("readings stale: no reply for 5 s, all shown as ---");
     case Kind::SequenceStart:
-        return SequenceName(e.sequence) + QStringLiteral(" started");
     case Kind::SequenceEnd:
-        return SequenceEndWords(e.sequence, e.outcome);
+        return SequenceWords(e.sequence, e.step, e.outcome);
     case Kind::Missed:
         return QStringLiteral("paused: %1 events not recorded").arg(e.missed);
     }
@@ -304,7 +315,7 @@ QVariant LinkMonitorModel::data(const QModelIndex& index, int role) const {
             return HexText(e->bytes);
         return words(*e);
     case Qt::ForegroundRole:
-        if (e->dropped || (e->kind == Kind::SequenceEnd && e->outcome != SequenceOutcome::Complete))
+        if (e->dropped || (e->kind == Kind::SequenceEnd && e->outcome != StepOutcome::Complete))
             return DroppedColour;
         return {};
     case Qt::FontRole:

@@ -1,14 +1,16 @@
 // The Link Monitor's entries: each frame sent, each batch received (with what the receive assembly
-// made of it), readings gone stale, and each sequence's start and end; newest last, the last 10,000
-// kept. New entries reach the views once per turn of the event loop, and words are made only for rows
-// shown, copied or saved, so a burst of link traffic costs the window's thread little.
+// made of it), readings gone stale, and each sequence's start and end, as the link's listener tells
+// them; newest last, the last 10,000 kept. New entries reach the views once per turn of the event loop, and
+// words are made only for rows shown, copied or saved, so a burst of link traffic costs the window's thread
+// little.
 #pragma once
 
 #include "FrameWords.h"
-#include "LinkEvents.h"
+#include "LinkListener.h"
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -16,12 +18,13 @@
 
 namespace quellix {
 
-class LinkMonitorModel : public QAbstractTableModel, public LinkEventSink {
+class LinkMonitorModel : public QAbstractTableModel, public LinkListener {
     Q_OBJECT
 public:
     enum Column { TimeColumn, DirectionColumn, BytesColumn, MeaningColumn, ColumnCount };
     static constexpr int Capacity = 10000;
-    // The channels' flag bytes as they stand, for the decimals of displayed values.
+    // The channels' flag bytes as they stand, for the decimals of the values in calibration frames;
+    // readings come with their own.
     using FlagsSource = std::function<ChannelFlagBytes()>;
     // Wall-clock milliseconds since the epoch.
     using WallClock = std::function<qint64()>;
@@ -31,10 +34,10 @@ public:
     void FrameSent(std::string_view frame, int resend) override;
     void BatchReceived(std::string_view batch) override;
     void FrameDispatched(char letter, std::string_view frame) override;
-    void Dropped(std::string_view bytes, DropReason reason) override;
+    void Dropped(DropReason reason, std::string_view bytes) override;
+    void ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes flags) override;
     void ReadingsStale() override;
-    void SequenceStep(SequenceKind kind, int step) override;
-    void SequenceEnded(SequenceKind kind, SequenceOutcome outcome) override;
+    void SequenceStep(LinkSequence sequence, int step, StepOutcome outcome) override;
 
     // While paused nothing is recorded; on resuming, one entry tells how many events were missed.
     void SetPaused(bool paused);
@@ -69,9 +72,10 @@ private:
         bool dispatched = false;
         bool dropped = false;
         DropReason reason = DropReason::ExtraBytes;
-        SequenceKind sequence = SequenceKind::Download;
-        SequenceOutcome outcome = SequenceOutcome::Complete;
-        ChannelFlagBytes flags{};
+        LinkSequence sequence = LinkSequence::Download;
+        StepOutcome outcome = StepOutcome::Complete;
+        int step = 0;
+        std::array<std::uint8_t, ChannelCount> flags{};
         std::string bytes; // the frame sent or the batch received
         std::string frame; // the frame taken or the bytes dropped, where they are not `bytes`
         int missed = 0;
@@ -83,7 +87,7 @@ private:
     Entry* openBatch();
     void changed(std::uint64_t serial);
     void scheduleFlush();
-    ChannelFlagBytes flags() const { return flags_ ? flags_() : ChannelFlagBytes{}; }
+    void takeFlags(Entry& e) const;
     QString words(const Entry& e) const;
     QString receivedWords(const Entry& e) const;
     QString lineText(const Entry& e) const;
@@ -99,7 +103,7 @@ private:
     bool flushQueued_ = false;
     bool paused_ = false;
     int missed_ = 0;
-    int lastStep_[2] = {0, 0};
+    int lastResend_ = 0; // of the last frame sent: a first step sent again is no new start
 };
 
 } // namespace quellix

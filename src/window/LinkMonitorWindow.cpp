@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -91,20 +92,27 @@ TLinkMonitorWindow::TLinkMonitorWindow(TUserDialogs& dialogs, LinkMonitorModel::
     ShowCount();
 }
 
-void TLinkMonitorWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!watching_ && watch_) {
-        watch_(&model_);
-        watching_ = true;
-    }
+TLinkMonitorWindow::~TLinkMonitorWindow() {
+    Watch(false);
 }
 
-void TLinkMonitorWindow::closeEvent(QCloseEvent* event) {
-    if (watching_ && watch_) {
-        watch_(nullptr);
-        watching_ = false;
-    }
-    QWidget::closeEvent(event);
+void TLinkMonitorWindow::Watch(bool watching) {
+    if (watching == watching_ || !watch_)
+        return;
+    watching_ = watching;
+    watch_(model_, watching);
+}
+
+void TLinkMonitorWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Watch(true);
+}
+
+// Closed or hidden by the program; minimized, it goes on collecting.
+void TLinkMonitorWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        Watch(false);
 }
 
 void TLinkMonitorWindow::PauseClick(bool paused) {

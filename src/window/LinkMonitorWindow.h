@@ -18,24 +18,26 @@ class TUserDialogs;
 class TLinkMonitorWindow : public QWidget {
     Q_OBJECT
 public:
-    // Called with the monitor when the window opens and with nullptr when it closes: the owner hands
-    // it to the link and takes it back, so a closed monitor collects nothing.
-    using WatchLink = std::function<void(LinkEventSink*)>;
+    // Called with the monitor and true when the window opens, false when it closes or goes: the owner
+    // adds it to the link's listeners and removes it, so a closed monitor collects nothing.
+    using WatchLink = std::function<void(LinkListener& monitor, bool watching)>;
 
     TLinkMonitorWindow(TUserDialogs& dialogs, LinkMonitorModel::FlagsSource flags, WatchLink watch,
                        QWidget* parent = nullptr);
+    ~TLinkMonitorWindow() override;
 
     LinkMonitorModel& Model() { return model_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void PauseClick(bool paused);
     void CopyClick();
     void SaveClick();
     void ShowCount();
+    void Watch(bool watching);
 
     TUserDialogs& dialogs_;
     WatchLink watch_;

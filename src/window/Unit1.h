@@ -23,7 +23,6 @@ class QTimer;
 
 namespace quellix {
 
-class LinkEventSink;
 class TForm2;
 class TLinkMonitorWindow;
 struct SheetInfo;
@@ -115,7 +114,10 @@ private:
 
     // The Link Monitor (Unit1Monitor.cpp).
     void LinkMonitor1Click();
-    void WatchLink(LinkEventSink* sink);
+    // Owns the monitor window; it goes before the link it listens to.
+    struct LinkMonitorDeleter {
+        void operator()(TLinkMonitorWindow* monitor) const;
+    };
 
     // The configuration sheet (Unit1Sheet.cpp).
     void Print1Click();
@@ -167,8 +169,8 @@ private:
     QString StartDir;       // current directory at the first show; home of the autosave file
     QString FileName;       // the configuration file last opened or saved as
 
-    TLinkMonitorWindow* LinkMonitor = nullptr; // made at its first opening; a child of the window
-    LinkEventSink* LinkWatcher = nullptr;      // the monitor while its window is open, else nullptr
+    // Made at its first opening, kept with its entries; declared after Link, so destroyed before it.
+    std::unique_ptr<TLinkMonitorWindow, LinkMonitorDeleter> LinkMonitor;
 };
 
 template <class T> T* TForm1::Control(const QString& name) const {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 namespace quellix {
@@ -22,7 +23,7 @@ constexpr LinkDirection Out = LinkDirection::ToUnit;
 constexpr LinkDirection In = LinkDirection::FromUnit;
 
 // Channel 4 is disabled with one decimal: the monitor still shows its values.
-const ChannelFlagBytes Flags{0x01, 0x01, 0x02, 0x41};
+const std::array<std::uint8_t, 4> Flags{0x01, 0x01, 0x02, 0x41};
 
 // Points of channels 1 to 4: (0, 0.0) (1023, 120.0); (0, 15.0) (1023, 95.0); (0, 0.00) (1023, 16.00);
 // (---, 0.0) (1023, 100.0).
@@ -109,9 +110,9 @@ TEST(FrameWords, EveryFrameKindInBothDirections) {
 
 TEST(FrameWords, DisplayedValuesFollowTheChannelsDecimals) {
     const std::string readings = Bytes("01 58 10 00 00 00 00 00 00 00 00 D2 04 D2 04 D2 04 D2 04");
-    EXPECT_EQ(FrameWords(readings, In, {0, 1, 2, 3}), "readings: raw 0 0 0 0, shown 1234 123.4 12.34 1.234");
-    EXPECT_EQ(FrameWords(readings, In, {4, 0x42, 0x83, 0}),
-              "readings: raw 0 0 0 0, shown 1234 12.34 1.234 1234");
+    const std::array<std::uint8_t, 4> plain{0, 1, 2, 3}, odd{4, 0x42, 0x83, 0};
+    EXPECT_EQ(FrameWords(readings, In, plain), "readings: raw 0 0 0 0, shown 1234 123.4 12.34 1.234");
+    EXPECT_EQ(FrameWords(readings, In, odd), "readings: raw 0 0 0 0, shown 1234 12.34 1.234 1234");
 }
 
 TEST(FrameWords, HexAndEventWords) {
@@ -119,20 +120,29 @@ TEST(FrameWords, HexAndEventWords) {
     EXPECT_EQ(HexText({}), "");
     const std::pair<DropReason, QString> drops[] = {
         {DropReason::ExtraBytes, "more than one frame, or bytes after a frame"},
-        {DropReason::OversizedWait, "a waiting frame longer than 35 payload bytes"},
+        {DropReason::WaitingTooLong, "a waiting frame longer than 35 payload bytes"},
         {DropReason::NoStartByte, "first byte is not 0x01"},
         {DropReason::ReplyTooShort, "reply too short to use"},
     };
     for (const auto& [reason, words] : drops)
         EXPECT_EQ(DropWords(reason), words);
     EXPECT_EQ(ResendWords(0), "");
-    EXPECT_EQ(ResendWords(2), "resend 2 of 2");
-    EXPECT_EQ(SequenceEndWords(SequenceKind::Download, SequenceOutcome::Complete),
-              "download: \" Complete \"");
-    EXPECT_EQ(SequenceEndWords(SequenceKind::Upload, SequenceOutcome::Error),
-              "upload: \" Error \", no reply after two resends");
-    EXPECT_EQ(SequenceEndWords(SequenceKind::Download, SequenceOutcome::Aborted),
-              "download: \" Error \", aborted: the port went away");
+    EXPECT_EQ(ResendWords(3), "resend 3");
+    const struct {
+        LinkSequence sequence;
+        int step;
+        StepOutcome outcome;
+        QString words;
+    } sequences[] = {
+        {LinkSequence::Download, 2, StepOutcome::Requested, "download started"},
+        {LinkSequence::Download, 15, StepOutcome::Complete, "download: \" Complete \""},
+        {LinkSequence::Upload, 4, StepOutcome::Error,
+         "upload: \" Error \", step 4 unanswered after its resends"},
+        {LinkSequence::Download, 7, StepOutcome::Aborted,
+         "download: \" Error \", aborted at step 7: the port went away"},
+    };
+    for (const auto& c : sequences)
+        EXPECT_EQ(SequenceWords(c.sequence, c.step, c.outcome), c.words);
 }
 
 } // namespace quellix

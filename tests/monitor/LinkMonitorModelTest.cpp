@@ -1,5 +1,7 @@
 #include "LinkMonitorModel.h"
 
+#include "FakeHost.h"
+
 #include "QtPrinters.h"
 #include "TempDir.h"
 
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,9 +46,9 @@ protected:
         return model.data(model.index(row, LinkMonitorModel::MeaningColumn), Qt::ForegroundRole).isValid();
     }
 
-    ChannelFlagBytes flags{0x01, 0x01, 0x02, 0x01};
+    std::array<std::uint8_t, 4> flags{0x01, 0x01, 0x02, 0x01};
     qint64 now = QDateTime(QDate(2026, 12, 9), QTime(14, 3)).toMSecsSinceEpoch();
-    LinkMonitorModel model{[this] { return flags; }};
+    LinkMonitorModel model{[this] { return ChannelFlagBytes(flags); }};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
 };
 
@@ -54,38 +57,39 @@ const QString ReadingsWords = "readings: raw 512 488 530 671, shown 57.2 49.9 8.
 
 struct Feed {
     const char* name;
-    std::function<void(LinkEventSink&)> events;
+    std::function<void(LinkListener&)> events;
     QStringList words;
     std::vector<bool> red;
 };
 
 const Feed Feeds[] = {
     {"frame sent, then resent",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.FrameSent(Bytes("01 76 00"), 0);
          s.FrameSent(Bytes("01 76 00"), 1);
          s.FrameSent(Bytes("01 76 00"), 2);
      },
-     {"version request", "version request (resend 1 of 2)", "version request (resend 2 of 2)"},
+     {"version request", "version request (resend 1)", "version request (resend 2)"},
      {false, false, false}},
     {"batch taken as one frame",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.BatchReceived(Bytes(Readings));
          s.FrameDispatched('X', Bytes(Readings));
-         s.ReadingsTaken();
      },
      {ReadingsWords},
      {false}},
-    {"the next request goes out before the reply is taken",
-     [](LinkEventSink& s) {
-         s.BatchReceived(Bytes("01 56 02 56 31"));
-         s.FrameSent(Bytes("01 63 00"), 0);
-         s.FrameDispatched('V', Bytes("01 56 02 56 31"));
+    {"the next request goes out before a too short reply is dropped",
+     [](LinkListener& s) {
+         s.BatchReceived(Bytes("01 43 01 00"));
+         s.FrameDispatched('C', Bytes("01 43 01 00"));
+         s.FrameSent(Bytes("01 70 0A 00 14 00 00 00 00 00 00 00 00"), 0);
+         s.Dropped(DropReason::ReplyTooShort, Bytes("01 43 01 00"));
      },
-     {"version reply: 'V1'", "calibration request"},
-     {false, false}},
+     {"dropped: calibration reply too short to use (1 of 32 payload bytes)",
+      "item request: Header 1 (code 20, index 0)"},
+     {true, false}},
     {"frame in three batches",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.BatchReceived(Bytes("01"));
          s.BatchReceived(Bytes("58 10"));
          s.BatchReceived(Bytes(Readings.substr(9)));
@@ -95,70 +99,75 @@ const Feed Feeds[] = {
       "end of a frame: " + ReadingsWords},
      {false, false, false}},
     {"two frames in one batch",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.BatchReceived(Bytes("01 51 00 01 51 00"));
-         s.Dropped(Bytes("01 51 00 01 51 00"), DropReason::ExtraBytes);
+         s.Dropped(DropReason::ExtraBytes, Bytes("01 51 00 01 51 00"));
      },
      {"dropped 6 bytes: more than one frame, or bytes after a frame (item acknowledged, then 3 more)"},
      {true}},
     {"a waiting byte dropped with the batch after it",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.BatchReceived(Bytes("01"));
          s.BatchReceived(Bytes("51 00 00"));
-         s.Dropped(Bytes("01 51 00 00"), DropReason::ExtraBytes);
+         s.Dropped(DropReason::ExtraBytes, Bytes("01 51 00 00"));
      },
      {"part of a frame, waiting for the rest",
       "dropped 4 bytes: more than one frame, or bytes after a frame (item acknowledged, then 1 more)"},
      {false, true}},
     {"waiting frame too long",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.BatchReceived(Bytes("01 56 24"));
-         s.Dropped(Bytes("01 56 24"), DropReason::OversizedWait);
+         s.Dropped(DropReason::WaitingTooLong, Bytes("01 56 24"));
      },
      {"dropped 3 bytes: a waiting frame longer than 35 payload bytes"},
      {true}},
     {"no start byte",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.BatchReceived(Bytes("7F"));
-         s.Dropped(Bytes("7F"), DropReason::NoStartByte);
+         s.Dropped(DropReason::NoStartByte, Bytes("7F"));
      },
      {"dropped 1 bytes: first byte is not 0x01"},
      {true}},
     {"reply too short, taken and then dropped",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.BatchReceived(Bytes("01 58 02 01 00"));
          s.FrameDispatched('X', Bytes("01 58 02 01 00"));
-         s.Dropped(Bytes("01 58 02 01 00"), DropReason::ReplyTooShort);
+         s.Dropped(DropReason::ReplyTooShort, Bytes("01 58 02 01 00"));
      },
      {"dropped: readings too short to use (2 of 16 payload bytes)"},
      {true}},
     {"frame and drop with no batch told of",
-     [](LinkEventSink& s) {
+     [](LinkListener& s) {
          s.FrameDispatched('Q', Bytes("01 51 00"));
-         s.Dropped(Bytes("01 53 00 00"), DropReason::ExtraBytes);
+         s.Dropped(DropReason::ExtraBytes, Bytes("01 53 00 00"));
      },
      {"item acknowledged",
       "dropped 4 bytes: more than one frame, or bytes after a frame (store acknowledged, then 1 more)"},
      {false, true}},
-    {"download with a resent first step, completed",
-     [](LinkEventSink& s) {
-         s.SequenceStep(SequenceKind::Download, 2);
-         s.SequenceStep(SequenceKind::Download, 2);
-         s.SequenceStep(SequenceKind::Download, 3);
-         s.SequenceEnded(SequenceKind::Download, SequenceOutcome::Complete);
-         s.SequenceStep(SequenceKind::Download, 2);
-         s.SequenceEnded(SequenceKind::Download, SequenceOutcome::Aborted);
+    {"download with a resent first step, completed, started again and aborted",
+     [](LinkListener& s) {
+         s.FrameSent(Bytes("01 76 00"), 0);
+         s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Requested);
+         s.FrameSent(Bytes("01 76 00"), 1);
+         s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Requested);
+         s.FrameSent(Bytes("01 63 00"), 0);
+         s.SequenceStep(LinkSequence::Download, 3, StepOutcome::Requested);
+         s.SequenceStep(LinkSequence::Download, 15, StepOutcome::Complete);
+         s.FrameSent(Bytes("01 76 00"), 0);
+         s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Requested);
+         s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Aborted);
      },
-     {"download started", "download: \" Complete \"", "download started",
-      "download: \" Error \", aborted: the port went away"},
-     {false, false, false, true}},
+     {"version request", "download started", "version request (resend 1)", "calibration request",
+      "download: \" Complete \"", "version request", "download started",
+      "download: \" Error \", aborted at step 2: the port went away"},
+     {false, false, false, false, false, false, false, true}},
     {"upload in error, readings stale",
-     [](LinkEventSink& s) {
-         s.SequenceStep(SequenceKind::Upload, 1);
-         s.SequenceEnded(SequenceKind::Upload, SequenceOutcome::Error);
+     [](LinkListener& s) {
+         s.SequenceStep(LinkSequence::Upload, 1, StepOutcome::Requested);
+         s.SequenceStep(LinkSequence::Upload, 1, StepOutcome::Error);
          s.ReadingsStale();
      },
-     {"upload started", "upload: \" Error \", no reply after two resends",
+     {"upload started", "upload: \" Error \", step 1 unanswered after its resends",
       "readings stale: no reply for 5 s, all shown as ---"},
      {false, true, false}},
 };
@@ -188,14 +197,16 @@ TEST_F(MonitorModel, WordsChangeOnceTheFrameIsTakenAfterTheRowIsShown) {
     EXPECT_EQ(Words(0), "item acknowledged");
 }
 
-TEST_F(MonitorModel, DisplayedValuesUseTheFlagsOfTheirMoment) {
+TEST_F(MonitorModel, ReadingsShowTheDecimalsStoredWithThem) {
+    const std::int16_t values[4] = {};
+    const std::uint8_t none[4] = {0, 0, 0, 0};
     model.BatchReceived(Bytes(Readings));
     model.FrameDispatched('X', Bytes(Readings));
-    flags = {0, 0, 0, 0};
+    model.ReadingsTaken(values, values, none);
     model.BatchReceived(Bytes(Readings));
     model.FrameDispatched('X', Bytes(Readings));
     EXPECT_EQ(AllWords(),
-              (QStringList{ReadingsWords, "readings: raw 512 488 530 671, shown 572 499 829 656"}));
+              (QStringList{"readings: raw 512 488 530 671, shown 572 499 829 656", ReadingsWords}));
 }
 
 TEST_F(MonitorModel, KeepsTheLastTenThousandEntries) {
@@ -232,7 +243,7 @@ TEST_F(MonitorModel, PauseRecordsNothingAndTellsWhatWasMissed) {
     model.FrameSent(Bytes("01 63 00"), 0);
     model.BatchReceived(Bytes("01 56 00"));
     model.FrameDispatched('V', Bytes("01 56 00"));
-    model.SequenceEnded(SequenceKind::Download, SequenceOutcome::Error);
+    model.SequenceStep(LinkSequence::Download, 5, StepOutcome::Error);
     model.SetPaused(false);
     model.BatchReceived(Bytes("01 53 00"));
     model.FrameDispatched('S', Bytes("01 53 00"));
@@ -244,20 +255,74 @@ TEST_F(MonitorModel, SavesEveryEntryAsText) {
     model.FrameSent(Bytes("01 76 00"), 1);
     model.BatchReceived(Bytes("01 56 03 51 58 34"));
     model.FrameDispatched('V', Bytes("01 56 03 51 58 34"));
-    model.SequenceEnded(SequenceKind::Download, SequenceOutcome::Complete);
+    model.SequenceStep(LinkSequence::Download, 15, StepOutcome::Complete);
     TempDir dir;
     QString error;
     ASSERT_TRUE(model.SaveText(dir.file("monitor.txt"), &error)) << error.toStdString();
     const auto at = [](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString("HH:mm:ss.zzz"); };
     const qint64 t0 = QDateTime(QDate(2026, 12, 9), QTime(14, 3)).toMSecsSinceEpoch();
     EXPECT_EQ(QString::fromUtf8(TempDir::read(dir.file("monitor.txt"))),
-              at(t0 + 10) + "  \u2192  01 76 00  version request (resend 1 of 2)\n" + at(t0 + 20) +
+              at(t0 + 10) + "  \u2192  01 76 00  version request (resend 1)\n" + at(t0 + 20) +
                   "  \u2190  01 56 03 51 58 34  version reply: 'QX4'\n" + at(t0 + 30) +
                   "     download: \" Complete \"\n");
 
     EXPECT_FALSE(model.SaveText(dir.file("missing/monitor.txt"), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(dir.file("missing/monitor.txt")));
+}
+
+} // namespace quellix
+
+namespace quellix {
+
+// The monitor following a real link, in the order the link tells things: a download whose first item
+// request goes unanswered and is resent, and whose calibration reply comes with a stray byte, is
+// dropped and asked for again.
+TEST_F(MonitorModel, FollowsTheLinksOwnOrderOfEvents) {
+    ConfigBlock block{};
+    SetBlockDefaults(block);
+    FakeHost host;
+    DeviceLink link(block, host);
+    link.AddListener(model);
+    link.Button13Click();
+    std::size_t answered = 0;
+    bool garbled = false;
+    bool unanswered = false;
+    while (answered < host.writes.size()) {
+        const FrameBytes request = host.writes[answered++];
+        if (request[1] == 'p' && !unanswered) {
+            unanswered = true;
+            link.Timer4Timer();
+            continue;
+        }
+        FrameBytes reply = ReplyTo(request);
+        if (request[1] == 'c' && !garbled) {
+            garbled = true;
+            reply.push_back(0);
+            link.ReceiveString({reinterpret_cast<const char*>(reply.data()), reply.size()});
+            link.Timer4Timer();
+            continue;
+        }
+        link.ReceiveString({reinterpret_cast<const char*>(reply.data()), reply.size()});
+    }
+    link.RemoveListener(model);
+    const QStringList words = AllWords();
+    const QString calibration = "calibration reply: 1: 4369 \u2192 436.9, 4369 \u2192 436.9; "
+                                "2: 8738 \u2192 873.8, 8738 \u2192 873.8; "
+                                "3: 13107 \u2192 131.07, 13107 \u2192 131.07; "
+                                "4: 17476 \u2192 1747.6, 17476 \u2192 1747.6";
+    ASSERT_GE(words.size(), 12);
+    EXPECT_EQ(words.mid(0, 12),
+              (QStringList{
+                  "version request", "download started", "version reply: '2.07'", "calibration request",
+                  "dropped 36 bytes: more than one frame, or bytes after a frame (" + calibration +
+                      ", then 1 more)",
+                  "calibration request (resend 1)", calibration, "item request: Header 1 (code 20, index 0)",
+                  "item request: Header 1 (code 20, index 0) (resend 1)", "item reply: Header 1 = 'a0'",
+                  "item request: Header 2 (code 21, index 0)", "item reply: Header 2 = 'b0'"}));
+    EXPECT_EQ(words.back(), "download: \" Complete \"");
+    EXPECT_EQ(words.filter("started").size(), 1);
+    EXPECT_EQ(model.RowDropped(4), true);
 }
 
 } // namespace quellix

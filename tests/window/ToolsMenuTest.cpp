@@ -1,11 +1,13 @@
 #include "WindowFixture.h"
 
 #include "Charset.h"
+#include "LinkMonitorWindow.h"
 #include "PdfText.h"
 
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QTimer>
 
 namespace quellix {
 
@@ -32,18 +34,31 @@ TEST_F(ToolsMenu, SheetItemsFollowTheDesignedFileItems) {
               (QStringList{"Open", "Close", "Save", "Save As", "-", "Print\u2026", "Export PDF\u2026"}));
 }
 
-TEST_F(ToolsMenu, LinkMonitorIsOneWindowBesideTheMainWindow) {
+// It follows the link only while it is open: readings gone stale with it closed leave no entry.
+TEST_F(ToolsMenu, LinkMonitorIsOneWindowThatListensWhileOpen) {
     Trigger("LinkMonitor1");
-    auto* monitor = form->findChild<QWidget*>("LinkMonitor");
+    auto* monitor = form->findChild<TLinkMonitorWindow*>("LinkMonitor");
     ASSERT_NE(monitor, nullptr);
     EXPECT_TRUE(monitor->isVisible());
     EXPECT_TRUE(monitor->isWindow());
     EXPECT_FALSE(monitor->isModal());
     EXPECT_EQ(monitor->windowTitle(), "Link Monitor");
+    // No port is open here; the staleness timer's event reaches the link all the same.
+    const auto stale = [this] { QMetaObject::invokeMethod(Find<QTimer>("Timer3"), "timeout"); };
+    const auto entries = [monitor] {
+        monitor->Model().Flush();
+        return monitor->Model().EntryCount();
+    };
+    stale();
+    EXPECT_EQ(entries(), 1);
     monitor->close();
     EXPECT_FALSE(monitor->isVisible());
+    stale();
+    EXPECT_EQ(entries(), 1);
     Trigger("LinkMonitor1");
     EXPECT_TRUE(monitor->isVisible());
+    stale();
+    EXPECT_EQ(entries(), 2) << "kept its entries while closed";
     EXPECT_EQ(form->findChildren<QWidget*>("LinkMonitor").size(), 1);
 }
 
