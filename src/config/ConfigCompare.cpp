@@ -56,7 +56,7 @@ std::vector<FieldDifference> CompareConfigs(const ConfigBlock& a, const ConfigBl
     Comparison c(scope);
     c.text(QStringLiteral("header1"), a.Header1, b.Header1);
     c.text(QStringLiteral("header2"), a.Header2, b.Header2);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ChannelCount; ++i) {
         const QString ch = QStringLiteral("channel%1.").arg(i + 1);
         const std::uint8_t fa = a.ChannelFlags[i];
         const std::uint8_t fb = b.ChannelFlags[i];
@@ -80,7 +80,7 @@ std::vector<FieldDifference> CompareConfigs(const ConfigBlock& a, const ConfigBl
     c.field(QStringLiteral("hidden.reserved"), QString::number(a.Reserved), QString::number(b.Reserved));
     c.rest(QStringLiteral("hidden.header1"), a.Header1, b.Header1);
     c.rest(QStringLiteral("hidden.header2"), a.Header2, b.Header2);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ChannelCount; ++i) {
         const QString ch = QStringLiteral("hidden.channel%1.").arg(i + 1);
         c.rest(ch + "tag", a.TagName[i], b.TagName[i]);
         c.rest(ch + "units", a.UnitName[i], b.UnitName[i]);
@@ -91,6 +91,54 @@ std::vector<FieldDifference> CompareConfigs(const ConfigBlock& a, const ConfigBl
         c.field(ch + "reservedB", QString::number(a.ReservedB[i]), QString::number(b.ReservedB[i]));
     }
     return std::move(c.differences);
+}
+
+bool CopyComparedField(const QString& field, const ConfigBlock& from, ConfigBlock& to) {
+    if (field == QLatin1String("header1")) {
+        to.Header1 = from.Header1;
+        return true;
+    }
+    if (field == QLatin1String("header2")) {
+        to.Header2 = from.Header2;
+        return true;
+    }
+    // "channelN.rest"
+    const QString prefix = QStringLiteral("channel");
+    const int n =
+        field.size() > prefix.size() + 1 && field.startsWith(prefix) && field[prefix.size() + 1] == u'.'
+            ? field[prefix.size()].digitValue()
+            : -1;
+    if (n < 1 || n > ChannelCount)
+        return false;
+    const int i = n - 1;
+    const QStringView rest = QStringView(field).mid(prefix.size() + 2);
+    const auto flagBits = [&](std::uint8_t bits) {
+        to.ChannelFlags[i] =
+            static_cast<std::uint8_t>((to.ChannelFlags[i] & ~bits) | (from.ChannelFlags[i] & bits));
+    };
+    ChannelCalibration& c = to.Calibration[i];
+    const ChannelCalibration& f = from.Calibration[i];
+    if (rest == u"tag")
+        to.TagName[i] = from.TagName[i];
+    else if (rest == u"units")
+        to.UnitName[i] = from.UnitName[i];
+    else if (rest == u"decimals")
+        flagBits(FlagDecimalsMask);
+    else if (rest == u"disabled")
+        flagBits(FlagDisabled);
+    else if (rest == u"flags")
+        flagBits(static_cast<std::uint8_t>(~(FlagDecimalsMask | FlagDisabled)));
+    else if (rest == u"point1.raw")
+        c.Measured1 = f.Measured1;
+    else if (rest == u"point1.value")
+        c.Calib1 = f.Calib1;
+    else if (rest == u"point2.raw")
+        c.Measured2 = f.Measured2;
+    else if (rest == u"point2.value")
+        c.Calib2 = f.Calib2;
+    else
+        return false;
+    return true;
 }
 
 } // namespace quellix

@@ -35,4 +35,11 @@ struct FieldDifference {
 std::vector<FieldDifference> CompareConfigs(const ConfigBlock& first, const ConfigBlock& second,
                                             CompareScope scope);
 
+// Takes one field the Shown comparison names from `from` into `to`: a text whole with the bytes after
+// it, the decimals or the disabled mark alone, the flags byte's other bits, or one calibration number.
+// The field then no longer differs, but for a required value whose channel's decimals still differ:
+// its stored number is taken as it is, not scaled. False, and `to` unchanged, for a name it does not
+// know.
+bool CopyComparedField(const QString& field, const ConfigBlock& from, ConfigBlock& to);
+
 } // namespace quellix

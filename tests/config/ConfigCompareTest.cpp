@@ -1,5 +1,6 @@
 #include "ConfigCompare.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -141,6 +142,56 @@ TEST(ConfigCompareTest, EverythingDiffersExactlyWhenTheImagesDo) {
             EXPECT_FALSE(CompareConfigs(block, changed, CompareScope::Everything).empty())
                 << "offset " << offset;
         }
+    }
+}
+
+} // namespace quellix
+
+namespace quellix {
+
+// On random pairs: taking one differing field from the second block ends that difference (a required
+// value's only once its channel's decimals are taken too) and starts no other; taking them all leaves
+// nothing the window shows different.
+TEST(ConfigCompareTest, CopiedFieldsNoLongerDiffer) {
+    std::mt19937 rng(78);
+    const auto randomBlock = [&rng] {
+        ConfigBlock block;
+        for (std::size_t i = 0; i < ConfigBlockSize; ++i)
+            BlockBytes(block)[i] = static_cast<std::uint8_t>(rng());
+        return block;
+    };
+    for (int run = 0; run < 40; ++run) {
+        const ConfigBlock first = randomBlock();
+        const ConfigBlock second = randomBlock();
+        const auto before = CompareConfigs(first, second, CompareScope::Shown);
+        QStringList fields;
+        for (const FieldDifference& d : before)
+            fields << d.field;
+        ConfigBlock all = first;
+        for (const FieldDifference& d : before) {
+            SCOPED_TRACE(d.field.toStdString());
+            ConfigBlock one = first;
+            ASSERT_TRUE(CopyComparedField(d.field, second, one));
+            const QString decimals = d.field.section(u'.', 0, 0) + QStringLiteral(".decimals");
+            const bool scaled = d.field.endsWith(QLatin1String(".value")) && fields.contains(decimals);
+            for (const FieldDifference& left : CompareConfigs(one, second, CompareScope::Shown)) {
+                EXPECT_TRUE(scaled || left.field != d.field);
+                EXPECT_TRUE(fields.contains(left.field)) << left.field.toStdString();
+            }
+            ASSERT_TRUE(CopyComparedField(d.field, second, all));
+        }
+        EXPECT_TRUE(CompareConfigs(all, second, CompareScope::Shown).empty());
+    }
+}
+
+TEST(ConfigCompareTest, CopyRefusesFieldsItDoesNotKnow) {
+    const ConfigBlock from{};
+    const ConfigBlock to = defaults();
+    for (const char* field : {"", "hidden.reserved", "channel0.tag", "channel5.tag", "channel1", "channel1.",
+                              "channel1.point3.raw", "channel12.tag", "header3"}) {
+        ConfigBlock copy = to;
+        EXPECT_FALSE(CopyComparedField(QString::fromLatin1(field), from, copy)) << field;
+        EXPECT_EQ(std::memcmp(&copy, &to, sizeof to), 0) << field;
     }
 }
 
