@@ -22,7 +22,11 @@ int firstStep(LinkSequence sequence) {
 
 LinkMonitorModel::LinkMonitorModel(FlagsSource flags, QObject* parent)
     : QAbstractTableModel(parent), flags_(std::move(flags)),
-      clock_([] { return QDateTime::currentMSecsSinceEpoch(); }) {}
+      clock_([] { return QDateTime::currentMSecsSinceEpoch(); }) {
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(FlushDelayMs);
+    connect(&flushTimer_, &QTimer::timeout, this, [this] { Flush(); });
+}
 
 LinkMonitorModel::Entry& LinkMonitorModel::append(Kind kind) {
     if (ring_.empty())
@@ -38,15 +42,17 @@ LinkMonitorModel::Entry& LinkMonitorModel::append(Kind kind) {
     return e;
 }
 
+// Each entry puts the flush off again, so that it comes in the quiet after the link's work, but a
+// steady stream of entries still reaches the views every so often.
 void LinkMonitorModel::scheduleFlush() {
-    if (flushQueued_)
-        return;
-    flushQueued_ = true;
-    QMetaObject::invokeMethod(this, &LinkMonitorModel::Flush, Qt::QueuedConnection);
+    if (!flushTimer_.isActive())
+        waiting_.start();
+    if (waiting_.elapsed() < MaxFlushWaitMs)
+        flushTimer_.start();
 }
 
 void LinkMonitorModel::Flush() {
-    flushQueued_ = false;
+    flushTimer_.stop();
     // Rows whose entries the ring has given up since the last flush go first.
     if (viewFirst_ < first_ && viewFirst_ < viewEnd_) {
         const std::uint64_t gone = std::min(first_, viewEnd_) - viewFirst_;

@@ -1,15 +1,17 @@
 // The Link Monitor's entries: each frame sent, each batch received (with what the receive assembly
 // made of it), readings gone stale, and each sequence's start and end, as the link's listener tells
-// them; newest last, the last 10,000 kept. New entries reach the views once per turn of the event loop, and
-// words are made only for rows shown, copied or saved, so a burst of link traffic costs the window's thread
-// little.
+// them; newest last, the last 10,000 kept. New entries reach the views a little after they come, together,
+// and words are made only for rows shown, copied or saved, so a burst of link traffic costs the window's
+// thread little and the painting keeps clear of the moment a request is handed to the port.
 #pragma once
 
 #include "FrameWords.h"
 #include "LinkListener.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -23,6 +25,11 @@ class LinkMonitorModel : public QAbstractTableModel, public LinkListener {
 public:
     enum Column { TimeColumn, DirectionColumn, BytesColumn, MeaningColumn, ColumnCount };
     static constexpr int Capacity = 10000;
+    // How long the views wait after the latest entry: a request goes out right after a reply is
+    // handled, and the views' work must not compete with its sending for a core. At most
+    // MaxFlushWaitMs after the first entry not yet shown.
+    static constexpr int FlushDelayMs = 25;
+    static constexpr int MaxFlushWaitMs = 250;
     // The channels' flag bytes as they stand, for the decimals of the values in calibration frames;
     // readings come with their own.
     using FlagsSource = std::function<ChannelFlagBytes()>;
@@ -100,7 +107,8 @@ private:
     std::uint64_t viewFirst_ = 0; // serials the views have as rows: viewFirst_ .. viewEnd_ - 1
     std::uint64_t viewEnd_ = 0;
     std::uint64_t openBatch_ = 0; // serial + 1 of the last batch received; 0 for none
-    bool flushQueued_ = false;
+    QTimer flushTimer_;
+    QElapsedTimer waiting_; // since the first entry the views have not got
     bool paused_ = false;
     int missed_ = 0;
     int lastResend_ = 0; // of the last frame sent: a first step sent again is no new start
