@@ -119,6 +119,9 @@ private:
         void operator()(TLinkMonitorWindow* monitor) const;
     };
 
+    // "Compare…" (Unit1Compare.cpp).
+    void Compare1Click();
+
     // The configuration sheet (Unit1Sheet.cpp).
     void Print1Click();
     void ExportPdf1Click();

@@ -154,6 +154,7 @@ void TForm1::BuildMenu() {
     item(file, "Save1", "Save");
     item(file, "SaveAs1", "Save As");
     file->addSeparator();
+    file->addAction(QStringLiteral("Compare\u2026"))->setObjectName(QStringLiteral("Compare1"));
     file->addAction(QStringLiteral("Print\u2026"))->setObjectName(QStringLiteral("Print1"));
     file->addAction(QStringLiteral("Export PDF\u2026"))->setObjectName(QStringLiteral("ExportPdf1"));
     QMenu* data = menuBar()->addMenu(QStringLiteral("Data"));
@@ -307,6 +308,7 @@ void TForm1::ConnectHandlers() {
     }
     connect(Control<QAction>("Ports1"), &QAction::triggered, this, [this] { Ports1Click(); });
     connect(Control<QAction>("LinkMonitor1"), &QAction::triggered, this, [this] { LinkMonitor1Click(); });
+    connect(Control<QAction>("Compare1"), &QAction::triggered, this, [this] { Compare1Click(); });
     connect(Control<QAction>("Print1"), &QAction::triggered, this, [this] { Print1Click(); });
     connect(Control<QAction>("ExportPdf1"), &QAction::triggered, this, [this] { ExportPdf1Click(); });
     ConnectPortSession();

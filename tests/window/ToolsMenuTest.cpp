@@ -29,9 +29,9 @@ protected:
 
 } // namespace
 
-TEST_F(ToolsMenu, SheetItemsFollowTheDesignedFileItems) {
-    EXPECT_EQ(Items("File1"),
-              (QStringList{"Open", "Close", "Save", "Save As", "-", "Print\u2026", "Export PDF\u2026"}));
+TEST_F(ToolsMenu, CompareAndSheetItemsFollowTheDesignedFileItems) {
+    EXPECT_EQ(Items("File1"), (QStringList{"Open", "Close", "Save", "Save As", "-", "Compare\u2026",
+                                           "Print\u2026", "Export PDF\u2026"}));
 }
 
 // It follows the link only while it is open: readings gone stale with it closed leave no entry.

@@ -1,0 +1,31 @@
+// "Compare…": the window's configuration against a configuration file.
+#include "Unit1.h"
+
+#include "CompareDialog.h"
+#include "ConfigFiles.h"
+
+namespace quellix {
+
+void TForm1::Compare1Click() {
+    const auto chosen =
+        Dialogs->OpenFileName(this, {DialogInitialDir(), QStringLiteral("Configuration files (*.qlx *.json)"),
+                                     QStringLiteral("qlx")});
+    if (!chosen)
+        return;
+    QString message;
+    const std::optional<ConfigBlock> file = ReadConfigFile(*chosen, message);
+    if (!file) {
+        ShowMessage(QStringLiteral("Cannot Compare"), message);
+        return;
+    }
+    TCompareDialog dialog(
+        Block, *file, *chosen,
+        [this](const ConfigBlock& updated) {
+            Block = updated;
+            BlockToWindow(Block);
+        },
+        this);
+    dialog.exec();
+}
+
+} // namespace quellix
