@@ -46,7 +46,9 @@ double AppendOnce(TLinkMonitorWindow& window) {
         model.BatchReceived(reply);
         model.FrameDispatched('P', reply);
     }
-    // The rows handed to the view, its layout, and a paint of the whole window.
+    // The rows handed to the view (at once, not after the model's short wait), its layout, and a paint
+    // of the whole window.
+    model.Flush();
     QCoreApplication::processEvents();
     window.repaint();
     return Ms(Clock::now() - start);
