@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 namespace quellix {
 
@@ -152,6 +153,7 @@ void LinkMonitorModel::Dropped(DropReason reason, std::string_view bytes) {
 
 // The readings' frame was told just before; its displayed values take the decimals stored with them.
 void LinkMonitorModel::ReadingsTaken(ChannelValues, ChannelValues, ChannelFlagBytes flags) {
+    stale_ = false;
     Entry* e = paused_ ? nullptr : openBatch();
     if (!e || !e->dispatched)
         return;
@@ -159,7 +161,10 @@ void LinkMonitorModel::ReadingsTaken(ChannelValues, ChannelValues, ChannelFlagBy
     changed(openBatch_ - 1);
 }
 
+// The link tells it every 5 s without readings; the list tells it once until readings come again.
 void LinkMonitorModel::ReadingsStale() {
+    if (std::exchange(stale_, true))
+        return;
     if (paused_) {
         ++missed_;
         return;
@@ -197,6 +202,7 @@ void LinkMonitorModel::Clear() {
     ring_.shrink_to_fit();
     first_ = viewFirst_ = viewEnd_ = next_;
     openBatch_ = 0;
+    stale_ = false;
     endResetModel();
 }
 

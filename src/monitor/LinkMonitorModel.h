@@ -111,6 +111,7 @@ private:
     QElapsedTimer waiting_; // since the first entry the views have not got
     bool paused_ = false;
     int missed_ = 0;
+    bool stale_ = false; // readings gone stale, and none taken since
     int lastResend_ = 0; // of the last frame sent: a first step sent again is no new start
 };
 

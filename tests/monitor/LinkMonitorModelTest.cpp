@@ -161,15 +161,21 @@ const Feed Feeds[] = {
       "download: \" Complete \"", "version request", "download started",
       "download: \" Error \", aborted at step 2: the port went away"},
      {false, false, false, false, false, false, false, true}},
-    {"upload in error, readings stale",
+    {"upload in error, readings stale once until readings come again",
      [](LinkListener& s) {
          s.SequenceStep(LinkSequence::Upload, 1, StepOutcome::Requested);
          s.SequenceStep(LinkSequence::Upload, 1, StepOutcome::Error);
          s.ReadingsStale();
+         s.ReadingsStale();
+         const std::int16_t values[4] = {};
+         const std::uint8_t flags[4] = {};
+         s.ReadingsTaken(values, values, flags);
+         s.ReadingsStale();
      },
      {"upload started", "upload: \" Error \", step 1 unanswered after its resends",
+      "readings stale: no reply for 5 s, all shown as ---",
       "readings stale: no reply for 5 s, all shown as ---"},
-     {false, true, false}},
+     {false, true, false, false}},
 };
 
 } // namespace
@@ -231,10 +237,10 @@ TEST_F(MonitorModel, KeepsTheLastTenThousandEntries) {
 
     // More than a whole ring between two flushes.
     for (int i = 0; i < LinkMonitorModel::Capacity + 10; ++i)
-        model.ReadingsStale();
+        model.FrameSent(Bytes("01 76 00"), 0);
     model.Flush();
     EXPECT_EQ(model.rowCount(), LinkMonitorModel::Capacity);
-    EXPECT_EQ(Words(0), "readings stale: no reply for 5 s, all shown as ---");
+    EXPECT_EQ(Words(0), "version request");
 }
 
 TEST_F(MonitorModel, PauseRecordsNothingAndTellsWhatWasMissed) {

@@ -5,6 +5,7 @@
 #include "PdfText.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QMenu>
 #include <QTimer>
@@ -34,7 +35,7 @@ TEST_F(ToolsMenu, CompareAndSheetItemsFollowTheDesignedFileItems) {
                                            "Print\u2026", "Export PDF\u2026"}));
 }
 
-// It follows the link only while it is open: readings gone stale with it closed leave no entry.
+// It follows the link only while it is open: auto reads sent with it closed leave no entry.
 TEST_F(ToolsMenu, LinkMonitorIsOneWindowThatListensWhileOpen) {
     Trigger("LinkMonitor1");
     auto* monitor = form->findChild<TLinkMonitorWindow*>("LinkMonitor");
@@ -43,21 +44,24 @@ TEST_F(ToolsMenu, LinkMonitorIsOneWindowThatListensWhileOpen) {
     EXPECT_TRUE(monitor->isWindow());
     EXPECT_FALSE(monitor->isModal());
     EXPECT_EQ(monitor->windowTitle(), "Link Monitor");
-    // No port is open here; the staleness timer's event reaches the link all the same.
-    const auto stale = [this] { QMetaObject::invokeMethod(Find<QTimer>("Timer3"), "timeout"); };
+    // No port is open here; the auto read's request reaches the link all the same. The timer itself
+    // is stopped, so that only the test's ticks send.
+    Find<QTimer>("Timer2")->stop();
+    Find<QCheckBox>("AutoSend")->setChecked(true);
+    const auto autoRead = [this] { QMetaObject::invokeMethod(Find<QTimer>("Timer2"), "timeout"); };
     const auto entries = [monitor] {
         monitor->Model().Flush();
         return monitor->Model().EntryCount();
     };
-    stale();
+    autoRead();
     EXPECT_EQ(entries(), 1);
     monitor->close();
     EXPECT_FALSE(monitor->isVisible());
-    stale();
+    autoRead();
     EXPECT_EQ(entries(), 1);
     Trigger("LinkMonitor1");
     EXPECT_TRUE(monitor->isVisible());
-    stale();
+    autoRead();
     EXPECT_EQ(entries(), 2) << "kept its entries while closed";
     EXPECT_EQ(form->findChildren<QWidget*>("LinkMonitor").size(), 1);
 }
