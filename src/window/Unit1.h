@@ -24,6 +24,7 @@ class QTimer;
 
 namespace quellix {
 
+class TDataRecording;
 class TForm2;
 
 class TForm1 : public QMainWindow, private LinkHost {
@@ -167,6 +168,10 @@ private:
     unsigned PortOpenings = 0;
     // Lives while the selected port's device is gone, to reopen it when it returns.
     std::unique_ptr<DeviceWatcher> ReturnWatcher;
+    // The readings' history, recording and trend (the "Data" menu's lower part); goes before the
+    // block and the dialogs it uses.
+    std::unique_ptr<TDataRecording> Recording;
+    bool ReadingArrived = false; // an 'X' reply restarted Timer3; its values are being stored
 };
 
 template <class T> T* TForm1::Control(const QString& name) const {

@@ -3,12 +3,16 @@
 #include "Unit1.h"
 
 #include "Charset.h"
+#include "DataRecording.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+
+#include <utility>
 
 namespace quellix {
 
@@ -21,7 +25,10 @@ void TForm1::ConnectLink() {
     // the window for its pause in vain.
     connect(Timer2, &QTimer::timeout, this,
             [this] { Link.Timer2Timer(AutoSend->isChecked() && PortState != TPortState::Gone); });
-    connect(Timer3, &QTimer::timeout, this, [this] { Link.Timer3Timer(); });
+    connect(Timer3, &QTimer::timeout, this, [this] {
+        Link.Timer3Timer();
+        Recording->ReadingsGoneStale(QDateTime::currentMSecsSinceEpoch());
+    });
     connect(Timer4, &QTimer::timeout, this, [this] { Link.Timer4Timer(); });
     ComPort1.OnReceiveString = [this](const QByteArray& s) { ComPort1ReceiveString(s); };
 }
@@ -47,10 +54,12 @@ void TForm1::SetReplyTimer(LinkTimer which, bool enabled, int intervalMs) {
         timer->start();
 }
 
+// Only an 'X' reply restarts the timer; its values are in the block at the redraw that follows.
 void TForm1::RestartStalenessTimer() {
     Timer3->stop();
     Timer3->setInterval(StalenessIntervalMs);
     Timer3->start();
+    ReadingArrived = true;
 }
 
 // The caption sits on its colour, as an auto-sized label shows it.
@@ -74,6 +83,8 @@ std::string TForm1::LabelText(const std::string& objectName) {
 
 void TForm1::BlockToWindow() {
     BlockToWindow(Block);
+    if (std::exchange(ReadingArrived, false))
+        Recording->ReadingsTaken(Reading::FromBlock(Block, QDateTime::currentMSecsSinceEpoch()));
 }
 
 } // namespace quellix

@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "BlockFile.h"
+#include "DataRecording.h"
 #include "FormState.h"
 #include "WindowLog.h"
 
@@ -136,6 +137,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // The block goes to the autosave file whatever changed; then the port stops, so no worker outlives the
 // window.
 void TForm1::FormClose() {
+    Recording->Shutdown();
     if (FormShown)
         SaveBlockFile(Block, AutosavePath(), [this](const QString& message) { ShowMessage(message); });
     ComPort1.StopComm();
