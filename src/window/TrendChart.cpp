@@ -299,7 +299,7 @@ void TTrendChart::DrawSeries(QPainter& p, const QRect& plot, const Axis& axis) c
     const double bottom = plot.bottom();
     const auto yOf = [&](float v) { return bottom - (v - axis.min) * scale; };
     const double half = reducer_.ColumnMs() / 2.0;
-    QPen pen(ChannelColour(axis.channel), 1.5);
+    QPen pen(ChannelColour(axis.channel), 1);
     p.setPen(pen);
     QPolygonF run;
     const auto flush = [&] {
