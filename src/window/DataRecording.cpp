@@ -7,12 +7,19 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace quellix {
+
+namespace {
+constexpr int StatusMinNamePx = 60;
+} // namespace
 
 TDataRecording::TDataRecording(QMainWindow* window, QMenu* menu, const ConfigBlock& block,
                                TUserDialogs& dialogs)
@@ -112,9 +119,16 @@ void TDataRecording::ShowRecordingState() {
     status_->setVisible(running);
     if (!running)
         return;
-    status_->setText(QStringLiteral("Recording %1 \u2014 %2 lines")
-                         .arg(QFileInfo(recorder_.Path()).fileName())
-                         .arg(recorder_.Lines()));
+    // The designed window is narrow and shares its status bar with the port: a long file name gives way
+    // in its middle, and the count of lines always shows.
+    const QString tail = QStringLiteral(" \u2014 %1 lines").arg(recorder_.Lines());
+    const QFontMetrics metrics(status_->font());
+    const int room =
+        std::max(StatusMinNamePx,
+                 window_->width() / 2 - metrics.horizontalAdvance(QStringLiteral("Recording ") + tail));
+    const QString name = metrics.elidedText(QFileInfo(recorder_.Path()).fileName(), Qt::ElideMiddle, room);
+    status_->setText(QStringLiteral("Recording ") + name + tail);
+    status_->setMinimumWidth(status_->sizeHint().width());
     status_->setToolTip(recorder_.Path());
 }
 
