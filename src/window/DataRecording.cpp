@@ -19,6 +19,7 @@ namespace quellix {
 
 namespace {
 constexpr int StatusMinNamePx = 60;
+constexpr int StatusMarginsPx = 16; // the label's own and the status bar's
 } // namespace
 
 TDataRecording::TDataRecording(QMainWindow* window, QMenu* menu, const ConfigBlock& block,
@@ -124,8 +125,8 @@ void TDataRecording::ShowRecordingState() {
     const QString tail = QStringLiteral(" \u2014 %1 lines").arg(recorder_.Lines());
     const QFontMetrics metrics(status_->font());
     const int room =
-        std::max(StatusMinNamePx,
-                 window_->width() / 2 - metrics.horizontalAdvance(QStringLiteral("Recording ") + tail));
+        std::max(StatusMinNamePx, window_->width() / 2 - StatusMarginsPx -
+                                      metrics.horizontalAdvance(QStringLiteral("Recording ") + tail));
     const QString name = metrics.elidedText(QFileInfo(recorder_.Path()).fileName(), Qt::ElideMiddle, room);
     status_->setText(QStringLiteral("Recording ") + name + tail);
     status_->setMinimumWidth(status_->sizeHint().width());

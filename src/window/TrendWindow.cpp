@@ -113,7 +113,8 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
     layout->addLayout(body, 1);
     resize(1100, 520);
 
-    connect(span_, &QComboBox::currentIndexChanged, this,
+    // Activated, not changed: choosing the span shown again undoes a zoom.
+    connect(span_, &QComboBox::activated, this,
             [this](int index) { chart_->SetSpan(Spans[std::clamp(index, 0, 4)]); });
     connect(follow_, &QCheckBox::toggled, this, [this](bool on) { chart_->SetFollowing(on); });
     connect(raw_, &QCheckBox::toggled, this, [this](bool on) { chart_->SetRawView(on); });
