@@ -41,9 +41,13 @@ void History::AddStale(std::int64_t msecsSinceEpoch) {
 }
 
 void History::Push(const Entry& entry) {
+    // Times are read by value: a packed entry's time may sit off its natural alignment.
     Entry e = entry;
-    if (!entries_.empty())
-        e.ms = std::max(e.ms, entries_.back().ms);
+    if (!entries_.empty()) {
+        const std::int64_t last = entries_.back().ms;
+        if (e.ms < last)
+            e.ms = last;
+    }
     entries_.push_back(e);
     const std::int64_t oldest = e.ms - KeepMs;
     while (entries_.front().ms < oldest)
