@@ -44,10 +44,11 @@ QByteArray CsvLine(const Reading& reading, const QTimeZone& zone = QTimeZone());
 // True when `line` (without its line break) is a header as CsvHeader writes it, whatever the names.
 bool IsCsvHeader(const QByteArray& line);
 
-// One compact JSON object ending in "\n":
-//   {"time":"...","channels":[{"channel":1,"raw":512,"value":12.34,"decimals":2}, ...]}
-// "raw" and "value" are null when missing; a disabled channel has "disabled":true and a null value.
-// With `names`, each channel also carries "tag" and "units".
+// One compact JSON object ending in "\n" (keys in alphabetical order):
+//   {"channels":[{"channel":1,"decimals":2,"raw":512,"value":12.34}, ...],"time":"2026-..."}
+// "value" is the displayed value as a number in the channel's units. "raw" and "value" are null when
+// missing; a disabled channel has "disabled":true and a null value. With `names`, each channel also
+// carries "tag" and "units".
 QByteArray JsonLine(const Reading& reading, const ChannelNames* names = nullptr,
                     const QTimeZone& zone = QTimeZone());
 
