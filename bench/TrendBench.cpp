@@ -57,13 +57,14 @@ long ResidentKiB() {
     return 0;
 }
 
-// A day at one reading a second: slow waves with noise, a one-reading spike, and two stale stretches.
-void FillDay(History& history) {
+// A day at one reading a second: slow waves with noise and a one-reading spike; with `gaps`, two stale
+// stretches in it.
+void FillDay(History& history, bool gaps) {
     std::mt19937 noise(7);
     std::normal_distribution<double> jitter(0, 3);
     for (int i = 0; i < DayReadings; ++i) {
         const std::int64_t t = Start + 1000LL * i;
-        if ((i >= 30000 && i < 30300) || (i >= 70000 && i < 70020)) {
+        if (gaps && ((i >= 30000 && i < 30300) || (i >= 70000 && i < 70020))) {
             if (i == 30000 || i == 70000)
                 history.AddStale(t);
             continue;
@@ -85,7 +86,7 @@ void FillDay(History& history) {
 void HistoryMemory() {
     const long before = ResidentKiB();
     History history;
-    FillDay(history);
+    FillDay(history, false);
     const long after = ResidentKiB();
     const double measured = (after - before) / 1024.0;
     const double counted = history.MemoryBytes() / (1024.0 * 1024.0);
@@ -127,7 +128,7 @@ void Append() {
 // The trend's chart at the size of its window, with a day of history.
 void Redraw() {
     History history;
-    FillDay(history);
+    FillDay(history, true);
     ConfigBlock block{};
     SetBlockDefaults(block);
     TTrendChart chart(history, block);
