@@ -86,9 +86,12 @@ TClickLabel* MakeEditableLabel(QWidget* parent, const QString& name, const QRect
     return label;
 }
 
+// Precise: Qt's default timer may fire 5 % early or late, which would resend, give up and mark the
+// readings stale before their designed times.
 QTimer* MakeTimer(QObject* owner, const QString& name, int intervalMs, bool running) {
     auto* timer = new QTimer(owner);
     timer->setObjectName(name);
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(intervalMs);
     if (running)
         timer->start();

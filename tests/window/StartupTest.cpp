@@ -91,6 +91,7 @@ TEST_F(Startup, WithoutFilesShowsTheDefaultsSilently) {
         ASSERT_NE(timer, nullptr);
         EXPECT_EQ(timer->interval(), t.interval) << t.name;
         EXPECT_EQ(timer->isActive(), t.running) << t.name;
+        EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << t.name;
     }
 }
 
