@@ -151,11 +151,12 @@ private:
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
     QTimer* Timer4 = nullptr;        // download reply timer
 
-    bool Updating = false;  // true while BlockToWindow fills the controls
-    bool FormShown = false; // FormShow has run
-    bool Painted = false;   // the first paint has been logged
-    QString StartDir;       // current directory at the first show; home of the autosave file
-    QString FileName;       // the configuration file last opened or saved as
+    bool Updating = false;   // true while BlockToWindow fills the controls
+    bool StartingUp = false; // the first show is restoring the state and running FormShow
+    bool FormShown = false;  // FormShow has run
+    bool Painted = false;    // the first paint has been logged
+    QString StartDir;        // current directory at the first show; home of the autosave file
+    QString FileName;        // the configuration file last opened or saved as
 
     QString DeviceRoot;     // see SetDeviceRoot
     QChar PortDigit = u' '; // the selected port, as SelectPort was last given it

@@ -27,19 +27,19 @@ TForm1::~TForm1() {
         qCWarning(lcWindow) << "cannot save the window state to" << FormStateFilePath();
 }
 
-// The saved state is restored before the first show, and FormShow runs once, right after it. Centring
-// comes first: moving a window drops its maximized state.
+// The saved state is restored and FormShow runs before the window first appears, as the designed form
+// storage and show handler do: no control is ever seen with its name as its text, and a start-up
+// message comes up before the window. Centring comes first: moving a window drops its maximized state.
 void TForm1::setVisible(bool visible) {
-    const bool firstShow = visible && !FormShown;
-    if (firstShow) {
+    if (visible && !FormShown && !StartingUp) {
+        StartingUp = true;
         CentreOnScreen();
         FormStorage1.RestoreFormPlacement();
+        FormShow();
+        StartingUp = false;
+        FormShown = true;
     }
     QMainWindow::setVisible(visible);
-    if (firstShow) {
-        FormShown = true;
-        FormShow();
-    }
 }
 
 void TForm1::changeEvent(QEvent* event) {

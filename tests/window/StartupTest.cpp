@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 namespace quellix {
 
@@ -250,6 +253,56 @@ TEST_F(Startup, PortMessageComesBeforeTheLoadMessage) {
     Start();
     EXPECT_EQ(user->messages,
               (QStringList{"Error opening com port 2", "ERROR " + StartDir() + "/quellix.ini"}));
+}
+
+// Labels whose text is their own object name, as every label is before start-up has drawn the block.
+// swVersion's designed caption is its name.
+QStringList LabelsShowingTheirName(const QWidget& form) {
+    QStringList names;
+    for (const QLabel* label : form.findChildren<QLabel*>()) {
+        const QString name = label->objectName();
+        if (!name.isEmpty() && name != "swVersion" && label->text() == name)
+            names << name;
+    }
+    return names;
+}
+
+// What the user sees at the window's first show and first paint.
+class FirstLook : public QObject {
+public:
+    explicit FirstLook(QWidget& form) : form_(form) { form.installEventFilter(this); }
+    std::optional<QStringList> atShow;
+    std::optional<QStringList> atPaint;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &form_ && event->type() == QEvent::Show && !atShow)
+            atShow = LabelsShowingTheirName(form_);
+        if (watched == &form_ && event->type() == QEvent::Paint && !atPaint)
+            atPaint = LabelsShowingTheirName(form_);
+        return false;
+    }
+
+private:
+    QWidget& form_;
+};
+
+TEST_F(Startup, StartupMessagesComeBeforeTheWindowAndItsFirstPaintShowsTheBlock) {
+    WriteFormState("[TForm1]\nCom_2_Checked=True\n" + MissingPorts());
+    start.write("quellix.ini", QByteArray(100, 'x'));
+    Create();
+    FirstLook look(*form);
+    ASSERT_FALSE(LabelsShowingTheirName(*form).isEmpty()) << "the check sees names before start-up";
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(look.atPaint.has_value(), 5000);
+    EXPECT_EQ(user->messages,
+              (QStringList{"Error opening com port 2", "ERROR " + StartDir() + "/quellix.ini"}));
+    EXPECT_EQ(user->overVisibleWindow, (QList<bool>{false, false}));
+    ASSERT_TRUE(look.atShow.has_value());
+    EXPECT_TRUE(look.atShow->isEmpty()) << look.atShow->join(", ").toStdString();
+    EXPECT_TRUE(look.atPaint->isEmpty()) << look.atPaint->join(", ").toStdString();
+    EXPECT_EQ(Text("Tag_1"), "Tag 1");
 }
 
 TEST_F(Startup, ShowRunsOnceNotOnEveryRestore) {
