@@ -51,6 +51,12 @@ public:
     // Copies what the window shows back into the block.
     void WindowToBlock(ConfigBlock& block);
 
+    // A stop from outside the window: a kill, Ctrl-C, a closed terminal, the end of the desktop session
+    // or of the application. Closes as the close box does, so the form state, the autosave and the
+    // port's stop happen once, and ends the program with 0, also from inside a dialog. Asked again while
+    // the start-up or the close waits on a message, they go on without waiting for the user.
+    void StopRequested();
+
 protected:
     void setVisible(bool visible) override;
     void closeEvent(QCloseEvent* event) override;
@@ -151,12 +157,15 @@ private:
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
     QTimer* Timer4 = nullptr;        // download reply timer
 
-    bool Updating = false;   // true while BlockToWindow fills the controls
-    bool StartingUp = false; // the first show is restoring the state and running FormShow
-    bool FormShown = false;  // FormShow has run
-    bool Painted = false;    // the first paint has been logged
-    QString StartDir;        // current directory at the first show; home of the autosave file
-    QString FileName;        // the configuration file last opened or saved as
+    bool Updating = false;    // true while BlockToWindow fills the controls
+    bool StartingUp = false;  // the first show is restoring the state and running FormShow
+    bool FormShown = false;   // FormShow has run
+    bool StopPending = false; // a stop came during the start-up; it closes the window after it
+    bool Closing = false;     // the close path is saving
+    bool Closed = false;      // the close path has run; it runs once
+    bool Painted = false;     // the first paint has been logged
+    QString StartDir;         // current directory at the first show; home of the autosave file
+    QString FileName;         // the configuration file last opened or saved as
 
     QString DeviceRoot;     // see SetDeviceRoot
     QChar PortDigit = u' '; // the selected port, as SelectPort was last given it

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -314,6 +315,11 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("Ports1"), &QAction::triggered, this, [this] { Ports1Click(); });
     ComPort1.OnRequestHangup = [this](TComPort*) { ComPort1RequestHangup(); };
     ConnectLink();
+    // However the application ends, the window closes in order first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &TForm1::StopRequested);
+#if QT_CONFIG(sessionmanager)
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TForm1::StopRequested);
+#endif
 }
 
 // The designed client area between the menu bar and the status bar.

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QThread>
@@ -38,6 +39,11 @@ void TForm1::setVisible(bool visible) {
         FormShow();
         StartingUp = false;
         FormShown = true;
+        if (StopPending) {
+            // Never shown: the close runs from the event loop, which ends the program.
+            QMetaObject::invokeMethod(this, &TForm1::StopRequested, Qt::QueuedConnection);
+            return;
+        }
     }
     QMainWindow::setVisible(visible);
 }
@@ -126,11 +132,33 @@ void TForm1::Com_1Click(QObject* Sender) {
     SelectPort(name.size() > 4 ? name[4] : QChar(u' '));
 }
 
+// Form state, then the autosave, then the port: once, whatever asked for the close.
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (FormStorage1.Restored() && !FormStorage1.SaveFormPlacement(false))
-        ShowMessage("Cannot Save " + FormStateFilePath());
-    FormClose();
+    if (!std::exchange(Closed, true)) {
+        Closing = true;
+        if (FormStorage1.Restored() && !FormStorage1.SaveFormPlacement(false))
+            ShowMessage("Cannot Save " + FormStateFilePath());
+        FormClose();
+        Closing = false;
+    }
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::StopRequested() {
+    if (StartingUp || Closing) {
+        // A message of the start-up or of the close waits for its OK: ending every event loop ends
+        // that wait and makes later messages return at once, so the start-up or the close goes on.
+        StopPending = StopPending || StartingUp;
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (Closed)
+        return;
+    close();
+    // Asked during a dialog's own loop (the edit dialog, a file dialog), the close alone would leave
+    // that dialog waiting over a closed window.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
 
 // The block goes to the autosave file whatever changed; then the port stops, so no worker outlives the

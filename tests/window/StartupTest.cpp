@@ -132,6 +132,16 @@ TEST_F(Startup, WindowDestroyedWithoutClosingSavesItsStateAsVisible) {
     EXPECT_EQ(KeysOf(FormStatePath(), "TForm1"), FormStateKeys);
 }
 
+// The desktop session's end and any other quit of the application take the close box's path.
+TEST_F(Startup, ApplicationQuittingClosesTheWindowInOrder) {
+    Start();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(Stored("Visible"), "0");
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
+}
+
 TEST_F(Startup, AutosaveIsLoadedAndWrittenBackByteForByte) {
     ConfigBlock saved = Defaults();
     for (std::size_t i = 0; i < ConfigBlockSize; ++i)
