@@ -28,9 +28,9 @@ TForm1::~TForm1() {
         qCWarning(lcWindow) << "cannot save the window state to" << FormStateFilePath();
 }
 
-// The saved state is restored and FormShow runs before the window first appears, as the designed form
-// storage and show handler do: no control is ever seen with its name as its text, and a start-up
-// message comes up before the window. Centring comes first: moving a window drops its maximized state.
+// The saved state is restored and FormShow runs before the window first appears: no control is ever
+// seen with its name as its text, and a start-up message comes up before the window. Centring comes
+// first: moving a window drops its maximized state.
 void TForm1::setVisible(bool visible) {
     if (visible && !FormShown && !StartingUp) {
         StartingUp = true;
