@@ -111,17 +111,18 @@ TEST_F(Startup, CloseWritesBothFilesWithTheKeysInOrder) {
     EXPECT_TRUE(user->messages.isEmpty());
 }
 
-TEST_F(Startup, SavingTheStateKeepsPortsAndEveryOtherLine) {
-    const QString before = "; my notes\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nVisible=1\nShowCmd=1\n\n"
-                           "[Other]\nkey=value\n";
-    WriteFormState(before);
+TEST_F(Startup, SavingTheStateKeepsPortsAndEveryOtherLineByteForByte) {
+    // A Latin-1 comment and values that are not UTF-8, as other tools may leave them.
+    const QByteArray before = "; caf\xE9 notes\n[Ports]\nCOM1=/dev/tty\xC4\xFF\n\n[TForm1]\nVisible=1\n"
+                              "ShowCmd=1\n\n[Other]\nkey=\xB0value\n";
+    config.write("quellix.INI", before);
     Start();
     Close();
-    const QString after = QString::fromUtf8(TempDir::read(FormStatePath()));
-    EXPECT_TRUE(
-        after.startsWith("; my notes\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nVisible=0\nShowCmd=1\n"))
+    const QByteArray after = TempDir::read(FormStatePath());
+    EXPECT_TRUE(after.startsWith(
+        "; caf\xE9 notes\n[Ports]\nCOM1=/dev/tty\xC4\xFF\n\n[TForm1]\nVisible=0\nShowCmd=1\n"))
         << after.toStdString();
-    EXPECT_TRUE(after.endsWith("\n[Other]\nkey=value\n")) << after.toStdString();
+    EXPECT_TRUE(after.endsWith("\n[Other]\nkey=\xB0value\n")) << after.toStdString();
     EXPECT_EQ(KeysOf(FormStatePath(), "TForm1").size(), FormStateKeys.size());
 }
 
