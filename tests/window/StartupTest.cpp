@@ -181,6 +181,16 @@ TEST_F(Startup, AutosaveThatCannotBeWrittenIsReportedAndTheWindowStillCloses) {
     EXPECT_EQ(KeysOf(FormStatePath(), "TForm1"), FormStateKeys);
 }
 
+TEST_F(Startup, FormStateThatCannotBeWrittenIsReportedAndTheCloseGoesOn) {
+    ASSERT_TRUE(QDir(config.path()).mkdir("quellix.INI"));
+    Start();
+    EXPECT_TRUE(user->messages.isEmpty());
+    Close();
+    EXPECT_EQ(user->messages, QStringList{"Cannot Save " + FormStatePath()});
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
+}
+
 TEST_F(Startup, AutosaveStaysInTheStartDirectoryWhenTheCurrentOneChanges) {
     Start();
     TempDir elsewhere;
