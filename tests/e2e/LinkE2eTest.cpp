@@ -156,18 +156,33 @@ TEST_F(LinkE2e, SilentUnitGetsThreeRequestsAtTheDesignedTimesThenError) {
     }
 }
 
-// Only the auto read runs, so no other request's pause delays a tick. (A coarse timer would pass too:
-// Qt keeps a repeating one on half-second boundaries once its first period is over.)
-TEST_F(LinkE2e, AutoReadAsksOnceASecond) {
+// Where the monotonic clock, which Qt's timers run on, stands within its current period, in ms.
+qint64 ClockPhaseMs(int periodMs) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % periodMs;
+}
+
+// Auto Read ticked before the window shows: the auto read timer runs from the window's making, so its
+// first ticks already ask. The window is made a third of the way into a half second of the monotonic
+// clock: a timer that may fire 5 % early (Qt's coarse kind) steps back 50 ms a tick from there to the
+// half second, asking 950 ms apart; a precise one asks every 1000 ms from its first tick. Only the auto
+// read runs, so no other request's pause delays a tick.
+TEST_F(E2eTest, AutoReadAsksOnceASecondFromItsFirstTick) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
     peer.Answer = PromptUnit;
+    WriteFormState("[TForm1]\nCom_1_Checked=True\n[Ports]\nCOM1=" + peer.path() + "\n");
+    ASSERT_TRUE(WaitFor([] { return ClockPhaseMs(500) >= 150 && ClockPhaseMs(500) < 170; }, 2000));
+    Create();
+    qCInfo(lcE2eTiming, "window made by %lld ms into a half second", ClockPhaseMs(500));
     Find<QCheckBox>("AutoSend")->setChecked(true);
-    ASSERT_TRUE(WaitFor([&] { return Count(peer.frames(), 'x') >= 7; }, 15000));
-    std::vector<qint64> times;
-    for (const auto& f : peer.frames())
-        times.push_back(f.atMs);
-    ASSERT_EQ(HexFrames(peer.frames()), std::vector<std::string>(times.size(), "01 78 00"));
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        const qint64 period = times[i] - times[i - 1];
+    form->show();
+    ASSERT_TRUE(user->messages.isEmpty()) << user->messages.join(", ").toStdString();
+    ASSERT_TRUE(WaitFor([&] { return Count(peer.frames(), 'x') >= 6; }, 15000));
+    const auto frames = peer.frames();
+    ASSERT_EQ(HexFrames(frames), std::vector<std::string>(frames.size(), "01 78 00"));
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        const qint64 period = frames[i].atMs - frames[i - 1].atMs;
         qCInfo(lcE2eTiming, "auto-read period %lld ms", period);
         EXPECT_GE(period, 970) << "request " << i;
         EXPECT_LE(period, 2000) << "request " << i;
@@ -215,11 +230,7 @@ TEST_F(LinkE2e, ReadingsTurnStaleFiveSecondsAfterTheLastReply) {
     Click("Button12");
     ASSERT_TRUE(WaitFor([&] { return !peer.frames().empty(); }, 5000));
     EXPECT_EQ(HexFrames(peer.frames()), (std::vector<std::string>{"01 78 0A 07 01 00 00 00 00 00 00 00 00"}));
-    const auto phaseMs = [] {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        return std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 1000;
-    };
-    ASSERT_TRUE(WaitFor([&] { return phaseMs() >= 220 && phaseMs() < 280; }, 3000));
+    ASSERT_TRUE(WaitFor([] { return ClockPhaseMs(1000) >= 220 && ClockPhaseMs(1000) < 280; }, 3000));
     const qint64 sentAt = peer.elapsedMs();
     peer.send(Frame('X', {0x10, 0, 0x20, 0, 0x30, 0, 0x40, 0, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x80, 0x01, 0}));
     ASSERT_TRUE(WaitFor([&] { return Text("Raw_1").trimmed() == "16"; }, 2000));
