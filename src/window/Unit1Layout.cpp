@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include "Controls.h"
+#include "DataRecording.h"
 #include "DesignLook.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -85,9 +87,12 @@ TClickLabel* MakeEditableLabel(QWidget* parent, const QString& name, const QRect
     return label;
 }
 
+// Precise: Qt's default timer may fire 5 % early or late, which would resend, give up and mark the
+// readings stale before their designed times.
 QTimer* MakeTimer(QObject* owner, const QString& name, int intervalMs, bool running) {
     auto* timer = new QTimer(owner);
     timer->setObjectName(name);
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(intervalMs);
     if (running)
         timer->start();
@@ -160,6 +165,8 @@ void TForm1::BuildMenu() {
     QMenu* data = menuBar()->addMenu(QStringLiteral("Data"));
     data->setObjectName(QStringLiteral("Data1"));
     item(data, "SetDefaults1", "Set Defaults");
+    Recording = std::make_unique<TDataRecording>(this, data, Block, *Dialogs);
+    AddLinkListener(*Recording);
     QMenu* setup = menuBar()->addMenu(QStringLiteral("Setup"));
     setup->setObjectName(QStringLiteral("Setup1"));
     for (int n = 1; n <= PortCount; ++n) {
@@ -313,6 +320,11 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("ExportPdf1"), &QAction::triggered, this, [this] { ExportPdf1Click(); });
     ConnectPortSession();
     ConnectLink();
+    // However the application ends, the window closes in order first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &TForm1::StopRequested);
+#if QT_CONFIG(sessionmanager)
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TForm1::StopRequested);
+#endif
 }
 
 // The designed client area between the menu bar and the status bar.
