@@ -20,6 +20,7 @@ const char* const SimUsage =
     "  --drop-every N      leave every Nth request unanswered\n"
     "  --reply-delay MS    wait MS milliseconds before each reply\n"
     "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
+    "  --store-other       store channel 1's tag one character short, acknowledging it as usual\n"
     "  --pace              send at the pace of 9600 bit/s\n"
     "  --log               one line per frame in and out on standard error, with a monotonic time stamp\n"
     "  --version           without a text: show this program's version and licence\n"
@@ -63,6 +64,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.splitReplies = true;
         } else if (arg == "--pace") {
             o.pace = true;
+        } else if (arg == "--store-other") {
+            o.storeOther = true;
         } else if (arg == "--log") {
             o.log = true;
         } else if (arg == "--version" && !textFollows) {
