@@ -23,6 +23,7 @@ class QTimer;
 
 namespace quellix {
 
+class TDataRecording;
 class TForm2;
 
 class TForm1 : public QMainWindow, private LinkHost {
@@ -154,6 +155,10 @@ private:
     bool Painted = false;   // the first paint has been logged
     QString StartDir;       // current directory at the first show; home of the autosave file
     QString FileName;       // the configuration file last opened or saved as
+
+    // The readings' history, recording and trend (the "Data" menu's lower part); goes before the
+    // block and the dialogs it uses.
+    std::unique_ptr<TDataRecording> Recording;
 };
 
 template <class T> T* TForm1::Control(const QString& name) const {

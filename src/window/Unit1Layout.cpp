@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include "Controls.h"
+#include "DataRecording.h"
 #include "DesignLook.h"
 
 #include <QAction>
@@ -156,6 +157,8 @@ void TForm1::BuildMenu() {
     QMenu* data = menuBar()->addMenu(QStringLiteral("Data"));
     data->setObjectName(QStringLiteral("Data1"));
     item(data, "SetDefaults1", "Set Defaults");
+    Recording = std::make_unique<TDataRecording>(this, data, Block, *Dialogs);
+    AddLinkListener(*Recording);
     QMenu* setup = menuBar()->addMenu(QStringLiteral("Setup"));
     setup->setObjectName(QStringLiteral("Setup1"));
     for (int n = 1; n <= PortCount; ++n) {

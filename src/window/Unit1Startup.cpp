@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "BlockFile.h"
+#include "DataRecording.h"
 #include "FormState.h"
 #include "WindowLog.h"
 
@@ -21,6 +22,7 @@ constexpr unsigned long PortChangePauseMs = 100;
 } // namespace
 
 TForm1::~TForm1() {
+    RemoveLinkListener(*Recording);
     // A window destroyed without being closed still leaves its state, as the form storage did.
     if (FormStorage1.Restored() && !FormStorage1.Saved() && !FormStorage1.SaveFormPlacement(true))
         qCWarning(lcWindow) << "cannot save the window state to" << FormStateFilePath();
@@ -105,6 +107,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // The block goes to the autosave file whatever changed; then the port stops, so no worker outlives the
 // window.
 void TForm1::FormClose() {
+    Recording->Shutdown();
     if (FormShown)
         SaveBlockFile(Block, AutosavePath(), [this](const QString& message) { ShowMessage(message); });
     ComPort1.StopComm();

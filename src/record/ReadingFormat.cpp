@@ -1,0 +1,143 @@
+#include "ReadingFormat.h"
+
+#include "Charset.h"
+#include "FixedPoint.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace quellix {
+
+namespace {
+
+constexpr char TimeColumn[] = "Time";
+
+// A CSV field, quoted only where it must be: a comma, a quote or a line break inside.
+QByteArray CsvField(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    bytes.replace('"', "\"\"");
+    return '"' + bytes + '"';
+}
+
+bool Disabled(std::uint8_t flags) {
+    return (flags & FlagDisabled) != 0;
+}
+
+int Decimals(std::uint8_t flags) {
+    return flags & FlagDecimalsMask;
+}
+
+} // namespace
+
+ChannelNames ChannelNames::FromBlock(const ConfigBlock& block) {
+    ChannelNames names;
+    for (std::size_t i = 0; i < 4; ++i) {
+        names.tags[i] = ShortStringToText(block.TagName[i]).trimmed();
+        names.units[i] = ShortStringToText(block.UnitName[i]).trimmed();
+    }
+    return names;
+}
+
+QString ChannelNames::Tag(int channel) const {
+    const QString& tag = tags[static_cast<std::size_t>(channel - 1)];
+    return tag.trimmed().isEmpty() ? QStringLiteral("Channel %1").arg(channel) : tag.trimmed();
+}
+
+QString ChannelNames::SeriesName(int channel) const {
+    const QString unit = units[static_cast<std::size_t>(channel - 1)].trimmed();
+    return unit.isEmpty() ? Tag(channel) : Tag(channel) + QStringLiteral(" (") + unit + u')';
+}
+
+QByteArray ReadingTimeText(std::int64_t msecsSinceEpoch, const QTimeZone& zone) {
+    const QDateTime time = zone.isValid() ? QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch, zone)
+                                          : QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch, Qt::LocalTime);
+    const QDate d = time.date();
+    const QTime t = time.time();
+    const int offset = time.offsetFromUtc();
+    const int offsetMinutes = std::abs(offset) / 60;
+    char text[40];
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", d.year(),
+                                d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec(),
+                                offset < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
+    return QByteArray(text, n);
+}
+
+// The window's own text of the value, without its alignment blanks.
+QByteArray DisplayedValueText(std::int16_t value, std::uint8_t flags) {
+    if (value == NoValue || Disabled(flags))
+        return {};
+    return QByteArray::fromStdString(FixedToText(value, flags)).trimmed();
+}
+
+QByteArray RawValueText(std::int16_t value) {
+    if (value == NoValue)
+        return {};
+    return QByteArray::number(value);
+}
+
+QByteArray CsvHeader(const ChannelNames& names) {
+    QByteArray header = TimeColumn;
+    for (int n = 1; n <= 4; ++n) {
+        header += ',' + CsvField(names.Tag(n) + QStringLiteral(" raw"));
+        header += ',' + CsvField(names.SeriesName(n));
+    }
+    return header + '\n';
+}
+
+QByteArray CsvLine(const Reading& reading, const QTimeZone& zone) {
+    QByteArray line = ReadingTimeText(reading.msecsSinceEpoch, zone);
+    line.reserve(line.size() + 4 * 16 + 1);
+    for (std::size_t i = 0; i < 4; ++i) {
+        line += ',';
+        line += RawValueText(reading.raw[i]);
+        line += ',';
+        line += DisplayedValueText(reading.shown[i], reading.flags[i]);
+    }
+    line += '\n';
+    return line;
+}
+
+bool IsCsvHeader(const QByteArray& line) {
+    // A spreadsheet that saved the file may have put a byte order mark in front.
+    static const QByteArray bom("\xEF\xBB\xBF");
+    const QByteArray text = line.startsWith(bom) ? line.mid(bom.size()) : line;
+    return text.startsWith(QByteArray(TimeColumn) + ',');
+}
+
+QByteArray JsonLine(const Reading& reading, const ChannelNames* names, const QTimeZone& zone) {
+    static constexpr double Scale[] = {1.0, 10.0, 100.0, 1000.0};
+    QJsonArray channels;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::uint8_t flags = reading.flags[i];
+        QJsonObject channel;
+        channel.insert(QStringLiteral("channel"), static_cast<int>(i) + 1);
+        if (names) {
+            channel.insert(QStringLiteral("tag"), names->tags[i]);
+            channel.insert(QStringLiteral("units"), names->units[i]);
+        }
+        const std::int16_t raw = reading.raw[i];
+        channel.insert(QStringLiteral("raw"), raw == NoValue ? QJsonValue() : QJsonValue(raw));
+        const std::int16_t shown = reading.shown[i];
+        const bool missing = shown == NoValue || Disabled(flags);
+        channel.insert(QStringLiteral("value"),
+                       missing ? QJsonValue() : QJsonValue(shown / Scale[Decimals(flags)]));
+        channel.insert(QStringLiteral("decimals"), Decimals(flags));
+        if (Disabled(flags))
+            channel.insert(QStringLiteral("disabled"), true);
+        channels.append(channel);
+    }
+    QJsonObject record;
+    record.insert(QStringLiteral("time"),
+                  QString::fromLatin1(ReadingTimeText(reading.msecsSinceEpoch, zone)));
+    record.insert(QStringLiteral("channels"), channels);
+    return QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace quellix

@@ -1,0 +1,46 @@
+// Appends readings to a CSV file, one line per reading, each with one write(2) on an O_APPEND
+// descriptor, so a line is in the kernel before the next reading comes and a crash of the program loses
+// nothing written. A write that fails stops the recording and cuts off the part of the failing line
+// that did get through, so the file always ends with a whole line.
+#pragma once
+
+#include "ReadingFormat.h"
+#include "UniqueFd.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace quellix {
+
+class Recorder {
+public:
+    Recorder();
+
+    // Opens `path` for appending, creating it when missing. An empty file gets `header` first; a file
+    // that holds lines already keeps them and gets no second header. False, with Error() set, when the
+    // file cannot be opened or written.
+    bool Start(const QString& path, const QByteArray& header);
+    // Appends the reading's line. False when the recording is not running or the write failed; a
+    // failure stops the recording, and Error() tells why.
+    bool Append(const Reading& reading);
+    // Closes the file; nothing more is written.
+    void Stop();
+
+    bool Running() const { return fd_.IsValid(); }
+    QString Path() const { return path_; }
+    // Lines of readings appended since Start.
+    std::int64_t Lines() const { return lines_; }
+    // Why the last Start or Append failed, for the user, naming the file; empty when none did.
+    QString Error() const { return error_; }
+
+private:
+    QString WriteLine(const QByteArray& line);
+
+    UniqueFd fd_;
+    QString path_;
+    std::int64_t size_ = 0; // where the file's last whole line ends
+    std::int64_t lines_ = 0;
+    QString error_;
+};
+
+} // namespace quellix
