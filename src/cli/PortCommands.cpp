@@ -4,7 +4,7 @@
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
 #include "ConfigView.h"
-#include "ReadingFormatStub.h"
+#include "ReadingFormat.h"
 #include "UnitSession.h"
 
 #include <QDateTime>
