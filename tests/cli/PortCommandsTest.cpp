@@ -48,6 +48,7 @@ ConfigBlock unusual() {
     b.TagName[0].assign("Boiler Flow");
     b.TagName[1].assign("12345678901234567890");
     b.UnitName[2].assign("m\xB3/h");
+    b.UnitName[3].assign("\x81\x8D\x8F\x90\x9D"); // the bytes Windows-1252 leaves undefined
     b.ChannelFlags[0] = 0x00;
     b.ChannelFlags[3] = 0x42;
     b.Calibration[1].Calib1 = -250;
@@ -83,8 +84,16 @@ protected:
 // What the unit sends lands in the file byte for byte; the rest comes from the defaults or the base.
 TEST_F(PortCommandsTest, ReadSavesWhatTheUnitHolds) {
     dir.write("state.qlx", imageOf(unusual()));
-    SimProcess sim(simArgs(), SimProcess::Port::LeaveClosed);
+    SimProcess sim(simArgs({"--log"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
+
+    // info asks for the version alone, and leaves no request behind whose reply a later command
+    // would take for its own.
+    const Result info = runCli({"info", "--port", sim.path()});
+    EXPECT_EQ(info.status, 0);
+    EXPECT_EQ(info.out, "QX-4 V2.10\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.errorOutput().contains("in  01 76 00"); }, 3000));
+    EXPECT_EQ(sim.errorOutput().count("in "), 1) << sim.errorOutput().toStdString();
 
     ASSERT_EQ(runCli({"read", "--port", sim.path(), "-o", dir.file("unit.qlx")}).status, 0);
     EXPECT_EQ(TempDir::read(dir.file("unit.qlx")), imageOf(unusual()));
@@ -104,10 +113,6 @@ TEST_F(PortCommandsTest, ReadSavesWhatTheUnitHolds) {
     EXPECT_EQ(read.Reserved, 0x12345678u);
     EXPECT_EQ(read.ReservedA[2], 77);
     EXPECT_TRUE(CompareConfigs(read, unusual(), CompareScope::UnitHeld).empty());
-
-    const Result info = runCli({"info", "--port", sim.path()});
-    EXPECT_EQ(info.status, 0);
-    EXPECT_EQ(info.out, "QX-4 V2.10\n");
 }
 
 // The unit stores what the window would send: every text byte for byte, an empty one as one blank.

@@ -4,6 +4,7 @@
 #include "TestPty.h"
 
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -86,6 +87,22 @@ TEST(UnitProbeTest, TellsEachDeviceApart) {
     // nothing at all.
     EXPECT_EQ(drain(other.master(), 500).toHex(' '), "01 76 00");
     EXPECT_EQ(drain(skipped.master(), 200), QByteArray());
+}
+
+// A loopback plug sends the request back: a frame, but no version reply.
+TEST(UnitProbeTest, AnEchoedRequestIsNoAnswer) {
+    TestPty loopback;
+    QSocketNotifier echo(loopback.master(), QSocketNotifier::Read);
+    QObject::connect(&echo, &QSocketNotifier::activated, &echo, [&] {
+        char buffer[64];
+        const ssize_t n = ::read(loopback.master(), buffer, sizeof buffer);
+        if (n > 0) {
+            EXPECT_EQ(::write(loopback.master(), buffer, static_cast<std::size_t>(n)), n);
+        }
+    });
+    const QList<ProbeResult> results = ProbeUnits({loopback.path()});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].outcome, ProbeResult::Outcome::NoAnswer);
 }
 
 TEST(UnitProbeTest, AnEmptyListFinishesAtOnce) {
