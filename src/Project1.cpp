@@ -1,6 +1,7 @@
 // Program start: the main window, then the hidden edit dialog, then the event loop until the main
 // window closes. --help and --version are answered first, without a display.
 #include "About.h"
+#include "StopSignals.h"
 #include "Unit1.h"
 #include "Unit2.h"
 
@@ -29,6 +30,9 @@ int main(int argc, char** argv) {
     TForm1 form1;
     TForm2 form2;
     form1.SetEditDialog(&form2);
+    // A kill, Ctrl-C or a closed terminal closes the window as its close box does: nothing is lost.
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &form1, &TForm1::StopRequested);
     form1.show();
     return application.exec();
 }

@@ -52,44 +52,68 @@ bool SameName(QStringView a, QStringView b) {
 TMemIniFile::TMemIniFile(QString fileName) : fileName_(std::move(fileName)) {
     QFile file(fileName_);
     if (file.open(QIODevice::ReadOnly))
-        SetText(QString::fromUtf8(file.readAll()));
+        SetBytes(file.readAll());
     else if (file.exists())
         qCWarning(lcSettings) << "cannot read" << fileName_ << file.errorString();
 }
 
-TMemIniFile TMemIniFile::FromText(const QString& text) {
+TMemIniFile TMemIniFile::FromBytes(const QByteArray& bytes) {
     TMemIniFile ini;
-    ini.SetText(text);
+    ini.SetBytes(bytes);
     return ini;
 }
 
-void TMemIniFile::SetText(const QString& text) {
-    lines_ = text.split(u'\n');
-    if (!lines_.isEmpty() && lines_.back().isEmpty())
-        lines_.removeLast();
-    // A file written on Windows keeps its line ends.
-    if (!lines_.isEmpty() && lines_.front().endsWith(u'\r'))
-        lineEnd_ = QStringLiteral("\r\n");
-    for (QString& line : lines_) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
+void TMemIniFile::SetBytes(const QByteArray& bytes) {
+    lines_.clear();
+    for (qsizetype at = 0; at < bytes.size();) {
+        const qsizetype newline = bytes.indexOf('\n', at);
+        Line line;
+        if (newline < 0) {
+            line.bytes = bytes.mid(at);
+            at = bytes.size();
+        } else {
+            line.bytes = bytes.mid(at, newline - at);
+            line.end = "\n";
+            at = newline + 1;
+            if (line.bytes.endsWith('\r')) {
+                line.bytes.chop(1);
+                line.end = "\r\n";
+            }
+        }
+        line.text = QString::fromUtf8(line.bytes);
+        lines_.append(line);
     }
+    if (lines_.isEmpty())
+        return;
+    // A file written on Windows keeps its line ends, also in the lines added to it.
+    if (!lines_.front().end.isEmpty())
+        lineEnd_ = lines_.front().end;
+    // A byte order mark stays in the file but is no part of the first line's name.
+    if (lines_.front().text.startsWith(QChar(0xFEFF)))
+        lines_.front().text.remove(0, 1);
 }
 
-QString TMemIniFile::Text() const {
-    QString text;
-    for (const QString& line : lines_)
-        text += line + lineEnd_;
-    return text;
+QByteArray TMemIniFile::Bytes() const {
+    QByteArray bytes;
+    for (const Line& line : lines_)
+        bytes += line.bytes + line.end;
+    return bytes;
+}
+
+void TMemIniFile::Insert(qsizetype at, const QString& text) {
+    // The line before ends where the file had ended without a line end.
+    if (at > 0 && lines_[at - 1].end.isEmpty())
+        lines_[at - 1].end = lineEnd_;
+    lines_.insert(at, Line{text.toUtf8(), lineEnd_, text});
 }
 
 std::optional<TMemIniFile::Range> TMemIniFile::FindSection(QStringView section) const {
     for (qsizetype i = 0; i < lines_.size(); ++i) {
-        const auto name = SectionName(lines_[i]);
+        const auto name = SectionName(lines_[i].text);
         if (!name || !SameName(*name, section))
             continue;
         qsizetype end = i + 1;
-        while (end < lines_.size() && !SectionName(lines_[end]))
+        while (end < lines_.size() && !SectionName(lines_[end].text))
             ++end;
         return Range{i, end};
     }
@@ -98,7 +122,7 @@ std::optional<TMemIniFile::Range> TMemIniFile::FindSection(QStringView section) 
 
 std::optional<qsizetype> TMemIniFile::FindKey(const Range& range, QStringView key) const {
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const auto entry = Entry(lines_[i]);
+        const auto entry = Entry(lines_[i].text);
         if (entry && SameName(entry->first, key))
             return i;
     }
@@ -112,7 +136,7 @@ std::optional<QString> TMemIniFile::ReadString(QStringView section, QStringView 
     const auto line = FindKey(*range, key);
     if (!line)
         return std::nullopt;
-    return Unquoted(Entry(lines_[*line])->second);
+    return Unquoted(Entry(lines_[*line].text)->second);
 }
 
 int TMemIniFile::ReadInteger(QStringView section, QStringView key, int fallback) const {
@@ -127,7 +151,7 @@ QList<QPair<QString, QString>> TMemIniFile::ReadSection(QStringView section) con
     if (!range)
         return entries;
     for (qsizetype i = range->header + 1; i < range->end; ++i) {
-        if (const auto entry = Entry(lines_[i]))
+        if (const auto entry = Entry(lines_[i].text))
             entries.append({entry->first.toString(), Unquoted(entry->second)});
     }
     return entries;
@@ -137,21 +161,22 @@ void TMemIniFile::WriteString(const QString& section, const QString& key, const 
     const QString line = key + u'=' + value;
     const auto range = FindSection(section);
     if (!range) {
-        if (!lines_.isEmpty() && !lines_.back().trimmed().isEmpty())
-            lines_.append(QString());
-        lines_.append(u'[' + section + u']');
-        lines_.append(line);
+        if (!lines_.isEmpty() && !lines_.back().text.trimmed().isEmpty())
+            Insert(lines_.size(), QString());
+        Insert(lines_.size(), u'[' + section + u']');
+        Insert(lines_.size(), line);
         return;
     }
     if (const auto existing = FindKey(*range, key)) {
-        lines_[*existing] = line;
+        lines_[*existing].bytes = line.toUtf8();
+        lines_[*existing].text = line;
         return;
     }
     // After the last line of the section that is not blank, so a blank line before the next section stays.
     qsizetype at = range->end;
-    while (at > range->header + 1 && lines_[at - 1].trimmed().isEmpty())
+    while (at > range->header + 1 && lines_[at - 1].text.trimmed().isEmpty())
         --at;
-    lines_.insert(at, line);
+    Insert(at, line);
 }
 
 bool TMemIniFile::UpdateFile() const {
@@ -159,7 +184,7 @@ bool TMemIniFile::UpdateFile() const {
     if (!QDir().mkpath(info.absolutePath()))
         return false;
     QSaveFile file(fileName_);
-    const QByteArray bytes = Text().toUtf8();
+    const QByteArray bytes = Bytes();
     const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!saved)
         qCWarning(lcSettings) << "cannot write" << fileName_ << file.errorString();

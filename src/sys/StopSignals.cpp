@@ -13,17 +13,19 @@ namespace {
 
 constexpr int Handled[] = {SIGTERM, SIGINT, SIGHUP};
 
-// The write end of the active object's pipe; a handler may only write to it.
-std::atomic<int> g_writeEnd{-1};
+// Where the handler writes; -1 while no object has the signals. A lock-free atomic, so the handler may
+// read it.
+std::atomic<int> writeFd{-1};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void OnSignal(int signalNumber) {
+// All a signal handler may safely do here: write the signal's number into the pipe. A full pipe drops
+// it; the program has plenty of stop requests waiting by then.
+extern "C" void OnStopSignal(int signalNumber) {
     const int savedErrno = errno;
-    const unsigned char byte = static_cast<unsigned char>(signalNumber);
-    const int fd = g_writeEnd.load();
+    const int fd = writeFd.load(std::memory_order_relaxed);
     if (fd >= 0) {
-        // Nothing to do when the pipe is full: enough stop requests are waiting already.
-        const ssize_t written = ::write(fd, &byte, 1);
-        static_cast<void>(written);
+        const auto byte = static_cast<unsigned char>(signalNumber);
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
     }
     errno = savedErrno;
 }
@@ -32,38 +34,43 @@ void OnSignal(int signalNumber) {
 
 StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     int fds[2];
-    if (g_writeEnd.load() >= 0 || ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
         return;
     readEnd_.Reset(fds[0]);
     writeEnd_.Reset(fds[1]);
-    g_writeEnd.store(writeEnd_.Get());
-    auto* notifier = new QSocketNotifier(readEnd_.Get(), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::ReadOne);
+    int expected = -1;
+    if (!writeFd.compare_exchange_strong(expected, writeEnd_.Get()))
+        return;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Interrupted reads and writes of other threads go on by themselves.
+    action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(Handled); ++i) {
-        struct sigaction action {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
         ::sigaction(Handled[i], nullptr, &previous_[i]);
-        // A signal the program was started with ignored stays ignored.
+        // Started with the signal ignored (nohup, a background job of a script): it stays ignored.
         if (previous_[i].sa_handler != SIG_IGN)
             ::sigaction(Handled[i], &action, nullptr);
     }
+    auto* notifier = new QSocketNotifier(readEnd_.Get(), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::ReadOne);
     active_ = true;
 }
 
 StopSignals::~StopSignals() {
     if (!active_)
         return;
+    // First the handler stops writing, then the descriptors may close.
+    writeFd.store(-1);
     for (std::size_t i = 0; i < std::size(Handled); ++i)
-        if (previous_[i].sa_handler != SIG_IGN)
-            ::sigaction(Handled[i], &previous_[i], nullptr);
-    g_writeEnd.store(-1);
+        ::sigaction(Handled[i], &previous_[i], nullptr);
 }
 
+// One signal per wake-up: a second one that came with it is read at the next, which the event loop
+// delivers also while the receiver of the first waits in a loop of its own (a message box).
 void StopSignals::ReadOne() {
     unsigned char byte = 0;
-    while (::read(readEnd_.Get(), &byte, 1) == 1)
+    if (::read(readEnd_.Get(), &byte, 1) == 1)
         Q_EMIT received(byte);
 }
 

@@ -54,6 +54,11 @@ public:
     // Anything beside the window that follows the link (a monitor, a recorder) listens here.
     void AddLinkListener(LinkListener& listener) { Link.AddListener(listener); }
     void RemoveLinkListener(LinkListener& listener) { Link.RemoveListener(listener); }
+    // A stop from outside the window: a kill, Ctrl-C, a closed terminal, the end of the desktop session
+    // or of the application. Closes as the close box does, so the form state, the autosave and the
+    // port's stop happen once, and ends the program with 0, also from inside a dialog. Asked again while
+    // the start-up or the close waits on a message, they go on without waiting for the user.
+    void StopRequested();
 
 protected:
     void setVisible(bool visible) override;
@@ -150,11 +155,15 @@ private:
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
     QTimer* Timer4 = nullptr;        // download reply timer
 
-    bool Updating = false;  // true while BlockToWindow fills the controls
-    bool FormShown = false; // FormShow has run
-    bool Painted = false;   // the first paint has been logged
-    QString StartDir;       // current directory at the first show; home of the autosave file
-    QString FileName;       // the configuration file last opened or saved as
+    bool Updating = false;    // true while BlockToWindow fills the controls
+    bool StartingUp = false;  // the first show is restoring the state and running FormShow
+    bool FormShown = false;   // FormShow has run
+    bool StopPending = false; // a stop came during the start-up; it closes the window after it
+    bool Closing = false;     // the close path is saving
+    bool Closed = false;      // the close path has run; it runs once
+    bool Painted = false;     // the first paint has been logged
+    QString StartDir;         // current directory at the first show; home of the autosave file
+    QString FileName;         // the configuration file last opened or saved as
 
     // The readings' history, recording and trend (the "Data" menu's lower part); goes before the
     // block and the dialogs it uses.

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -86,9 +87,12 @@ TClickLabel* MakeEditableLabel(QWidget* parent, const QString& name, const QRect
     return label;
 }
 
+// Precise: Qt's default timer may fire 5 % early or late, which would resend, give up and mark the
+// readings stale before their designed times.
 QTimer* MakeTimer(QObject* owner, const QString& name, int intervalMs, bool running) {
     auto* timer = new QTimer(owner);
     timer->setObjectName(name);
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(intervalMs);
     if (running)
         timer->start();
@@ -307,6 +311,11 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("Ports1"), &QAction::triggered, this, [this] { Ports1Click(); });
     ConnectPortSession();
     ConnectLink();
+    // However the application ends, the window closes in order first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &TForm1::StopRequested);
+#if QT_CONFIG(sessionmanager)
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TForm1::StopRequested);
+#endif
 }
 
 // The designed client area between the menu bar and the status bar.

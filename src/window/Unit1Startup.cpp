@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QThread>
 
@@ -28,19 +29,24 @@ TForm1::~TForm1() {
         qCWarning(lcWindow) << "cannot save the window state to" << FormStateFilePath();
 }
 
-// The saved state is restored before the first show, and FormShow runs once, right after it. Centring
-// comes first: moving a window drops its maximized state.
+// The saved state is restored and FormShow runs before the window first appears: no control is ever
+// seen with its name as its text, and a start-up message comes up before the window. Centring comes
+// first: moving a window drops its maximized state.
 void TForm1::setVisible(bool visible) {
-    const bool firstShow = visible && !FormShown;
-    if (firstShow) {
+    if (visible && !FormShown && !StartingUp) {
+        StartingUp = true;
         CentreOnScreen();
         FormStorage1.RestoreFormPlacement();
+        FormShow();
+        StartingUp = false;
+        FormShown = true;
+        if (StopPending) {
+            // Never shown: the close runs from the event loop, which ends the program.
+            QMetaObject::invokeMethod(this, &TForm1::StopRequested, Qt::QueuedConnection);
+            return;
+        }
     }
     QMainWindow::setVisible(visible);
-    if (firstShow) {
-        FormShown = true;
-        FormShow();
-    }
 }
 
 void TForm1::changeEvent(QEvent* event) {
@@ -97,11 +103,33 @@ void TForm1::Com_1Click(QObject* Sender) {
     SelectPort(name.size() > 4 ? name[4] : QChar(u' '));
 }
 
+// Form state, then the autosave, then the port: once, whatever asked for the close.
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (FormStorage1.Restored() && !FormStorage1.SaveFormPlacement(false))
-        ShowMessage("Cannot Save " + FormStateFilePath());
-    FormClose();
+    if (!std::exchange(Closed, true)) {
+        Closing = true;
+        if (FormStorage1.Restored() && !FormStorage1.SaveFormPlacement(false))
+            ShowMessage("Cannot Save " + FormStateFilePath());
+        FormClose();
+        Closing = false;
+    }
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::StopRequested() {
+    if (StartingUp || Closing) {
+        // A message of the start-up or of the close waits for its OK: ending every event loop ends
+        // that wait and makes later messages return at once, so the start-up or the close goes on.
+        StopPending = StopPending || StartingUp;
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (Closed)
+        return;
+    close();
+    // Asked during a dialog's own loop (the edit dialog, a file dialog), the close alone would leave
+    // that dialog waiting over a closed window.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
 
 // The block goes to the autosave file whatever changed; then the port stops, so no worker outlives the

@@ -40,6 +40,8 @@ private:
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(request.defaultSuffix);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        // The filter by its name alone ("qlx files"), its pattern unseen.
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().constFirst();

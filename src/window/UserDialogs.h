@@ -13,7 +13,7 @@ namespace quellix {
 // What a file dialog is opened with.
 struct FileDialogRequest {
     QString initialDir;
-    QString filter;        // as Qt writes it, e.g. "qlx files (*.qlx)"
+    QString filter;        // as Qt writes it, e.g. "qlx files (*.qlx)"; shown by its name alone
     QString defaultSuffix; // added to a typed name without one
 };
 

@@ -6,6 +6,8 @@
 
 namespace quellix {
 
+Q_LOGGING_CATEGORY(lcE2eTiming, "quellix.e2e.timing", QtWarningMsg)
+
 TForm1& E2eTest::StartOn(const QString& device) {
     WriteFormState("[TForm1]\nCom_1_Checked=True\n[Ports]\nCOM1=" + device + "\n");
     return Start();

@@ -7,9 +7,14 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLoggingCategory>
 #include <functional>
 
 namespace quellix {
+
+// Times the tests measure on the wire, for a look at how exact the timers are; quiet unless enabled
+// with QT_LOGGING_RULES="quellix.e2e.timing.info=true".
+Q_DECLARE_LOGGING_CATEGORY(lcE2eTiming)
 
 class E2eTest : public WindowTest {
 protected:

@@ -29,7 +29,8 @@ TEST(MemIniFile, FindsValuesAsProfileFilesDo) {
         ReadCase{"[A]\nk=first\nk=second\n", "A", "k", QString("first")},
         ReadCase{"[A]\r\nk=v\r\n", "A", "k", QString("v")},
         ReadCase{"k=outside\n[A]\n", "A", "k", std::nullopt},
-        ReadCase{"[A]\nurl=a=b\n", "A", "url", QString("a=b")}};
+        ReadCase{"[A]\nurl=a=b\n", "A", "url", QString("a=b")},
+        ReadCase{"\xEF\xBB\xBF[TForm1]\nShowCmd=3\n", "TForm1", "ShowCmd", QString("3")}};
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.text);
         const auto ini = TMemIniFile::FromText(QString::fromUtf8(c.text));
@@ -52,6 +53,34 @@ TEST(MemIniFile, NewKeysKeepTheirWritingOrderAndOtherLinesStay) {
     ini.WriteString("Fresh", "k", "v");
     EXPECT_EQ(ini.Text(), "; kept\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nZeta=new\nBeta=2\nAlpha=1\n\n"
                           "[Extra]\nx=1\n\n[Fresh]\nk=v\n");
+}
+
+// Lines written by hand or by other tools in another encoding, and a last line without a line end:
+// only the lines of the keys written change.
+TEST(MemIniFile, KeepsEveryOtherLineByteForByte) {
+    auto ini = TMemIniFile::FromBytes("; caf\xE9 notes\n"
+                                      "[Ports]\n"
+                                      "COM1=/dev/serial/by-id/usb-\xC4\xFF-port0\n"
+                                      "\n"
+                                      "[TForm1]\n"
+                                      "ShowCmd=3\n"
+                                      "Note=\xB0"
+                                      "C  \t\n"
+                                      "Visible=1");
+    ini.WriteString("TForm1", "Visible", "0");
+    ini.WriteString("TForm1", "Com_1_Checked", "False");
+    ini.WriteString("Ports", "COM2", "/dev/ttyUSB1");
+    EXPECT_EQ(ini.Bytes(), QByteArray("; caf\xE9 notes\n"
+                                      "[Ports]\n"
+                                      "COM1=/dev/serial/by-id/usb-\xC4\xFF-port0\n"
+                                      "COM2=/dev/ttyUSB1\n"
+                                      "\n"
+                                      "[TForm1]\n"
+                                      "ShowCmd=3\n"
+                                      "Note=\xB0"
+                                      "C  \t\n"
+                                      "Visible=0\n"
+                                      "Com_1_Checked=False\n"));
 }
 
 TEST(MemIniFile, KeepsWindowsLineEnds) {

@@ -2,10 +2,14 @@
 
 #include "Charset.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QSpinBox>
+#include <QTimer>
 
 namespace quellix {
 
@@ -168,6 +172,29 @@ TEST_F(Files, SetDefaultsKeepsTheFileName) {
     ConfigBlock expected = Plant();
     SetBlockDefaults(expected);
     EXPECT_EQ(TempDir::read(path), Image(expected));
+}
+
+// Qt's own dialogs, as the user gets them.
+TEST(QtFileDialogs, ShowTheFilterByItsNameOnly) {
+    TempDir dir;
+    const auto dialogs = MakeQtUserDialogs();
+    const FileDialogRequest request{dir.path(), "qlx files (*.qlx)", "qlx"};
+    for (const bool save : {false, true}) {
+        SCOPED_TRACE(save ? "save" : "open");
+        QString shown = "<no dialog>";
+        QTimer::singleShot(0, [&shown] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            const auto* filters = dialog->findChild<QComboBox*>("fileTypeCombo");
+            shown = filters ? filters->currentText() : "<no filter box>";
+            dialog->reject();
+        });
+        const auto chosen =
+            save ? dialogs->SaveFileName(nullptr, request) : dialogs->OpenFileName(nullptr, request);
+        EXPECT_FALSE(chosen.has_value());
+        EXPECT_EQ(shown.toStdString(), "qlx files");
+    }
 }
 
 } // namespace

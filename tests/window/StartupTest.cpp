@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 namespace quellix {
 
@@ -91,6 +94,7 @@ TEST_F(Startup, WithoutFilesShowsTheDefaultsSilently) {
         ASSERT_NE(timer, nullptr);
         EXPECT_EQ(timer->interval(), t.interval) << t.name;
         EXPECT_EQ(timer->isActive(), t.running) << t.name;
+        EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << t.name;
     }
 }
 
@@ -107,17 +111,18 @@ TEST_F(Startup, CloseWritesBothFilesWithTheKeysInOrder) {
     EXPECT_TRUE(user->messages.isEmpty());
 }
 
-TEST_F(Startup, SavingTheStateKeepsPortsAndEveryOtherLine) {
-    const QString before = "; my notes\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nVisible=1\nShowCmd=1\n\n"
-                           "[Other]\nkey=value\n";
-    WriteFormState(before);
+TEST_F(Startup, SavingTheStateKeepsPortsAndEveryOtherLineByteForByte) {
+    // A Latin-1 comment and values that are not UTF-8, as other tools may leave them.
+    const QByteArray before = "; caf\xE9 notes\n[Ports]\nCOM1=/dev/tty\xC4\xFF\n\n[TForm1]\nVisible=1\n"
+                              "ShowCmd=1\n\n[Other]\nkey=\xB0value\n";
+    config.write("quellix.INI", before);
     Start();
     Close();
-    const QString after = QString::fromUtf8(TempDir::read(FormStatePath()));
-    EXPECT_TRUE(
-        after.startsWith("; my notes\n[Ports]\nCOM1=/dev/ttyUSB0\n\n[TForm1]\nVisible=0\nShowCmd=1\n"))
+    const QByteArray after = TempDir::read(FormStatePath());
+    EXPECT_TRUE(after.startsWith(
+        "; caf\xE9 notes\n[Ports]\nCOM1=/dev/tty\xC4\xFF\n\n[TForm1]\nVisible=0\nShowCmd=1\n"))
         << after.toStdString();
-    EXPECT_TRUE(after.endsWith("\n[Other]\nkey=value\n")) << after.toStdString();
+    EXPECT_TRUE(after.endsWith("\n[Other]\nkey=\xB0value\n")) << after.toStdString();
     EXPECT_EQ(KeysOf(FormStatePath(), "TForm1").size(), FormStateKeys.size());
 }
 
@@ -126,6 +131,16 @@ TEST_F(Startup, WindowDestroyedWithoutClosingSavesItsStateAsVisible) {
     form.reset();
     EXPECT_EQ(Stored("Visible"), "1");
     EXPECT_EQ(KeysOf(FormStatePath(), "TForm1"), FormStateKeys);
+}
+
+// The desktop session's end and any other quit of the application take the close box's path.
+TEST_F(Startup, ApplicationQuittingClosesTheWindowInOrder) {
+    Start();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(Stored("Visible"), "0");
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
 }
 
 TEST_F(Startup, AutosaveIsLoadedAndWrittenBackByteForByte) {
@@ -164,6 +179,16 @@ TEST_F(Startup, AutosaveThatCannotBeWrittenIsReportedAndTheWindowStillCloses) {
     EXPECT_EQ(user->messages, QStringList{"Cannot Save " + StartDir() + "/quellix.ini"});
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(KeysOf(FormStatePath(), "TForm1"), FormStateKeys);
+}
+
+TEST_F(Startup, FormStateThatCannotBeWrittenIsReportedAndTheCloseGoesOn) {
+    ASSERT_TRUE(QDir(config.path()).mkdir("quellix.INI"));
+    Start();
+    EXPECT_TRUE(user->messages.isEmpty());
+    Close();
+    EXPECT_EQ(user->messages, QStringList{"Cannot Save " + FormStatePath()});
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
 }
 
 TEST_F(Startup, AutosaveStaysInTheStartDirectoryWhenTheCurrentOneChanges) {
@@ -249,6 +274,56 @@ TEST_F(Startup, PortMessageComesBeforeTheLoadMessage) {
     Start();
     EXPECT_EQ(user->messages,
               (QStringList{"Error opening com port 2", "ERROR " + StartDir() + "/quellix.ini"}));
+}
+
+// Labels whose text is their own object name, as every label is before start-up has drawn the block.
+// swVersion's designed caption is its name.
+QStringList LabelsShowingTheirName(const QWidget& form) {
+    QStringList names;
+    for (const QLabel* label : form.findChildren<QLabel*>()) {
+        const QString name = label->objectName();
+        if (!name.isEmpty() && name != "swVersion" && label->text() == name)
+            names << name;
+    }
+    return names;
+}
+
+// What the user sees at the window's first show and first paint.
+class FirstLook : public QObject {
+public:
+    explicit FirstLook(QWidget& form) : form_(form) { form.installEventFilter(this); }
+    std::optional<QStringList> atShow;
+    std::optional<QStringList> atPaint;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &form_ && event->type() == QEvent::Show && !atShow)
+            atShow = LabelsShowingTheirName(form_);
+        if (watched == &form_ && event->type() == QEvent::Paint && !atPaint)
+            atPaint = LabelsShowingTheirName(form_);
+        return false;
+    }
+
+private:
+    QWidget& form_;
+};
+
+TEST_F(Startup, StartupMessagesComeBeforeTheWindowAndItsFirstPaintShowsTheBlock) {
+    WriteFormState("[TForm1]\nCom_2_Checked=True\n" + MissingPorts());
+    start.write("quellix.ini", QByteArray(100, 'x'));
+    Create();
+    FirstLook look(*form);
+    ASSERT_FALSE(LabelsShowingTheirName(*form).isEmpty()) << "the check sees names before start-up";
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(look.atPaint.has_value(), 5000);
+    EXPECT_EQ(user->messages,
+              (QStringList{"Error opening com port 2", "ERROR " + StartDir() + "/quellix.ini"}));
+    EXPECT_EQ(user->overVisibleWindow, (QList<bool>{false, false}));
+    ASSERT_TRUE(look.atShow.has_value());
+    EXPECT_TRUE(look.atShow->isEmpty()) << look.atShow->join(", ").toStdString();
+    EXPECT_TRUE(look.atPaint->isEmpty()) << look.atPaint->join(", ").toStdString();
+    EXPECT_EQ(Text("Tag_1"), "Tag 1");
 }
 
 TEST_F(Startup, ShowRunsOnceNotOnEveryRestore) {

@@ -14,9 +14,10 @@
 
 namespace quellix {
 
-void RecordingDialogs::ShowMessage(QWidget*, const QString& text, const QString& informative) {
+void RecordingDialogs::ShowMessage(QWidget* parent, const QString& text, const QString& informative) {
     record_->messages << text;
     record_->informative << informative;
+    record_->overVisibleWindow << (parent && parent->window()->isVisible());
 }
 
 namespace {

@@ -25,6 +25,7 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 struct UserRecord {
     QStringList messages;
     QStringList informative;
+    QList<bool> overVisibleWindow; // per message: whether the window it belongs to was already shown
     QList<FileDialogRequest> openRequests;
     QList<FileDialogRequest> saveRequests;
     QStringList openAnswers; // a null text or none left: the user cancels
