@@ -104,8 +104,13 @@ HeadlessLink::Result HeadlessLink::run(const std::function<void()>& start) {
     QEventLoop loop;
     loop_ = &loop;
     result_ = Result::Complete;
-    // Started from the loop, so that a reply or a stop it causes finds the loop running.
-    QTimer::singleShot(0, this, start);
+    // Started from the loop, so that a reply or a stop it causes finds the loop running; not at all
+    // when a stop came first.
+    const int run = ++runs_;
+    QTimer::singleShot(0, this, [this, run, start] {
+        if (loop_ && runs_ == run)
+            start();
+    });
     loop.exec();
     loop_ = nullptr;
     return result_;

@@ -87,6 +87,7 @@ private:
     QTimer* timer3_; // staleness
     QTimer* timer4_; // download reply
     QEventLoop* loop_ = nullptr;
+    int runs_ = 0; // operations begun, so a late start finds it is not its own
     Result result_ = Result::Complete;
     bool stopRequested_ = false;
     bool wantVersion_ = false;
