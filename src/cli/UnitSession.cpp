@@ -2,6 +2,8 @@
 
 #include "FrameLog.h"
 
+#include <utility>
+
 namespace quellix {
 
 // Follows one operation for its messages: the progress line, and the request last sent, which the
@@ -10,10 +12,13 @@ class UnitSession::Watcher : public LinkListener {
 public:
     Watcher(CliOutput& output, const QString& verb, bool progress)
         : output_(output), verb_(verb), progress_(progress && !verb.isEmpty()) {}
-    ~Watcher() override {
-        if (shown_)
+    // Clears the progress line, before any message follows.
+    void done() {
+        if (std::exchange(shown_, false))
             output_.progress(QStringLiteral("\r\x1b[K"));
     }
+    const QString& lastRequest() const { return lastRequest_; }
+    int sends() const { return sends_; }
 
     void FrameSent(std::string_view frame, int resend) override {
         lastRequest_ = FrameMeaning(frame);
@@ -28,14 +33,13 @@ public:
         shown_ = true;
     }
 
-    QString lastRequest_;
-    int sends_ = 0;
-
 private:
     CliOutput& output_;
     QString verb_;
     bool progress_;
     bool shown_ = false;
+    QString lastRequest_;
+    int sends_ = 0;
 };
 
 UnitSession::UnitSession(const PortName& port, CliOutput& output)
@@ -109,13 +113,14 @@ int UnitSession::run(ConfigBlock& block, const std::function<HeadlessLink::Resul
     current_ = nullptr;
     link.link().RemoveListener(watcher);
     link.link().RemoveListener(frames);
+    watcher.done();
     switch (result) {
     case HeadlessLink::Result::Complete:
         return ExitDone;
     case HeadlessLink::Result::NoAnswer:
         return output_.fail(ExitNoAnswer, QStringLiteral("%1: the unit did not answer the %2, sent %3 times")
-                                              .arg(portLabel(), watcher.lastRequest_)
-                                              .arg(watcher.sends_));
+                                              .arg(portLabel(), watcher.lastRequest())
+                                              .arg(watcher.sends()));
     case HeadlessLink::Result::PortGone:
         return output_.fail(ExitPortNotOpened, QStringLiteral("%1: the device went away").arg(portLabel()));
     case HeadlessLink::Result::Stopped:
