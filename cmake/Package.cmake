@@ -45,6 +45,12 @@ units, decimal places and two-point calibration - together with the live
 readings; configurations are read from the unit, sent to it, and kept in
 files.
 
+quellix-cli does the same from scripts, without a window: it reads a unit's
+configuration into a file (a readable, diffable JSON text form or the
+block image), writes a file to a unit and checks what the unit stored,
+prints readings as CSV or JSON lines, and finds the serial device the unit
+is on.
+
 The package also holds quellix-sim, a simulated display unit on a
-pseudo-terminal, to try the tool without hardware.")
+pseudo-terminal, to try the tools without hardware.")
 include(CPack)

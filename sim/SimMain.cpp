@@ -50,5 +50,6 @@ int main(int argc, char** argv) {
     if (options->raw)
         readings.FixRaw(*options->raw);
     SimUnit unit(state, options->version, std::move(readings));
+    unit.SetStoreOther(options->storeOther);
     return RunSimulator(*options, unit);
 }

@@ -22,6 +22,7 @@ const char* const SimUsage =
     "                      tool drop the whole batch\n"
     "  --reply-delay MS    wait MS milliseconds before each reply\n"
     "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
+    "  --store-other       store channel 1's tag one character short, acknowledging it as usual\n"
     "  --pace              send at the pace of 9600 bit/s\n"
     "  --log               one line per frame in and out on standard error, with a monotonic time stamp\n"
     "  --version           without a text: show this program's version and licence\n"
@@ -65,6 +66,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.splitReplies = true;
         } else if (arg == "--pace") {
             o.pace = true;
+        } else if (arg == "--store-other") {
+            o.storeOther = true;
         } else if (arg == "--log") {
             o.log = true;
         } else if (arg == "--version" && !textFollows) {

@@ -22,7 +22,8 @@ struct SimOptions {
     int garbleEvery = 0; // send every Nth reply with a stray byte after it
     int replyDelayMs = 0;
     bool splitReplies = false;
-    bool pace = false; // send at 9600 bit/s, 10 bits a byte
+    bool pace = false;       // send at 9600 bit/s, 10 bits a byte
+    bool storeOther = false; // keep channel 1's tag one character short
     bool log = false;
     bool help = false;
     bool showVersion = false; // --version without a text: the program's own version

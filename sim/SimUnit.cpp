@@ -101,7 +101,7 @@ std::optional<Bytes> SimUnit::storeItem(const Bytes& frame) {
         state_.Header2.assign(text);
         break;
     case CodeTag:
-        state_.TagName[index].assign(text);
+        state_.TagName[index].assign(storeOther_ && index == 0 ? text.substr(0, text.size() - 1) : text);
         break;
     case CodeUnits:
         state_.UnitName[index].assign(text);

@@ -25,6 +25,8 @@ public:
     const ConfigBlock& State() const { return state_; }
     // True once after each store command: the caller writes the state to its file.
     bool TakeStoreRequest();
+    // A faulty unit: channel 1's tag is stored one character short, and acknowledged as usual.
+    void SetStoreOther(bool on) { storeOther_ = on; }
 
 private:
     std::optional<Bytes> itemReply(const Bytes& frame) const;
@@ -35,6 +37,7 @@ private:
     std::string version_;
     Readings readings_;
     bool storeRequested_ = false;
+    bool storeOther_ = false;
 };
 
 // Assembles request frames from bytes arriving in any batches: a frame starts with 0x01 and ends after

@@ -2,126 +2,18 @@
 // command's own parser takes its options and the global ones again, in any place after it.
 #include "Cli.h"
 
+#include "About.h"
 #include "CliFiles.h"
+#include "CliHelp.h"
 #include "FileCommands.h"
 #include "FormState.h"
+#include "PortCommands.h"
 
 #include <QCommandLineParser>
 
 namespace quellix {
 
 namespace {
-
-const char* const GeneralHelp =
-    "Usage: quellix-cli [--quiet | --verbose] COMMAND [ARGUMENT...]\n"
-    "\n"
-    "Works with configurations of the Quellix display unit without a window. A file\n"
-    "whose name ends in \".json\" holds the text form, made to be read, edited and\n"
-    "kept in version control; any other name (\".qlx\", the autosave file\n"
-    "\"quellix.ini\") holds the 242-byte block image that the window saves.\n"
-    "\n"
-    "Commands:\n"
-    "  show FILE                       show a configuration as the window does\n"
-    "  diff A B                        compare two configurations field by field\n"
-    "  export FILE.qlx [-o FILE.json]  write a configuration in the text form\n"
-    "  import FILE.json -o FILE.qlx    check a text form and write it as a block\n"
-    "  help [COMMAND]                  show this text, or a command's\n"
-    "\n"
-    "Options:\n"
-    "  -q, --quiet    print no messages but errors; diff prints no differences\n"
-    "  -v, --verbose  also tell which files are read and written\n"
-    "  --version      print the version and end\n"
-    "  -h, --help     show this text; after a command, that command's\n"
-    "\n"
-    "Exit status:\n"
-    "  0  done\n"
-    "  1  the configurations differ (diff)\n"
-    "  2  wrong usage\n"
-    "  5  a file cannot be read, parsed or written\n"
-    "\n"
-    "Messages go to standard error and name the file concerned. A file is written\n"
-    "whole or not at all: on any error the previous file stays as it was.\n";
-
-struct Command {
-    const char* name;
-    const char* help;
-};
-
-const Command Commands[] = {
-    {"show", "Usage: quellix-cli show FILE\n"
-             "\n"
-             "Shows the configuration in FILE as the window does: the two headers, and per\n"
-             "channel its tag, units, decimal places, disabled mark, flags byte and the two\n"
-             "calibration points, each as the raw reading and the value required there.\n"
-             "Texts are in double quotes, so that blanks show; control characters appear as\n"
-             "\\u escapes. Values are shown in the channel's decimals, also for a disabled\n"
-             "channel (where the window shows blanks); \"---\" means no value.\n"},
-    {"diff", "Usage: quellix-cli diff [--hidden] A B\n"
-             "\n"
-             "Compares the configurations in the files A and B field by field, and prints one\n"
-             "line for each field that differs:\n"
-             "\n"
-             "  channel2.tag: \"Tag 2\" -> \"Feed Pump\"\n"
-             "  channel2.point1.value: 1.00 -> 1.25\n"
-             "\n"
-             "Fields are named as in the text form, values are shown as the window shows\n"
-             "them (texts in quotes, \"---\" for no value). A required value differs when its\n"
-             "number or its channel's decimals do. The flags byte is listed only when bits\n"
-             "other than the decimals and the disabled mark differ.\n"
-             "\n"
-             "Options:\n"
-             "  --hidden  also compare what the window never shows: the reserved fields, the\n"
-             "            last readings and the bytes after each text (\"hidden.\" fields);\n"
-             "            the files then match only when their block images are the same\n"
-             "\n"
-             "Exit status: 0 when they match, 1 when they differ, 2 wrong usage, 5 a file\n"
-             "cannot be read or parsed.\n"},
-    {"export", "Usage: quellix-cli export FILE [-o FILE.json]\n"
-               "\n"
-               "Writes the configuration in FILE (usually a .qlx block file) in the text form,\n"
-               "to FILE.json or to standard output. The text form holds every byte of the\n"
-               "block, so importing it gives back the same 242 bytes.\n"
-               "\n"
-               "The text form (UTF-8, keys in a fixed order, two-space indent) holds at the top\n"
-               "what the window shows: \"header1\", \"header2\", and \"channel1\"..\"channel4\" with\n"
-               "\"tag\", \"units\", \"decimals\" (0..3), \"disabled\", \"flags\" (the whole byte, such\n"
-               "as \"0x41\") and \"point1\", \"point2\" ({\"raw\": 100, \"value\": \"10.0\"}: the raw\n"
-               "reading and the required value in the channel's decimals; null for no value).\n"
-               "Under \"hidden\" it holds what the window never shows: \"reserved\", the bytes\n"
-               "after each text (\"after\", in hex), a length byte beyond its field (\"length\"),\n"
-               "and per channel \"lastReading\", \"reservedA\" and \"reservedB\".\n"
-               "\n"
-               "Options:\n"
-               "  -o, --output FILE.json  write to this file instead of standard output\n"},
-    {"import", "Usage: quellix-cli import FILE.json -o FILE.qlx\n"
-               "\n"
-               "Checks the text form in FILE.json and writes it as a 242-byte block file. Every\n"
-               "field is checked; the first fault is reported with its key path and reason (a\n"
-               "text longer than its field in bytes, a character Windows-1252 cannot hold, a\n"
-               "value outside -32767..32767 or with more decimal places than its channel has,\n"
-               "a wrong type, an unknown or repeated key), and nothing is written.\n"
-               "\n"
-               "\"decimals\" and \"disabled\" must agree with \"flags\"; a file may leave \"flags\"\n"
-               "out (it is then the decimals, plus 0x40 when disabled). A hand-written file may\n"
-               "also leave out \"hidden\" or any part of it: those fields then take their\n"
-               "defaults, and the bytes after each text are zero. The text form is described\n"
-               "in \"quellix-cli help export\" and by its JSON Schema, installed as\n"
-               "share/quellix/quellix-config.schema.json.\n"
-               "\n"
-               "Options:\n"
-               "  -o, --output FILE.qlx  the block file to write (required; any name not ending\n"
-               "                         in \".json\")\n"},
-    {"help", "Usage: quellix-cli help [COMMAND]\n"
-             "\n"
-             "Shows the list of commands, or what COMMAND does and takes.\n"},
-};
-
-const Command* findCommand(const QString& name) {
-    for (const Command& c : Commands)
-        if (name == QLatin1String(c.name))
-            return &c;
-    return nullptr;
-}
 
 struct GlobalOptions {
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")}};
@@ -148,8 +40,12 @@ private:
         return ExitUsage;
     }
     bool readVerbosity(const QCommandLineParser& parser);
-    int runCommand(const Command& command, const QCommandLineParser& parser, const QStringList& tokens);
+    int runCommand(const CommandHelp& command, const QCommandLineParser& parser, const QStringList& tokens);
     int diff(const QCommandLineParser& parser, const QStringList& tokens);
+    std::optional<PortName> resolve(const QString& argument, const QString& command, int& status);
+    std::optional<PortName> portOption(const QCommandLineParser& parser, const QString& command, int& status);
+    int portCommand(const QString& name, const QCommandLineParser& parser, const QStringList& files);
+    CliOutput output() { return CliOutput(out_, err_, verbosity_, settings_.terminal); }
 
     QTextStream& out_;
     QTextStream& err_;
@@ -159,6 +55,11 @@ private:
         {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE")};
     const QCommandLineOption hidden_{QStringLiteral("hidden")};
     const QCommandLineOption port_{QStringLiteral("port"), QString(), QStringLiteral("PORT")};
+    const QCommandLineOption base_{QStringLiteral("base"), QString(), QStringLiteral("FILE")};
+    const QCommandLineOption noVerify_{QStringLiteral("no-verify")};
+    const QCommandLineOption interval_{QStringLiteral("interval"), QString(), QStringLiteral("S")};
+    const QCommandLineOption count_{QStringLiteral("count"), QString(), QStringLiteral("N")};
+    const QCommandLineOption format_{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
     Verbosity verbosity_ = Verbosity::Normal;
 };
 
@@ -181,7 +82,7 @@ int Run::operator()(const QStringList& arguments) {
         return usage(QStringLiteral("--quiet and --verbose exclude each other"));
     const QStringList words = parser.positionalArguments();
     if (parser.isSet(global_.version)) {
-        out_ << QStringLiteral("quellix-cli %1").arg(QStringLiteral(QUELLIX_VERSION)) << Qt::endl;
+        out_ << QString::fromStdString(VersionText("quellix-cli"));
         return ExitDone;
     }
     if (parser.isSet(global_.help)) {
@@ -192,7 +93,7 @@ int Run::operator()(const QStringList& arguments) {
         err_ << GeneralHelp;
         return ExitUsage;
     }
-    const Command* command = findCommand(words.first());
+    const CommandHelp* command = FindCommandHelp(words.first());
     if (!command)
         return usage(QStringLiteral("unknown command \"%1\"").arg(words.first()));
 
@@ -203,13 +104,21 @@ int Run::operator()(const QStringList& arguments) {
         commandParser.addOptions({hidden_, port_});
     else if (name == QLatin1String("export") || name == QLatin1String("import"))
         commandParser.addOption(output_);
+    else if (name == QLatin1String("info"))
+        commandParser.addOption(port_);
+    else if (name == QLatin1String("read"))
+        commandParser.addOptions({port_, output_, base_});
+    else if (name == QLatin1String("write"))
+        commandParser.addOptions({port_, noVerify_});
+    else if (name == QLatin1String("watch"))
+        commandParser.addOptions({port_, interval_, count_, format_});
     const QStringList tokens = words.mid(1);
     if (!commandParser.parse(QStringList{arguments.first()} + tokens))
         return usage(commandParser.errorText(), name);
     if (!readVerbosity(commandParser))
         return usage(QStringLiteral("--quiet and --verbose exclude each other"), name);
     if (commandParser.isSet(global_.help)) {
-        out_ << command->help;
+        out_ << command->text;
         return ExitDone;
     }
     if (commandParser.isSet(global_.version))
@@ -217,10 +126,10 @@ int Run::operator()(const QStringList& arguments) {
     return runCommand(*command, commandParser, tokens);
 }
 
-int Run::runCommand(const Command& command, const QCommandLineParser& parser, const QStringList& tokens) {
+int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser, const QStringList& tokens) {
     const QString name = QLatin1String(command.name);
     const QStringList files = parser.positionalArguments();
-    CliOutput output(out_, err_, verbosity_);
+    CliOutput output = this->output();
     if (name == QLatin1String("help")) {
         if (files.size() > 1)
             return usage(QStringLiteral("help takes at most one command"), name);
@@ -228,14 +137,19 @@ int Run::runCommand(const Command& command, const QCommandLineParser& parser, co
             out_ << GeneralHelp;
             return ExitDone;
         }
-        const Command* about = findCommand(files.first());
+        const CommandHelp* about = FindCommandHelp(files.first());
         if (!about)
             return usage(QStringLiteral("unknown command \"%1\"").arg(files.first()));
-        out_ << about->help;
+        out_ << about->text;
         return ExitDone;
     }
     if (name == QLatin1String("diff"))
         return diff(parser, tokens);
+    if (name == QLatin1String("find"))
+        return FindCommand(files, output);
+    if (name == QLatin1String("info") || name == QLatin1String("read") || name == QLatin1String("write") ||
+        name == QLatin1String("watch"))
+        return portCommand(name, parser, files);
     if (files.size() != 1)
         return usage(QStringLiteral("%1 takes one file, not %2").arg(name).arg(files.size()), name);
     if (name == QLatin1String("show"))
@@ -281,19 +195,94 @@ int Run::diff(const QCommandLineParser& parser, const QStringList& tokens) {
             sides.push_back(ConfigSource{t, {}});
             continue;
         }
-        QString error;
-        const QString formState =
-            settings_.formStateFile.isEmpty() ? FormStateFilePath() : settings_.formStateFile;
-        std::optional<PortName> resolved = ResolvePort(port, formState, error);
+        int status = ExitDone;
+        std::optional<PortName> resolved = resolve(port, QStringLiteral("diff"), status);
         if (!resolved)
-            return usage(QStringLiteral("--port: ") + error, QStringLiteral("diff"));
+            return status;
         sides.push_back(ConfigSource{{}, std::move(resolved)});
     }
     if (sides.size() != 2)
         return usage(QStringLiteral("diff compares two configurations, not %1").arg(sides.size()),
                      QStringLiteral("diff"));
-    CliOutput output(out_, err_, verbosity_);
+    if (parser.isSet(hidden_) && (sides[0].port || sides[1].port))
+        return usage(QStringLiteral("--hidden compares fields a unit does not send: not with --port"),
+                     QStringLiteral("diff"));
+    CliOutput output = this->output();
     return DiffCommand(sides[0], sides[1], parser.isSet(hidden_), output);
+}
+
+std::optional<PortName> Run::resolve(const QString& argument, const QString& command, int& status) {
+    QString error;
+    const QString formState =
+        settings_.formStateFile.isEmpty() ? FormStateFilePath() : settings_.formStateFile;
+    std::optional<PortName> resolved = ResolvePort(argument, formState, error);
+    if (!resolved)
+        status = usage(QStringLiteral("--port: ") + error, command);
+    return resolved;
+}
+
+std::optional<PortName> Run::portOption(const QCommandLineParser& parser, const QString& command,
+                                        int& status) {
+    if (!parser.isSet(port_)) {
+        status = usage(QStringLiteral("%1 needs the unit's port: --port PORT").arg(command), command);
+        return std::nullopt;
+    }
+    const QStringList values = parser.values(port_);
+    if (values.size() > 1) {
+        status =
+            usage(QStringLiteral("%1 talks to one port, not %2").arg(command).arg(values.size()), command);
+        return std::nullopt;
+    }
+    return resolve(values.first(), command, status);
+}
+
+int Run::portCommand(const QString& name, const QCommandLineParser& parser, const QStringList& files) {
+    int status = ExitDone;
+    const std::optional<PortName> port = portOption(parser, name, status);
+    if (!port)
+        return status;
+    CliOutput output = this->output();
+    if (name == QLatin1String("write")) {
+        if (files.size() != 1)
+            return usage(QStringLiteral("write takes one file, not %1").arg(files.size()), name);
+        return WriteCommand(*port, files.first(), !parser.isSet(noVerify_), output);
+    }
+    if (!files.isEmpty())
+        return usage(QStringLiteral("%1 takes no file argument: \"%2\"").arg(name, files.first()), name);
+    if (name == QLatin1String("info"))
+        return InfoCommand(*port, output);
+    if (name == QLatin1String("read")) {
+        const QString target = parser.value(output_);
+        if (target.isEmpty())
+            return usage(QStringLiteral("read needs the file to write: -o FILE"), name);
+        if (parser.isSet(base_) && parser.value(base_).isEmpty())
+            return usage(QStringLiteral("--base needs a file name"), name);
+        return ReadCommand(*port, target, parser.value(base_), output);
+    }
+    WatchOptions watch;
+    if (parser.isSet(interval_)) {
+        bool ok = false;
+        const double seconds = parser.value(interval_).toDouble(&ok);
+        // The lower end leaves room for the pause before each request and the reply.
+        if (!ok || !(seconds >= 0.25 && seconds <= 3600))
+            return usage(QStringLiteral("--interval takes seconds from 0.25 to 3600, not \"%1\"")
+                             .arg(parser.value(interval_)),
+                         name);
+        watch.intervalMs = static_cast<int>(seconds * 1000 + 0.5);
+    }
+    if (parser.isSet(count_)) {
+        bool ok = false;
+        watch.count = parser.value(count_).toInt(&ok);
+        if (!ok || watch.count < 1)
+            return usage(QStringLiteral("--count takes a number of lines from 1, not \"%1\"")
+                             .arg(parser.value(count_)),
+                         name);
+    }
+    const QString format = parser.value(format_);
+    if (parser.isSet(format_) && format != QLatin1String("csv") && format != QLatin1String("json"))
+        return usage(QStringLiteral("--format is csv or json, not \"%1\"").arg(format), name);
+    watch.json = format == QLatin1String("json");
+    return WatchCommand(*port, watch, output);
 }
 
 } // namespace

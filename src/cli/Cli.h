@@ -12,6 +12,8 @@ namespace quellix {
 struct CliSettings {
     // The form-state file whose "Ports" section maps COM1..COM4; empty: the user's, as the window's.
     QString formStateFile;
+    // Standard error is a terminal: progress lines are shown there.
+    bool terminal = false;
 };
 
 // `arguments` as main receives them, the program's name first. Returns the exit status (ExitCode).

@@ -3,10 +3,13 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     const QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return quellix::RunCli(QCoreApplication::arguments(), out, err);
+    quellix::CliSettings settings;
+    settings.terminal = ::isatty(STDERR_FILENO) == 1;
+    return quellix::RunCli(QCoreApplication::arguments(), out, err, settings);
 }

@@ -21,8 +21,9 @@ enum class Verbosity { Quiet, Normal, Verbose };
 
 class CliOutput {
 public:
-    CliOutput(QTextStream& out, QTextStream& err, Verbosity verbosity)
-        : out_(out), err_(err), verbosity_(verbosity) {}
+    // `terminal`: standard error is a terminal, where progress lines are shown.
+    CliOutput(QTextStream& out, QTextStream& err, Verbosity verbosity, bool terminal = false)
+        : out_(out), err_(err), verbosity_(verbosity), terminal_(terminal) {}
 
     // A command's result, asked for by its user: printed whatever the verbosity.
     QTextStream& result() { return out_; }
@@ -36,17 +37,27 @@ public:
         if (verbosity_ == Verbosity::Verbose)
             err_ << text << Qt::endl;
     }
+    // A progress line, rewritten in place with "\r": the caller shows it only on a terminal.
+    void progress(const QString& text) {
+        err_ << text;
+        err_.flush();
+    }
+    // Where messages go, for what writes them line by line itself.
+    QTextStream& errorStream() { return err_; }
     // An error, always shown; returns `code` for the caller to return.
     int fail(int code, const QString& text) {
         err_ << QStringLiteral("quellix-cli: ") << text << Qt::endl;
         return code;
     }
     Verbosity verbosity() const { return verbosity_; }
+    // Whether to show progress: on a terminal, and not with --quiet.
+    bool showsProgress() const { return terminal_ && verbosity_ != Verbosity::Quiet; }
 
 private:
     QTextStream& out_;
     QTextStream& err_;
     Verbosity verbosity_;
+    bool terminal_;
 };
 
 } // namespace quellix

@@ -4,18 +4,15 @@
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
 #include "ConfigView.h"
+#include "PortCommands.h"
 
 namespace quellix {
 
 namespace {
 
 std::optional<ConfigBlock> load(const ConfigSource& source, CliOutput& output, int& status) {
-    if (source.port) {
-        // Reading a unit arrives with the port commands.
-        status = output.fail(
-            ExitUsage, QStringLiteral("--port %1: this build cannot read a unit").arg(source.port->name));
-        return std::nullopt;
-    }
+    if (source.port)
+        return ReadUnitConfig(*source.port, output, status);
     QString message;
     std::optional<ConfigBlock> block = LoadConfigFile(source.file, message);
     if (!block)
@@ -76,8 +73,11 @@ int DiffCommand(const ConfigSource& first, const ConfigSource& second, bool hidd
     const std::optional<ConfigBlock> b = load(second, output, status);
     if (!b)
         return status;
-    const std::vector<FieldDifference> differences =
-        CompareConfigs(*a, *b, hidden ? CompareScope::Everything : CompareScope::Shown);
+    // A unit sends only what it holds, and holds an empty text as one blank.
+    const CompareScope scope = first.port || second.port ? CompareScope::UnitHeld
+                               : hidden                  ? CompareScope::Everything
+                                                         : CompareScope::Shown;
+    const std::vector<FieldDifference> differences = CompareConfigs(*a, *b, scope);
     if (output.verbosity() != Verbosity::Quiet) {
         auto shown = [](const FieldDifference& d, const QString& value) {
             return d.text ? QuotedText(value) : value;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ConfigBlock.h"
+#include "FrameAssembler.h"
 #include "Frames.h"
 #include "LinkHost.h"
 #include "LinkListener.h"
@@ -69,7 +70,6 @@ private:
     void dispatch(std::string_view frame);
     Report advanceSequences(char letter);
     void storeReply(std::string_view frame);
-    void drop(DropReason reason);
 
     // The step routines; what they report is told once the event that ran them is handled.
     Report RunReadStep(SequenceEvent event);
@@ -102,7 +102,7 @@ private:
 
     ConfigBlock& block_;
     LinkHost& host_;
-    std::string rxBuffer_;
+    FrameAssembler rx_;
     SequenceState download_;
     SequenceState upload_;
     int retriesLeft_ = 0; // shared by both sequences

@@ -5,29 +5,11 @@ namespace quellix {
 
 void DeviceLink::ReceiveString(std::string_view batch) {
     notify([&](LinkListener& l) { l.BatchReceived(batch); });
-    rxBuffer_.append(batch);
-    if (rxBuffer_.size() >= FrameHeaderSize) {
-        // A frame is recognised by its length alone; its first byte is not examined.
-        const std::size_t frameSize = FrameHeaderSize + static_cast<std::uint8_t>(rxBuffer_[2]);
-        if (rxBuffer_.size() == frameSize) {
-            // Taken out before dispatch, which leaves the buffer empty as the frame is consumed.
-            const std::string frame = std::move(rxBuffer_);
-            rxBuffer_.clear();
-            dispatch(frame);
-        } else if (rxBuffer_.size() > frameSize) {
-            // More than one frame, or trailing bytes: dropped whole, no frame of it dispatched.
-            drop(DropReason::ExtraBytes);
-        } else if (frameSize - FrameHeaderSize > MaxWaitingPayload) {
-            drop(DropReason::WaitingTooLong);
-        }
-    }
-    if (!rxBuffer_.empty() && static_cast<std::uint8_t>(rxBuffer_[0]) != Soh)
-        drop(DropReason::NoStartByte);
-}
-
-void DeviceLink::drop(DropReason reason) {
-    notify([&](LinkListener& l) { l.Dropped(reason, rxBuffer_); });
-    rxBuffer_.clear();
+    rx_.Feed(
+        batch, [this](std::string_view frame) { dispatch(frame); },
+        [this](DropReason reason, std::string_view bytes) {
+            notify([&](LinkListener& l) { l.Dropped(reason, bytes); });
+        });
 }
 
 void DeviceLink::dispatch(std::string_view frame) {

@@ -72,7 +72,7 @@ TEST_F(CliTest, FileCommandsExitWithTheDocumentedStatus) {
     };
     const Case cases[] = {
         {{}, 2, "", "Usage: quellix-cli"},
-        {{"--version"}, 0, "quellix-cli 1.0", ""},
+        {{"--version"}, 0, "quellix-cli (Quellix Config) 1.0", ""},
         {{"--help"}, 0, "Commands:", ""},
         {{"help"}, 0, "Commands:", ""},
         {{"help", "import"}, 0, "Usage: quellix-cli import FILE.json -o FILE.qlx", ""},

@@ -19,43 +19,7 @@ std::string bytesAt(const ConfigBlock& block, std::size_t offset, std::size_t co
     return std::string(reinterpret_cast<const char*>(BlockBytes(block)) + offset, count);
 }
 
-std::int16_t int16At(const ConfigBlock& block, std::size_t offset) {
-    const auto* b = BlockBytes(block) + offset;
-    return static_cast<std::int16_t>(b[0] | (b[1] << 8));
-}
-
 } // namespace
-
-TEST(ConfigBlockLayout, ChannelElementsLieAtTheirOffsets) {
-    ConfigBlock block = filledWith(0);
-    for (int n = 1; n <= 4; ++n) {
-        const int i = n - 1;
-        block.TagName[i].Length = static_cast<std::uint8_t>(0x10 + n);
-        block.UnitName[i].Length = static_cast<std::uint8_t>(0x20 + n);
-        block.ChannelFlags[i] = static_cast<std::uint8_t>(0x30 + n);
-        block.RawValue[i] = static_cast<std::int16_t>(0x4100 + n);
-        block.MeasuredValue[i] = static_cast<std::int16_t>(0x4200 + n);
-        block.ReservedA[i] = static_cast<std::int16_t>(0x4300 + n);
-        block.ReservedB[i] = static_cast<std::int16_t>(0x4400 + n);
-        block.Calibration[i] = {std::int16_t(0x4500 + n), std::int16_t(0x4600 + n), std::int16_t(0x4700 + n),
-                                std::int16_t(0x4800 + n)};
-    }
-    const auto* b = BlockBytes(block);
-    for (int n = 1; n <= 4; ++n) {
-        SCOPED_TRACE(n);
-        EXPECT_EQ(b[46 + 21 * (n - 1)], 0x10 + n);
-        EXPECT_EQ(b[130 + 11 * (n - 1)], 0x20 + n);
-        EXPECT_EQ(b[174 + (n - 1)], 0x30 + n);
-        EXPECT_EQ(int16At(block, 178 + 2 * (n - 1)), 0x4100 + n);
-        EXPECT_EQ(int16At(block, 186 + 2 * (n - 1)), 0x4200 + n);
-        EXPECT_EQ(int16At(block, 194 + 2 * (n - 1)), 0x4300 + n);
-        EXPECT_EQ(int16At(block, 202 + 2 * (n - 1)), 0x4400 + n);
-        EXPECT_EQ(int16At(block, 210 + 8 * (n - 1)), 0x4500 + n);
-        EXPECT_EQ(int16At(block, 212 + 8 * (n - 1)), 0x4600 + n);
-        EXPECT_EQ(int16At(block, 214 + 8 * (n - 1)), 0x4700 + n);
-        EXPECT_EQ(int16At(block, 216 + 8 * (n - 1)), 0x4800 + n);
-    }
-}
 
 TEST(ShortStringTest, StoresLengthAndCharactersOnly) {
     ConfigBlock block = filledWith('#');

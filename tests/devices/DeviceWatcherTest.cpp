@@ -2,6 +2,7 @@
 #include "FakeTree.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -13,10 +14,8 @@ namespace {
 constexpr int kPatienceMs = 5000;
 constexpr int kFastPollMs = 20;
 
-bool WaitForCount(QSignalSpy& spy, qsizetype count) {
-    for (int waited = 0; spy.size() < count && waited < kPatienceMs; waited += 50)
-        spy.wait(50);
-    return spy.size() >= count;
+bool WaitForCount(const QSignalSpy& spy, qsizetype count) {
+    return QTest::qWaitFor([&] { return spy.size() >= count; }, kPatienceMs);
 }
 
 struct WatchedTree {

@@ -1,14 +1,14 @@
 // End-to-end tests: the real main window, headless, with its real serial port opened on a
-// pseudo-terminal whose other end is a scripted peer or the simulated unit.
+// pseudo-terminal whose other end is a scripted peer or the simulated unit. They wait with
+// QTest::qWaitFor and QTest::qWait, which sleep between looks and so add no CPU time of their own
+// to what the fault tests measure.
 #pragma once
 
 #include "PtyPeer.h"
 #include "WindowFixture.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QLoggingCategory>
-#include <functional>
+#include <QTest>
 
 namespace quellix {
 
@@ -20,10 +20,6 @@ class E2eTest : public WindowTest {
 protected:
     // Starts the window with COM1 mapped to `device` and checked, so start-up opens it.
     TForm1& StartOn(const QString& device);
-    // Runs the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
-    static bool WaitFor(const std::function<bool()>& done, int timeoutMs);
-    // Runs the event loop for `ms`.
-    static void Spin(int ms);
     QString Colour(const QString& labelName) const;
 };
 

@@ -135,17 +135,18 @@ TEST_F(FaultE2e, DeviceVanishingInADownloadEndsItCalmlyAndThePortCanBeChosenAgai
     StartOn(link);
     ASSERT_TRUE(user->messages.isEmpty());
     Click("Button13");
-    ASSERT_TRUE(WaitFor([&] { return Text("Header_1") == "Unit header"; }, 10000)) << "first items arrive";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Header_1") == "Unit header"; }, 10000))
+        << "first items arrive";
     sim->kill();
 
     const qint64 cpuBefore = ProcessCpuMs();
     QElapsedTimer clock;
     clock.start();
-    Spin(5000);
+    QTest::qWait(5000);
     const double share = double(ProcessCpuMs() - cpuBefore) / double(clock.elapsed());
     EXPECT_LT(share, 0.05) << "the tool must not spin on a vanished device";
 
-    ASSERT_TRUE(WaitFor([&] { return Text("Label8") == " Error "; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Label8") == " Error "; }, 15000));
     EXPECT_EQ(Colour("Label8"), "#ff0000");
     EXPECT_EQ(form->Block.Header1.text(), "Unit header") << "what was received stays";
     EXPECT_EQ(form->Block.TagName[3].text(), "Tag 4") << "what was not received is unchanged";
@@ -154,7 +155,7 @@ TEST_F(FaultE2e, DeviceVanishingInADownloadEndsItCalmlyAndThePortCanBeChosenAgai
     Trigger("Com_1");
     EXPECT_TRUE(user->messages.isEmpty()) << user->messages.join(", ").toStdString();
     Click("Button13");
-    EXPECT_TRUE(WaitFor([&] { return Text("Label8") == " Complete "; }, 15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text("Label8") == " Complete "; }, 15000));
     EXPECT_EQ(Text("Tag_4"), "Unit tag 4");
 }
 
@@ -183,7 +184,7 @@ TEST_F(FaultE2e, GarbageFloodKeepsTheWindowResponsiveAndValidRepliesAreTaken) {
         sinceTick.restart();
     });
     ticker.start(Period);
-    Spin(1500);
+    QTest::qWait(1500);
     const qint64 residentBefore = ResidentKb();
 
     for (const bool paced : {false, true}) {
@@ -191,9 +192,9 @@ TEST_F(FaultE2e, GarbageFloodKeepsTheWindowResponsiveAndValidRepliesAreTaken) {
         worstGap = 0;
         // A megabyte at full speed; at 9600 bit/s a megabyte takes 18 minutes, so three seconds' worth.
         Flood flood(peer.masterFd(), paced ? 2880 : 1 << 20, paced);
-        EXPECT_TRUE(WaitFor([&] { return flood.done(); }, 120000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return flood.done(); }, 120000));
         flood.wait();
-        Spin(500);
+        QTest::qWait(500);
         // The auto read's blocking 100 ms pause before each request is part of the design.
         EXPECT_LE(worstGap, Period + LatenessAllowed);
     }
@@ -209,7 +210,7 @@ TEST_F(FaultE2e, GarbageFloodKeepsTheWindowResponsiveAndValidRepliesAreTaken) {
             return std::nullopt;
         return Frame('X', {0x11, 0, 0x22, 0, 0x33, 0, 0x44, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     };
-    EXPECT_TRUE(WaitFor([&] { return Text("Raw_4").trimmed() == "68"; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text("Raw_4").trimmed() == "68"; }, 10000));
 }
 
 class SaveFaultE2e : public E2eTest {
@@ -285,14 +286,15 @@ TEST_F(E2eTest, SecondInstanceAndAnotherProgramAreRefusedAndTheFirstKeepsWorking
     second.close();
 
     Click("Button13");
-    EXPECT_TRUE(WaitFor([&] { return Text("Label8") == " Complete "; }, 15000)) << "the first keeps working";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text("Label8") == " Complete "; }, 15000))
+        << "the first keeps working";
 
     // Another program takes the port while this one has let it go.
     WriteFormState("[TForm1]\n[Ports]\nCOM1=" + peer.path() + "\nCOM2=" + start.file("no-such-tty") + "\n");
     Trigger("Com_2");
     PortHolder holder(peer.path());
     ASSERT_TRUE(holder.started());
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             const int fd = ::open(peer.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
             const bool held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;

@@ -75,10 +75,10 @@ protected:
         // The first paint lays out and renders every text of the window, for tens of milliseconds;
         // done here, it does not hold up the peer's reading of a request whose time is measured.
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        Spin(200);
+        QTest::qWait(200);
     }
     bool WaitForStatus(const QString& label, const QString& caption, int timeoutMs) {
-        return WaitFor([&] { return Text(label) == caption; }, timeoutMs);
+        return QTest::qWaitFor([&] { return Text(label) == caption; }, timeoutMs);
     }
     PtyPeer peer;
 };
@@ -94,7 +94,7 @@ TEST_F(LinkE2e, DownloadWithPromptRepliesFillsTheBlock) {
     EXPECT_EQ(Text("Header_2"), "House 2");
     EXPECT_EQ(Text("Tag_3"), "Flow 3");
     EXPECT_EQ(Text("Units_4"), "m3/h");
-    WaitFor([] { return false; }, 300); // the flags reply is stored right after " Complete "
+    QTest::qWait(300); // the flags reply is stored right after " Complete "
     EXPECT_EQ(std::vector<int>(form->Block.ChannelFlags, form->Block.ChannelFlags + 4),
               (std::vector<int>{0, 0x41, 2, 3}));
     EXPECT_EQ(form->Block.Calibration[3].Calib2, 25);
@@ -151,7 +151,7 @@ TEST_F(LinkE2e, SilentUnitGetsThreeRequestsAtTheDesignedTimesThenError) {
         qCInfo(lcE2eTiming, "error lag %lld ms", lag);
         EXPECT_GE(lag, 1960);
         EXPECT_LE(lag, 3000);
-        Spin(2500);
+        QTest::qWait(2500);
         EXPECT_EQ(peer.frames().size(), 3u) << "nothing more is sent";
     }
 }
@@ -172,13 +172,13 @@ TEST_F(E2eTest, AutoReadAsksOnceASecondFromItsFirstTick) {
     ASSERT_TRUE(peer.ok());
     peer.Answer = PromptUnit;
     WriteFormState("[TForm1]\nCom_1_Checked=True\n[Ports]\nCOM1=" + peer.path() + "\n");
-    ASSERT_TRUE(WaitFor([] { return ClockPhaseMs(500) >= 150 && ClockPhaseMs(500) < 170; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return ClockPhaseMs(500) >= 150 && ClockPhaseMs(500) < 170; }, 2000));
     Create();
     qCInfo(lcE2eTiming, "window made by %lld ms into a half second", ClockPhaseMs(500));
     Find<QCheckBox>("AutoSend")->setChecked(true);
     form->show();
     ASSERT_TRUE(user->messages.isEmpty()) << user->messages.join(", ").toStdString();
-    ASSERT_TRUE(WaitFor([&] { return Count(peer.frames(), 'x') >= 6; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Count(peer.frames(), 'x') >= 6; }, 15000));
     const auto frames = peer.frames();
     ASSERT_EQ(HexFrames(frames), std::vector<std::string>(frames.size(), "01 78 00"));
     for (std::size_t i = 1; i < frames.size(); ++i) {
@@ -192,7 +192,7 @@ TEST_F(E2eTest, AutoReadAsksOnceASecondFromItsFirstTick) {
 TEST_F(LinkE2e, AutoReadPausesDuringAnUploadAndGoesOnDuringADownload) {
     peer.Answer = UnitWithContents;
     Find<QCheckBox>("AutoSend")->setChecked(true);
-    ASSERT_TRUE(WaitFor([&] { return Count(peer.frames(), 'x') >= 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Count(peer.frames(), 'x') >= 1; }, 5000));
 
     // Each sequence takes about two seconds, so the one-second auto read falls inside it.
     peer.clearFrames();
@@ -211,14 +211,14 @@ TEST_F(LinkE2e, AutoReadPausesDuringAnUploadAndGoesOnDuringADownload) {
                             [](const std::string& f) { return f.starts_with("01 78"); }),
               0)
         << "no measurement request while the upload runs";
-    EXPECT_TRUE(WaitFor([&] { return Count(peer.frames(), 'x') >= 1; }, 5000)) << "auto read resumes";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Count(peer.frames(), 'x') >= 1; }, 5000)) << "auto read resumes";
 
     peer.clearFrames();
     Click("Button13");
     // The peer answers on the window's thread, so a sequence reply and an auto read's reply can go out
     // together; the tool drops such a batch whole, as designed, and may run out of resends.
-    ASSERT_TRUE(
-        WaitFor([&] { return Text("Label8") == " Complete " || Text("Label8") == " Error "; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Label8") == " Complete " || Text("Label8") == " Error "; },
+                                30000));
     EXPECT_GE(Count(peer.frames(), 'x'), 1u) << "auto read goes on during a download";
     EXPECT_GE(Count(peer.frames(), 'p'), Text("Label8") == " Complete " ? 11u : 1u);
 }
@@ -228,16 +228,16 @@ TEST_F(LinkE2e, AutoReadPausesDuringAnUploadAndGoesOnDuringADownload) {
 // 250 ms early; a precise one fires 5000 ms after the reply arrived, 50 ms receive gap after it was sent.
 TEST_F(LinkE2e, ReadingsTurnStaleFiveSecondsAfterTheLastReply) {
     Click("Button12");
-    ASSERT_TRUE(WaitFor([&] { return !peer.frames().empty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !peer.frames().empty(); }, 5000));
     EXPECT_EQ(HexFrames(peer.frames()), (std::vector<std::string>{"01 78 0A 07 01 00 00 00 00 00 00 00 00"}));
-    ASSERT_TRUE(WaitFor([] { return ClockPhaseMs(1000) >= 220 && ClockPhaseMs(1000) < 280; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return ClockPhaseMs(1000) >= 220 && ClockPhaseMs(1000) < 280; }, 3000));
     const qint64 sentAt = peer.elapsedMs();
     peer.send(Frame('X', {0x10, 0, 0x20, 0, 0x30, 0, 0x40, 0, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x80, 0x01, 0}));
-    ASSERT_TRUE(WaitFor([&] { return Text("Raw_1").trimmed() == "16"; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Raw_1").trimmed() == "16"; }, 2000));
     EXPECT_EQ(Text("Raw_4").trimmed(), "64");
     EXPECT_EQ(Text("MeasuredValue_1").trimmed(), "-0.1"); // channel 1 has one decimal place
     EXPECT_EQ(Text("MeasuredValue_3"), "---");
-    ASSERT_TRUE(WaitFor([&] { return Text("Raw_1") == "---"; }, 9000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Raw_1") == "---"; }, 9000));
     const qint64 staleness = peer.elapsedMs() - sentAt;
     qCInfo(lcE2eTiming, "staleness %lld ms", staleness);
     EXPECT_GE(staleness, 4970);
@@ -286,7 +286,7 @@ TEST_F(LinkE2e, ListenerBesideTheWindowHearsTheLink) {
         return Frame('X', {0x10, 0, 0x20, 0, 0x30, 0, 0x40, 0, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x80, 0x01, 0});
     };
     Click("Button12");
-    const bool taken = WaitFor([&] { return !heard.readings.empty(); }, 5000);
+    const bool taken = QTest::qWaitFor([&] { return !heard.readings.empty(); }, 5000);
     form->RemoveLinkListener(heard);
     ASSERT_TRUE(taken);
     EXPECT_EQ(heard.sent, (std::vector<std::string>{"01 78 0A 07 01 00 00 00 00 00 00 00 00"}));

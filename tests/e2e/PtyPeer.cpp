@@ -1,63 +1,33 @@
 #include "PtyPeer.h"
 
 #include <cstdio>
-#include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
-#include <unistd.h>
 
 namespace quellix {
 
 PtyPeer::PtyPeer() {
     clock_.start();
-    if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0)
-        return;
     // Raw from the first moment: request frames carry 0x0A and other control bytes.
     termios t{};
-    tcgetattr(slave_, &t);
+    tcgetattr(pty_.slave(), &t);
     cfmakeraw(&t);
-    tcsetattr(slave_, TCSANOW, &t);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
-    path_ = QString::fromLocal8Bit(::ttyname(slave_));
-    notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
+    tcsetattr(pty_.slave(), TCSANOW, &t);
+    notifier_ = std::make_unique<QSocketNotifier>(pty_.master(), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyPeer::readAvailable);
-}
-
-PtyPeer::~PtyPeer() {
-    closeMaster();
-    if (slave_ >= 0)
-        ::close(slave_);
 }
 
 void PtyPeer::closeMaster() {
     notifier_.reset();
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
-    // Without our own slave descriptor the tool's side sees the hang-up.
-    if (slave_ >= 0)
-        ::close(slave_);
-    slave_ = -1;
+    pty_.closeMaster();
 }
 
 void PtyPeer::send(const Bytes& bytes) const {
-    std::size_t done = 0;
-    while (master_ >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else
-            ::usleep(500);
-    }
+    pty_.write(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 }
 
 void PtyPeer::readAvailable() {
-    std::uint8_t buffer[512];
-    ssize_t n;
-    while ((n = ::read(master_, buffer, sizeof buffer)) > 0)
-        pending_.insert(pending_.end(), buffer, buffer + n);
+    const QByteArray got = pty_.readAvailable();
+    pending_.insert(pending_.end(), got.begin(), got.end());
     while (pending_.size() >= 3 && pending_.size() >= pending_[2] + 3u) {
         const auto end = pending_.begin() + pending_[2] + 3;
         Bytes frame(pending_.begin(), end);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FrameBytes.h"
+#include "TestPty.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -26,11 +27,10 @@ class PtyPeer : public QObject {
     Q_OBJECT
 public:
     PtyPeer();
-    ~PtyPeer() override;
 
-    bool ok() const { return master_ >= 0; }
+    bool ok() const { return pty_.master() >= 0; }
     // The tty the tool opens.
-    QString path() const { return path_; }
+    QString path() const { return pty_.path(); }
 
     // Called for each complete request frame; returns the reply to write at once, or nothing.
     std::function<std::optional<Bytes>(const Bytes& request)> Answer;
@@ -42,14 +42,14 @@ public:
     void closeMaster();
     qint64 elapsedMs() const { return clock_.elapsed(); }
     // The unit's end, for a test that writes from a thread of its own.
-    int masterFd() const { return master_; }
+    int masterFd() const { return pty_.master(); }
 
 private:
     void readAvailable();
 
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
+    // The peer keeps the slave open too: the line stays raw and the master never reads as ended while
+    // the tool has the port closed.
+    TestPty pty_{TestPty::Ends::MasterAndSlave};
     std::unique_ptr<QSocketNotifier> notifier_;
     Bytes pending_;
     std::vector<ReceivedFrame> frames_;

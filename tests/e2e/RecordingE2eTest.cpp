@@ -34,9 +34,9 @@ TEST_F(RecordingE2e, EachAutoReadReplyIsOneLineAndOnePointInTheTrend) {
 
     auto* autoRead = Find<QCheckBox>("AutoSend");
     autoRead->setChecked(true);
-    ASSERT_TRUE(WaitFor([&] { return DataLines(path).size() >= 5; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return DataLines(path).size() >= 5; }, 30000));
     autoRead->setChecked(false);
-    Spin(1500); // a reply still on its way is recorded too
+    QTest::qWait(1500); // a reply still on its way is recorded too
     Trigger("StopRecording1");
     const QStringList lines = DataLines(path);
     EXPECT_GE(lines.size(), 5);

@@ -89,7 +89,7 @@ protected:
         EXPECT_TRUE(user->messages.isEmpty()) << user->messages.join(", ").toStdString();
     }
     bool WaitForStatus(const QString& label, const QString& caption, int timeoutMs = SequenceTimeoutMs) {
-        return WaitFor([&] { return Text(label) == caption; }, timeoutMs);
+        return QTest::qWaitFor([&] { return Text(label) == caption; }, timeoutMs);
     }
     // Closes the window and reads the autosave file it wrote.
     ConfigBlock CloseAndReadAutosave() {
@@ -153,7 +153,7 @@ TEST_F(SimE2e, AutoReadShowsTheUnitsMeasuredValues) {
         StartSim({"--state", unit.write("unit.qlx", Image(held)), "--raw", "100,300,600,900", "--log"});
     StartOnSim(sim);
     Find<QCheckBox>("AutoSend")->setChecked(true);
-    ASSERT_TRUE(WaitFor([&] { return Text("MeasuredValue_1").trimmed() == "20.0"; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("MeasuredValue_1").trimmed() == "20.0"; }, 20000));
     const char* const measured[] = {"20.0", "-3.00", "---", "900"};
     const char* const raw[] = {"100", "300", "600", "900"};
     for (int n = 1; n <= 4; ++n) {
@@ -162,7 +162,7 @@ TEST_F(SimE2e, AutoReadShowsTheUnitsMeasuredValues) {
         EXPECT_EQ(Text(QString("Raw_%1").arg(n)).trimmed(), raw[n - 1]);
     }
     // The readings keep coming, each asked for with the short request.
-    EXPECT_TRUE(WaitFor([&] { return Traffic(sim).count("in  01 78 00") >= 3; }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Traffic(sim).count("in  01 78 00") >= 3; }, 20000));
     EXPECT_EQ(Traffic(sim).filter("01 78 0A").size(), 0);
     EXPECT_EQ(Text("Raw_4").trimmed(), "900") << "still shown, not marked stale";
 }
@@ -185,8 +185,8 @@ TEST_F(SimE2e, SilentUnitGivesErrorAfterThreeSends) {
         ASSERT_TRUE(WaitForStatus(c.label, " Error "));
         EXPECT_EQ(Colour(c.label), "#ff0000");
         const QString unanswered = "in  " + c.firstRequest + "  (left unanswered)";
-        EXPECT_TRUE(WaitFor([&] { return Traffic(sim).size() >= 3; }, 5000));
-        Spin(2500);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Traffic(sim).size() >= 3; }, 5000));
+        QTest::qWait(2500);
         EXPECT_EQ(Traffic(sim), QStringList({unanswered, unanswered, unanswered})) << "nothing more is sent";
         Close();
     }

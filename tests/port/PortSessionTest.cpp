@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -57,20 +56,7 @@ protected:
     static bool Carries(TComPort& port, const TestPty& pty) {
         if (!port.WriteCommData("ping", 4))
             return false;
-        QByteArray got;
-        const bool arrived = QTest::qWaitFor(
-            [&] {
-                pollfd fd{pty.master(), POLLIN, 0};
-                char buffer[16];
-                if (::poll(&fd, 1, 0) > 0) {
-                    const ssize_t n = ::read(pty.master(), buffer, sizeof buffer);
-                    if (n > 0)
-                        got.append(buffer, n);
-                }
-                return got.size() >= 4;
-            },
-            WaitMs);
-        return arrived && got == "ping";
+        return pty.readWhileEventsRun(4, WaitMs) == "ping";
     }
 
     TempDir config;

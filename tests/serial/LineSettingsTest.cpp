@@ -6,6 +6,8 @@
 #include "LineSettings.h"
 #include "Termios2.h"
 
+#include <QtCore/qtestsupport_core.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -30,9 +32,9 @@ public:
     std::vector<PortTermios> requests;
 };
 
-PortTermios ReadBack(const PtyPair& pty) {
+PortTermios ReadBack(const TestPty& pty) {
     PortTermios t;
-    EXPECT_TRUE(ReadPortTermios(pty.Slave(), t));
+    EXPECT_TRUE(ReadPortTermios(pty.slave(), t));
     return t;
 }
 
@@ -106,7 +108,7 @@ TEST(LineSettingsTest, EveryBitRateIsSetAndReadsBack) {
 TEST(LineSettingsTest, PreviousProgramsModesAreClearedAndParityCheckingKept) {
     PortOnPty p;
     termios dirty{};
-    ASSERT_EQ(::tcgetattr(p.pty.Slave(), &dirty), 0);
+    ASSERT_EQ(::tcgetattr(p.pty.slave(), &dirty), 0);
     dirty.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INLCR | ISTRIP | IUCLC | INPCK;
     dirty.c_oflag |= OPOST | ONLCR;
     dirty.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
@@ -114,7 +116,7 @@ TEST(LineSettingsTest, PreviousProgramsModesAreClearedAndParityCheckingKept) {
     dirty.c_cflag &= ~static_cast<tcflag_t>(CLOCAL | CREAD);
     dirty.c_cc[VMIN] = 1;
     dirty.c_cc[VTIME] = 5;
-    ASSERT_EQ(::tcsetattr(p.pty.Slave(), TCSANOW, &dirty), 0);
+    ASSERT_EQ(::tcsetattr(p.pty.slave(), TCSANOW, &dirty), 0);
     p.port.Parity = TParity::Even;
 
     RequestedTermios seen;
@@ -133,11 +135,11 @@ TEST(LineSettingsTest, PreviousProgramsModesAreClearedAndParityCheckingKept) {
 
     // XON/XOFF and line ends pass untouched both ways.
     const QByteArray controls("\x11\x13\r\n\x7f\x03", 6);
-    p.pty.Write(controls);
-    ASSERT_TRUE(WaitUntil([&] { return p.log.ByteCount() >= 6; }));
+    p.pty.write(controls);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.log.ByteCount() >= 6; }, WaitMs));
     EXPECT_EQ(p.log.Joined(), controls);
     ASSERT_TRUE(p.port.WriteCommData(controls.constData(), 6));
-    EXPECT_EQ(p.pty.Read(6), controls);
+    EXPECT_EQ(p.pty.read(6), controls);
 }
 
 TEST(LineSettingsTest, SettingsChangedOnAnOpenPortWaitForTheNextStart) {

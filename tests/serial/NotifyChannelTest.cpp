@@ -3,6 +3,7 @@
 #include "SerialTestSupport.h"
 
 #include <QTimer>
+#include <QtCore/qtestsupport_core.h>
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,8 @@ TEST(NotifyChannelTest, ABacklogArrivesInOrderWithoutStarvingTheOwnersTimers) {
         handledWhenTimerFired = handled.size();
     });
     ownersTimer.start(5);
-    WaitUntil([&] { return timerFired && handled.size() == static_cast<std::size_t>(count); });
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return timerFired && handled.size() == static_cast<std::size_t>(count); }, WaitMs));
 
     std::vector<int> expected(count);
     std::iota(expected.begin(), expected.end(), 0);

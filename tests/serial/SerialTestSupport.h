@@ -1,13 +1,13 @@
-// Pseudo-terminals and event-loop waiting for the serial component's tests: the slave is the port
-// under test, the master is the peer on the other end of the line.
+// What the serial component's tests share: a component on the slave of a pseudo-terminal whose master
+// is the peer on the other end of the line, and a log of the events it raises.
 #pragma once
 #include "ComPort.h"
+#include "TestPty.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <chrono>
-#include <functional>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -15,38 +15,8 @@ using namespace std::chrono_literals;
 namespace quellix {
 
 // Generous: the tests run beside other builds on a shared machine.
-constexpr std::chrono::milliseconds WaitLimit = 20s;
-
-class PtyPair {
-public:
-    PtyPair();
-    ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
-
-    QString SlavePath() const { return slavePath_; }
-    // The test's own descriptor of the slave, kept open so that the tty keeps its settings.
-    int Slave() const { return slave_; }
-    int Master() const { return master_; }
-    // Closes the peer: the slave then looks like an unplugged adapter.
-    void CloseMaster();
-
-    void Write(const QByteArray& bytes) const;
-    // Reads until count bytes have come or the limit has passed.
-    QByteArray Read(std::size_t count, std::chrono::milliseconds limit = WaitLimit) const;
-    // Reads whatever comes within period.
-    QByteArray ReadFor(std::chrono::milliseconds period) const;
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString slavePath_;
-};
-
-// Runs the event loop until condition holds or the limit has passed; returns the condition.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = WaitLimit);
-// Runs the event loop for a while.
-void ProcessEventsFor(std::chrono::milliseconds period);
+constexpr std::chrono::milliseconds WaitLimit = TestPty::DefaultBound;
+constexpr int WaitMs = static_cast<int>(WaitLimit.count());
 
 // What a component has raised, in order.
 struct EventLog {
@@ -65,7 +35,8 @@ struct EventLog {
 struct PortOnPty {
     explicit PortOnPty(TRxDelay delay = TRxDelay::_100);
 
-    PtyPair pty;
+    // The test keeps the slave open too, to look at the settings the component gives the line.
+    TestPty pty{TestPty::Ends::MasterAndSlave};
     TComPort port;
     EventLog log;
 };

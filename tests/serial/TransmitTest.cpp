@@ -8,6 +8,8 @@
 #include "TempDir.h"
 #include "WriteThread.h"
 
+#include <QtCore/qtestsupport_core.h>
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -32,8 +34,8 @@ TEST_F(TransmitTest, BytesOfSeveralCallsGoOutInCallOrder) {
     for (const QByteArray& part : parts)
         EXPECT_TRUE(Write(p.port, part)) << "queued, also with length 0";
     const QByteArray expected = QByteArray("first,second,") + QByteArray("\0\x13\x11", 3) + "third";
-    EXPECT_EQ(p.pty.Read(static_cast<std::size_t>(expected.size())), expected);
-    EXPECT_TRUE(p.pty.ReadFor(200ms).isEmpty()) << "nothing more: the empty call sent nothing";
+    EXPECT_EQ(p.pty.read(expected.size()), expected);
+    EXPECT_TRUE(p.pty.readFor(200ms).isEmpty()) << "nothing more: the empty call sent nothing";
 }
 
 TEST_F(TransmitTest, LargestWriteIsCarriedWholeBetweenItsNeighbours) {
@@ -43,7 +45,7 @@ TEST_F(TransmitTest, LargestWriteIsCarriedWholeBetweenItsNeighbours) {
     ASSERT_TRUE(Write(p.port, "<"));
     ASSERT_TRUE(Write(p.port, large));
     ASSERT_TRUE(Write(p.port, ">"));
-    const QByteArray got = p.pty.Read(65537);
+    const QByteArray got = p.pty.read(65537);
     ASSERT_EQ(got.size(), 65537);
     EXPECT_EQ(got, "<" + large + ">");
 }
@@ -54,7 +56,7 @@ TEST_F(TransmitTest, QueuedWritesAreDroppedAtStop) {
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(Write(p.port, QByteArray(100, 'B')));
     p.port.StopComm();
-    const QByteArray got = p.pty.ReadFor(300ms);
+    const QByteArray got = p.pty.readFor(300ms);
     EXPECT_LT(got.size(), 65535);
     EXPECT_EQ(got.count('B'), 0);
     EXPECT_FALSE(Write(p.port, "late"));
@@ -69,7 +71,7 @@ TEST(TransmitToggleTest, RtsToggledByTheWriterStillCarriesEveryWrite) {
     ASSERT_TRUE(Write(p.port, "one"));
     ASSERT_TRUE(Write(p.port, ""));
     ASSERT_TRUE(Write(p.port, QByteArray(3000, 'x')));
-    EXPECT_EQ(p.pty.Read(3003), "one" + QByteArray(3000, 'x'));
+    EXPECT_EQ(p.pty.read(3003), "one" + QByteArray(3000, 'x'));
 }
 
 TEST(TransmitClosedTest, WriteCommDataOnAClosedPortFailsAndTraces) {
@@ -96,13 +98,13 @@ class WriteThreadTest : public testing::Test {
 protected:
     WriteThreadTest()
         : channel([this](const Notification& n) { received.push_back(n); }),
-          port(::open(pty.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_NOCTTY)),
+          port(::open(pty.path().toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_NOCTTY)),
           writer(port.Get(), stop, channel, false, Opening) {
         writer.Start();
     }
 
     static constexpr std::uint32_t Opening = 7;
-    PtyPair pty;
+    TestPty pty{TestPty::Ends::MasterAndSlave};
     std::vector<Notification> received;
     NotifyChannel channel;
     UniqueFd port;
@@ -127,7 +129,7 @@ TEST_F(WriteThreadTest, RequestsAreAnsweredInQueueOrder) {
     ASSERT_TRUE(writer.Post(Request(Kind::ModemFunction, 999)));
     ASSERT_TRUE(writer.Post(Data("cd")));
     ASSERT_TRUE(writer.Post(Request(Kind::WriteComplete, 8)));
-    ASSERT_TRUE(WaitUntil([&] { return received.size() == 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 3; }, WaitMs));
     ASSERT_EQ(received[0].kind, Notification::Kind::WriteComplete);
     EXPECT_EQ(received[0].value, 7);
     ASSERT_EQ(received[1].kind, Notification::Kind::CommState);
@@ -137,18 +139,18 @@ TEST_F(WriteThreadTest, RequestsAreAnsweredInQueueOrder) {
     for (const Notification& n : received)
         EXPECT_EQ(n.opening, Opening) << "tagged with the worker's opening";
     // The markers came after the writes before them had been handed to the line.
-    EXPECT_EQ(pty.ReadFor(100ms), QByteArray("abcd"));
+    EXPECT_EQ(pty.readFor(100ms), QByteArray("abcd"));
 }
 
 TEST_F(WriteThreadTest, WriteFailureEndsTheWorkerWithHangup) {
-    pty.CloseMaster();
+    pty.closeMaster();
     ASSERT_TRUE(writer.Post(Data("lost")));
-    ASSERT_TRUE(WaitUntil([&] { return !received.empty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.empty(); }, WaitMs));
     EXPECT_EQ(received[0].kind, Notification::Kind::Hangup);
     EXPECT_EQ(received[0].opening, Opening);
     EXPECT_TRUE(writer.WaitForExit(WaitLimit));
     EXPECT_FALSE(writer.Post(Data("more")));
-    ProcessEventsFor(50ms);
+    QTest::qWait(50);
     EXPECT_EQ(received.size(), 1u);
 }
 

@@ -84,6 +84,8 @@ QString SimProcess::readFirstLine(int timeoutMs) const {
     return QString::fromLocal8Bit(line).trimmed();
 }
 
+// Waits without running the event loop: the simulator is stopped from destructors and between a test's
+// steps, where the window under test must not move on meanwhile.
 bool SimProcess::reap(int timeoutMs) {
     QElapsedTimer clock;
     clock.start();

@@ -7,11 +7,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QtCore/qtestsupport_core.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -202,10 +202,12 @@ TEST(SimulatorLog, OneLinePerFrameInAndOutWithATimeStamp) {
     ASSERT_TRUE(sim.request(Frame('s'), 300).empty());
     ASSERT_TRUE(sim.request(Frame('z'), 300).empty()) << "a request the unit cannot take";
     QStringList lines;
-    for (int i = 0; i < 100 && lines.size() < 4; ++i) {
-        lines = sim.errorOutput().split('\n', Qt::SkipEmptyParts);
-        ::usleep(20 * 1000);
-    }
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            lines = sim.errorOutput().split('\n', Qt::SkipEmptyParts);
+            return lines.size() >= 4;
+        },
+        2000));
     const QRegularExpression line(R"(^ *(\d+\.\d{3}) (in |out) ([0-9A-F]{2}(?: [0-9A-F]{2})*)(.*)$)");
     const char* const expected[][3] = {{"in ", "01 76 00", ""},
                                        {"out", "01 56 02 56 31", ""},
@@ -229,17 +231,12 @@ TEST(SimulatorLifecycle, ServesARealSerialDeviceGivenToIt) {
     // A pseudo-terminal pair stands in for a null-modem cable: the simulator serves the slave as its
     // device, the test is the far end on the master. The slave starts in the terminal's cooked mode
     // with echo, which the simulator must turn off before the 0x0A of an item request arrives.
-    int master = -1, slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    const QString device = QString::fromLocal8Bit(::ttyname(slave));
-    ::close(slave);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    TestPty cable;
+    const QString device = cable.path();
     SimProcess sim({"--device", device}, SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
     EXPECT_EQ(sim.path(), device);
-    sim.useLine(master);
-    ::close(master);
+    sim.useLine(cable.master());
     EXPECT_EQ(sim.request(itemRequest(0, 22)), Frame('P', Bytes{0, 22} + text("Tag 1")));
     EXPECT_EQ(sim.request(Frame('c')), Frame('C', defaultTable));
 

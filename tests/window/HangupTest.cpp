@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 
@@ -38,7 +39,7 @@ protected:
     }
     QString FormState() const { return "[TForm1]\nCom_1_Checked=True\n[Ports]\nCOM1=" + node + "\n"; }
     QString Status(const QString& state) const { return "COM1 " + node + " " + state; }
-    void Plug(const PortPty& pty) const {
+    void Plug(const TestPty& pty) const {
         ::unlink(QFile::encodeName(node).constData());
         if (::symlink(QFile::encodeName(pty.path()).constData(), QFile::encodeName(node).constData()) != 0)
             throw std::runtime_error("cannot link the port's path");
@@ -52,18 +53,16 @@ protected:
                Find<QPushButton>("Button14")->isEnabled();
     }
     bool StatusBecomes(const QString& text) {
-        const bool reached = WaitUntil([&] { return PortStatus() == text; });
+        const bool reached = QTest::qWaitFor([&] { return PortStatus() == text; }, PortWaitMs);
         EXPECT_TRUE(reached) << "status stays " << PortStatus().toStdString();
         return reached;
     }
     // Runs the event loop for a while in which nothing is expected to happen: the watcher polls every
     // second and lets a returned path settle for half a second.
-    static void LetTheWatcherLook() {
-        WaitUntil([] { return false; }, 2500);
-    }
+    static void LetTheWatcherLook() { QTest::qWait(2500); }
     TempDir devices;
     const QString node = devices.file("ttyUSB0");
-    PortPty plugged;
+    TestPty plugged;
 };
 
 TEST_F(Hangup, UnplugEndsTheDownloadAndTheReturnReopensThePortOnce) {
@@ -91,7 +90,7 @@ TEST_F(Hangup, UnplugEndsTheDownloadAndTheReturnReopensThePortOnce) {
     EXPECT_FALSE(Find<QPushButton>("Button14")->isEnabled());
     EXPECT_TRUE(user->messages.isEmpty());
 
-    PortPty replugged;
+    TestPty replugged;
     Plug(replugged);
     ASSERT_TRUE(StatusBecomes(Status("open")));
     EXPECT_TRUE(Port()->IsOpen());
@@ -103,10 +102,10 @@ TEST_F(Hangup, UnplugEndsTheDownloadAndTheReturnReopensThePortOnce) {
     EXPECT_TRUE(user->messages.isEmpty());
 
     // The node changing again does not reopen the port that runs: Auto Read goes on to the same pty.
-    PortPty another;
+    TestPty another;
     Plug(another);
     LetTheWatcherLook();
-    EXPECT_TRUE(replugged.readFromWindow(3).startsWith(QByteArray("\x01x\x00", 3)));
+    EXPECT_TRUE(replugged.readWhileEventsRun(3).startsWith(QByteArray("\x01x\x00", 3)));
     EXPECT_EQ(ThreadIds(), reopened);
     EXPECT_EQ(PortStatus(), Status("open"));
 }
@@ -128,7 +127,7 @@ TEST_F(Hangup, AReturnThatStillDoesNotOpenOnlyShowsInTheStatusBar) {
     EXPECT_FALSE(Checked("AutoSend"));
 
     // Reopened once only: a working device now waits for the user.
-    PortPty replugged;
+    TestPty replugged;
     Plug(replugged);
     LetTheWatcherLook();
     EXPECT_FALSE(Port()->IsOpen());
@@ -138,7 +137,7 @@ TEST_F(Hangup, AReturnThatStillDoesNotOpenOnlyShowsInTheStatusBar) {
 }
 
 TEST_F(Hangup, AHangUpOfThePreviousPortDoesNotStopTheNextOne) {
-    PortPty next;
+    TestPty next;
     WriteFormState(FormState() + "COM2=" + next.path() + "\n");
     Start();
     ASSERT_TRUE(Port()->IsOpen());
@@ -149,7 +148,7 @@ TEST_F(Hangup, AHangUpOfThePreviousPortDoesNotStopTheNextOne) {
     Trigger("Com_2");
     const QString secondOpen = "COM2 " + next.path() + " open";
     ASSERT_EQ(PortStatus(), secondOpen);
-    WaitUntil([] { return false; }, 300);
+    QTest::qWait(300);
     EXPECT_TRUE(Port()->IsOpen());
     EXPECT_EQ(PortStatus(), secondOpen);
 }

@@ -3,56 +3,10 @@
 #include "MemIniFile.h"
 #include "PortsDialog.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QThread>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <stdexcept>
-#include <unistd.h>
-
 namespace quellix {
-
-PortPty::PortPty() {
-    int slave = -1;
-    char name[256] = {};
-    if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
-    // The window opens the slave by its path; the test keeps only the master.
-    ::close(slave);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    path_ = QString::fromLocal8Bit(name);
-}
-
-PortPty::~PortPty() {
-    closeMaster();
-}
-
-void PortPty::closeMaster() {
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
-}
-
-QByteArray PortPty::readFromWindow(int count, int boundMs) {
-    QByteArray got;
-    const QDeadlineTimer deadline(boundMs);
-    while (master_ >= 0 && got.size() < count && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        pollfd fd{master_, POLLIN, 0};
-        if (::poll(&fd, 1, 20) <= 0 || !(fd.revents & POLLIN))
-            continue;
-        char buffer[256];
-        const ssize_t n = ::read(master_, buffer, sizeof buffer);
-        if (n > 0)
-            got.append(buffer, n);
-    }
-    return got;
-}
 
 namespace {
 
@@ -119,17 +73,6 @@ void LinkNode(const FakeTree& tree, const QString& node, const QString& realPath
 
 QStringList ThreadIds() {
     return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-}
-
-bool WaitUntil(const std::function<bool()>& done, int boundMs) {
-    const QDeadlineTimer deadline(boundMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 TForm1& PortWindowTest::StartOnFakeRoot() {

@@ -1,8 +1,9 @@
-// What the port tests of the window share: a pseudo-terminal peer, a fake machine tree handed to the
-// window as its device root, and a window fixture that drives the Ports dialog.
+// What the port tests of the window share: a fake machine tree handed to the window as its device root,
+// and a window fixture that drives the Ports dialog. The line's far end is a TestPty.
 #pragma once
 
 #include "FakeTree.h"
+#include "TestPty.h"
 #include "WindowFixture.h"
 
 #include <QByteArray>
@@ -14,25 +15,8 @@ namespace quellix {
 
 class TPortsDialog;
 
-// A pseudo-terminal: the slave is the device the window opens by its path, the master is the test's
-// end of the line. Closing the master while only the window holds the slave hangs the line up.
-class PortPty {
-public:
-    PortPty();
-    ~PortPty();
-    PortPty(const PortPty&) = delete;
-    PortPty& operator=(const PortPty&) = delete;
-
-    QString path() const { return path_; }
-    void closeMaster();
-    // What the window sent, once at least `count` bytes came or the generous bound passed; the event
-    // loop runs meanwhile, so the window's timers go on.
-    QByteArray readFromWindow(int count, int boundMs = 10000);
-
-private:
-    int master_ = -1;
-    QString path_;
-};
+// Generous: how long a test waits for what the window must do; the tests run beside other builds.
+inline constexpr int PortWaitMs = 10000;
 
 // A machine below a scratch root: two USB adapters with /dev/serial/by-id names, a built-in port and a
 // placeholder port without a UART. Their /dev nodes are plain files until a test links one to a pty.
@@ -45,9 +29,6 @@ void LinkNode(const FakeTree& tree, const QString& node, const QString& realPath
 
 // Ids of this process's threads now: the serial workers come and go with the port.
 QStringList ThreadIds();
-
-// Runs the event loop until `done` holds or the generous bound passes; whether it holds.
-bool WaitUntil(const std::function<bool()>& done, int boundMs = 10000);
 
 class PortWindowTest : public WindowTest {
 protected:

@@ -71,9 +71,9 @@ struct StateCase {
 };
 
 TEST_F(PortsDialogTest, TellsTheStateOfEachRowsDevice) {
-    PortPty free;
-    PortPty held;
-    PortPty ours;
+    TestPty free;
+    TestPty held;
+    TestPty ours;
     LinkNode(tree, "/dev/ttyUSB1", free.path());
     LinkNode(tree, "/dev/ttyUSB2", held.path());
     LinkNode(tree, "/dev/ttyUSB0", ours.path());
@@ -100,7 +100,7 @@ TEST_F(PortsDialogTest, TellsTheStateOfEachRowsDevice) {
 }
 
 TEST_F(PortsDialogTest, GivesBackTypedPathsAsTyped) {
-    PortPty pty;
+    TestPty pty;
     LinkNode(tree, "/dev/ttyUSB1", pty.path());
     TPortsDialog dialog(tree.root(), kDefaults, QString());
     dialog.show();
@@ -119,7 +119,8 @@ TEST_F(PortsDialogTest, GivesBackTypedPathsAsTyped) {
     const QStringList expected{kFtdiById.left(30), "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyUSB7"};
     EXPECT_EQ(dialog.Paths(), expected);
     // The states follow the typing once it settles.
-    EXPECT_TRUE(WaitUntil([&] { return State(dialog, 2) == "available"; })) << State(dialog, 2).toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return State(dialog, 2) == "available"; }, PortWaitMs))
+        << State(dialog, 2).toStdString();
     EXPECT_EQ(State(dialog, 1), "missing");
     EXPECT_EQ(State(dialog, 4), "missing");
 }
@@ -132,14 +133,14 @@ TEST_F(PortsDialogTest, FollowsDevicesComingAndGoingWhileOpen) {
     ASSERT_EQ(Combo(dialog, 1)->count(), 3);
 
     AddFakeUsbAdapter(tree, "1-5", "ttyUSB3", "FT231X", "B77");
-    EXPECT_TRUE(WaitUntil([&] { return Combo(dialog, 1)->count() == 4; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Combo(dialog, 1)->count() == 4; }, PortWaitMs));
     EXPECT_EQ(Items(*Combo(dialog, 2), 0), QStringList({kArduinoById, newById, kFtdiById, "/dev/ttyS0"}));
     // The node of the new adapter is a plain file in the fake tree: no longer missing, but no tty.
     EXPECT_EQ(State(dialog, 1), "not a serial device");
 
     tree.remove("/dev/serial/by-id/usb-Arduino_Uno-if00");
     tree.remove("/sys/class/tty/ttyACM0");
-    EXPECT_TRUE(WaitUntil([&] { return Combo(dialog, 1)->count() == 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Combo(dialog, 1)->count() == 3; }, PortWaitMs));
     // What the rows show stays.
     EXPECT_EQ(dialog.Paths(), QStringList({newById, "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS3"}));
 }

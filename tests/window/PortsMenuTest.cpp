@@ -40,8 +40,8 @@ protected:
         return Find<QPushButton>("Button12")->isEnabled() && Find<QPushButton>("Button13")->isEnabled() &&
                Find<QPushButton>("Button14")->isEnabled();
     }
-    PortPty first;
-    PortPty second;
+    TestPty first;
+    TestPty second;
 };
 
 TEST_F(PortsMenu, SetupMenuHasPortsBelowASeparatorThenTheLinkMonitor) {
@@ -174,7 +174,7 @@ TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
     const DeviceLockHolder otherProgram(second.path());
     tree.writeFile("/proc/4242/comm", "minicom\n");
     tree.makeLink("/proc/4242/fd/5", "/dev/ttyUSB2");
-    PortPty third;
+    TestPty third;
     LinkNode(tree, "/dev/ttyUSB3", third.path());
     const DeviceLockHolder unnamedProgram(third.path());
 

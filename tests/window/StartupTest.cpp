@@ -316,7 +316,7 @@ TEST_F(Startup, StartupMessagesComeBeforeTheWindowAndItsFirstPaintShowsTheBlock)
     ASSERT_FALSE(LabelsShowingTheirName(*form).isEmpty()) << "the check sees names before start-up";
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QTRY_VERIFY_WITH_TIMEOUT(look.atPaint.has_value(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return look.atPaint.has_value(); }, 5000));
     EXPECT_EQ(user->messages,
               (QStringList{"Error opening com port 2", "ERROR " + StartDir() + "/quellix.ini"}));
     EXPECT_EQ(user->overVisibleWindow, (QList<bool>{false, false}));

@@ -1,0 +1,62 @@
+// The unit on a port for one command: the port opened as the window opens it, the link over it without
+// a window, Ctrl-C, SIGTERM and SIGHUP ending the operation that runs, and what is printed meanwhile
+// (frames with --verbose, progress on a terminal). Failures come back as exit statuses, their
+// messages printed.
+#pragma once
+
+#include "CliOutput.h"
+#include "CliPort.h"
+#include "ComPort.h"
+#include "ConfigBlock.h"
+#include "HeadlessLink.h"
+#include "PortSession.h"
+#include "StopSignals.h"
+
+#include <QObject>
+
+namespace quellix {
+
+class UnitSession : public QObject {
+public:
+    UnitSession(const PortName& port, CliOutput& output);
+    // Stops the port.
+    ~UnitSession() override;
+
+    // ExitDone, or ExitPortNotOpened with the window's reason printed.
+    int open();
+
+    // A configuration download into `block`, shown as `verb` ("Reading 5/13").
+    int download(ConfigBlock& block, const QString& verb);
+    // The upload of `block`, ending with the store command.
+    int upload(const ConfigBlock& block);
+    // The unit's version text.
+    int version(QString& text);
+    // Auto Read every `intervalMs` into `block` until stop() or a stop signal; `readings` hears the link
+    // meanwhile. ExitDone when stopped.
+    int autoRead(ConfigBlock& block, int intervalMs, LinkListener& readings);
+
+    // Ends the operation running now, and refuses those after it.
+    void stop();
+    // The signal that stopped the session, or 0.
+    int stopSignal() const { return signal_; }
+    // How the port is named in messages: "COM2 (/dev/ttyUSB1)" or the path.
+    QString portLabel() const;
+
+private:
+    class Watcher;
+
+    int run(ConfigBlock& block, const std::function<HeadlessLink::Result(HeadlessLink&)>& operation,
+            const QString& verb);
+    void received(int signalNumber);
+
+    PortName name_;
+    CliOutput& output_;
+    TComPort port_;
+    PortSession session_;
+    StopSignals signals_;
+    HeadlessLink* current_ = nullptr;
+    bool stopped_ = false;
+    int signal_ = 0;
+};
+
+} // namespace quellix

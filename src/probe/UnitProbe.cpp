@@ -1,0 +1,197 @@
+#include "UnitProbe.h"
+
+#include "Charset.h"
+#include "ComPort.h"
+#include "FrameAssembler.h"
+#include "Frames.h"
+#include "PortSession.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace quellix {
+
+namespace {
+
+// The device a path leads to, so that a by-id name and its node count as one device.
+QString DeviceKey(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
+} // namespace
+
+struct UnitProbe::Device {
+    TComPort port;
+    PortSession session{port};
+    FrameAssembler rx;
+    bool open = false;
+};
+
+UnitProbe::UnitProbe(QObject* parent) : QObject(parent) {}
+
+UnitProbe::~UnitProbe() {
+    cancel();
+}
+
+void UnitProbe::setSkipped(const QMap<QString, QString>& notes) {
+    skipped_.clear();
+    for (auto it = notes.begin(); it != notes.end(); ++it)
+        skipped_.insert(DeviceKey(it.key()), it.value());
+}
+
+void UnitProbe::start(const QStringList& paths) {
+    cancel();
+    ++generation_;
+    running_ = true;
+    results_.clear();
+    sameAs_.clear();
+    devices_.clear();
+    QMap<QString, int> first; // device key -> the index that probes it
+    for (const QString& path : paths) {
+        const int index = static_cast<int>(results_.size());
+        results_.append(ProbeResult{path, ProbeResult::Outcome::Pending, {}, {}});
+        const QString key = DeviceKey(path);
+        sameAs_.push_back(first.value(key, index));
+        devices_.push_back(nullptr);
+        if (sameAs_.back() != index)
+            continue;
+        first.insert(key, index);
+        if (skipped_.contains(key)) {
+            decide(index, ProbeResult::Outcome::Skipped, skipped_.value(key));
+            continue;
+        }
+        // Opened as the window opens its port: the unit's line settings, then the session's start,
+        // whose refusal carries the window's diagnosis.
+        auto device = std::make_unique<Device>();
+        SetUnitLineSettings(device->port);
+        if (!device->session.openDevice(path)) {
+            decide(index, ProbeResult::Outcome::NotProbed, device->session.problem());
+            continue;
+        }
+        device->open = true;
+        device->port.OnReceiveString = [this, index](const QByteArray& batch) {
+            replyReceived(index, batch);
+        };
+        devices_[static_cast<std::size_t>(index)] = std::move(device);
+    }
+    const int generation = generation_;
+    QTimer::singleShot(PauseBeforeSendMs, Qt::PreciseTimer, this, [this, generation] {
+        if (generation == generation_)
+            sendRequests();
+    });
+    checkFinished();
+}
+
+void UnitProbe::sendRequests() {
+    const FrameBytes request = BuildCommand(Letter::VersionRequest);
+    for (const auto& device : devices_)
+        if (device && device->open)
+            device->port.WriteCommData(reinterpret_cast<const char*>(request.data()),
+                                       static_cast<std::uint16_t>(request.size()));
+    const int generation = generation_;
+    QTimer::singleShot(ReplyTimeoutMs, Qt::PreciseTimer, this, [this, generation] {
+        if (generation == generation_)
+            timeUp();
+    });
+}
+
+// Frames as the link assembles them; the first version reply decides. Anything else (an echo of the
+// request, noise) is no answer.
+void UnitProbe::replyReceived(int index, const QByteArray& batch) {
+    Device* device = devices_[static_cast<std::size_t>(index)].get();
+    if (!device || !device->open || results_[index].outcome != ProbeResult::Outcome::Pending)
+        return;
+    QString version;
+    bool answered = false;
+    device->rx.Feed(
+        std::string_view(batch.constData(), static_cast<std::size_t>(batch.size())),
+        [&](std::string_view frame) {
+            const FrameView reply(frame);
+            if (reply.letter() != Letter::Version)
+                return;
+            answered = true;
+            version = FromWin1252(BytesToText(reply.payload(), static_cast<int>(reply.payload().size())));
+        },
+        [](DropReason, std::string_view) {});
+    if (!answered)
+        return;
+    decide(index, ProbeResult::Outcome::Unit, version);
+    closeLater(index);
+}
+
+void UnitProbe::timeUp() {
+    for (int i = 0; i < results_.size(); ++i)
+        if (sameAs_[static_cast<std::size_t>(i)] == i &&
+            results_[i].outcome == ProbeResult::Outcome::Pending) {
+            decide(i, ProbeResult::Outcome::NoAnswer, {});
+            closeLater(i);
+        }
+}
+
+// Not from inside the port's own notification: stopping joins its workers.
+void UnitProbe::closeLater(int index) {
+    const int generation = generation_;
+    QTimer::singleShot(0, this, [this, index, generation] {
+        if (generation != generation_)
+            return;
+        if (Device* device = devices_[static_cast<std::size_t>(index)].get()) {
+            device->port.OnReceiveString = nullptr;
+            device->session.stop();
+            device->open = false;
+        }
+        checkFinished();
+    });
+}
+
+void UnitProbe::decide(int index, ProbeResult::Outcome outcome, const QString& text) {
+    for (int i = 0; i < results_.size(); ++i) {
+        if (sameAs_[static_cast<std::size_t>(i)] != index)
+            continue;
+        ProbeResult& result = results_[i];
+        result.outcome = outcome;
+        (outcome == ProbeResult::Outcome::Unit ? result.version : result.reason) = text;
+        Q_EMIT resultReady(i);
+    }
+}
+
+void UnitProbe::checkFinished() {
+    if (!running_)
+        return;
+    for (const auto& device : devices_)
+        if (device && device->open)
+            return;
+    for (const ProbeResult& result : results_)
+        if (result.outcome == ProbeResult::Outcome::Pending)
+            return;
+    running_ = false;
+    ++generation_;
+    devices_.clear();
+    Q_EMIT finished();
+}
+
+void UnitProbe::cancel() {
+    ++generation_;
+    for (const auto& device : devices_)
+        if (device && device->open) {
+            device->port.OnReceiveString = nullptr;
+            device->session.stop();
+            device->open = false;
+        }
+    devices_.clear();
+    running_ = false;
+}
+
+QList<ProbeResult> ProbeUnits(const QStringList& paths, const QMap<QString, QString>& skipped) {
+    UnitProbe probe;
+    probe.setSkipped(skipped);
+    QEventLoop loop;
+    QObject::connect(&probe, &UnitProbe::finished, &loop, &QEventLoop::quit);
+    probe.start(paths);
+    if (probe.isRunning())
+        loop.exec();
+    return probe.results();
+}
+
+} // namespace quellix

@@ -1,0 +1,293 @@
+// The port commands against quellix-sim on a pseudo-terminal, run in process as a script would call
+// them, and a few through the executable where the process itself matters (signals).
+#include "Cli.h"
+#include "ConfigCompare.h"
+#include "ConfigJson.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+#include "TestPty.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <poll.h>
+
+namespace quellix {
+
+namespace {
+
+QByteArray imageOf(const ConfigBlock& block) {
+    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
+}
+
+ConfigBlock defaults() {
+    ConfigBlock block;
+    std::memset(&block, 0, sizeof block);
+    SetBlockDefaults(block);
+    return block;
+}
+
+ConfigBlock blockOf(const QByteArray& image) {
+    ConfigBlock block = defaults();
+    if (image.size() == ConfigBlockSize)
+        std::memcpy(BlockBytes(block), image.constData(), ConfigBlockSize);
+    return block;
+}
+
+// A configuration with what tends to go wrong: Windows-1252 letters, a full-length tag, an empty
+// header, a zero flags byte and a disabled channel, negative and missing calibration values.
+ConfigBlock unusual() {
+    ConfigBlock b = defaults();
+    b.Header1.assign("Kessel \xC4\xD6\xDC \x80");
+    b.Header2.assign("");
+    b.TagName[0].assign("Boiler Flow");
+    b.TagName[1].assign("12345678901234567890");
+    b.UnitName[2].assign("m\xB3/h");
+    b.UnitName[3].assign("\x81\x8D\x8F\x90\x9D"); // the bytes Windows-1252 leaves undefined
+    b.ChannelFlags[0] = 0x00;
+    b.ChannelFlags[3] = 0x42;
+    b.Calibration[1].Calib1 = -250;
+    b.Calibration[2].Measured2 = NoValue;
+    return b;
+}
+
+struct Result {
+    int status;
+    QString out;
+    QString err;
+};
+
+Result runCli(const QStringList& args) {
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream);
+    return {status, out, err};
+}
+
+class PortCommandsTest : public testing::Test {
+protected:
+    QString state() const { return dir.file("state.qlx"); }
+    QStringList simArgs(const QStringList& extra = {}) const {
+        return QStringList{"--state", state()} + extra;
+    }
+
+    TempDir dir;
+};
+
+} // namespace
+
+// What the unit sends lands in the file byte for byte; the rest comes from the defaults or the base.
+TEST_F(PortCommandsTest, ReadSavesWhatTheUnitHolds) {
+    dir.write("state.qlx", imageOf(unusual()));
+    SimProcess sim(simArgs({"--log"}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+
+    // info asks for the version alone, and leaves no request behind whose reply a later command
+    // would take for its own.
+    const Result info = runCli({"info", "--port", sim.path()});
+    EXPECT_EQ(info.status, 0);
+    EXPECT_EQ(info.out, "QX-4 V2.10\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.errorOutput().contains("in  01 76 00"); }, 3000));
+    EXPECT_EQ(sim.errorOutput().count("in "), 1) << sim.errorOutput().toStdString();
+
+    ASSERT_EQ(runCli({"read", "--port", sim.path(), "-o", dir.file("unit.qlx")}).status, 0);
+    EXPECT_EQ(TempDir::read(dir.file("unit.qlx")), imageOf(unusual()));
+
+    ASSERT_EQ(runCli({"read", "--port", sim.path(), "-o", dir.file("unit.json")}).status, 0);
+    EXPECT_EQ(TempDir::read(dir.file("unit.json")), ConfigToJson(unusual()));
+
+    // A base keeps what the unit does not send.
+    ConfigBlock base = defaults();
+    base.Reserved = 0x12345678;
+    base.ReservedA[2] = 77;
+    dir.write("base.qlx", imageOf(base));
+    ASSERT_EQ(runCli({"read", "--port", sim.path(), "--base", dir.file("base.qlx"), "-o", dir.file("b.qlx")})
+                  .status,
+              0);
+    const ConfigBlock read = blockOf(TempDir::read(dir.file("b.qlx")));
+    EXPECT_EQ(read.Reserved, 0x12345678u);
+    EXPECT_EQ(read.ReservedA[2], 77);
+    EXPECT_TRUE(CompareConfigs(read, unusual(), CompareScope::UnitHeld).empty());
+}
+
+// The unit stores what the window would send: every text byte for byte, an empty one as one blank.
+TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
+    SimProcess sim(simArgs(), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    dir.write("plant.json", ConfigToJson(unusual()));
+
+    const Result write = runCli({"--verbose", "write", "--port", sim.path(), dir.file("plant.json")});
+    EXPECT_EQ(write.status, 0) << write.err.toStdString();
+    EXPECT_TRUE(write.err.contains("> 01 73 00  store\n")) << write.err.toStdString();
+    EXPECT_TRUE(write.err.contains("holds")) << write.err.toStdString();
+
+    ConfigBlock expected = defaults();
+    const ConfigBlock sent = unusual();
+    expected.Header1 = sent.Header1;
+    expected.Header2.assign(" ");
+    for (int i = 0; i < 4; ++i) {
+        expected.TagName[i].assign(sent.TagName[i].text());
+        expected.UnitName[i].assign(sent.UnitName[i].text());
+        expected.ChannelFlags[i] = sent.ChannelFlags[i];
+        expected.Calibration[i] = sent.Calibration[i];
+    }
+    EXPECT_EQ(TempDir::read(state()), imageOf(expected));
+
+    // Without the check nothing is read back: the store is the last request.
+    const Result noVerify =
+        runCli({"--verbose", "write", "--no-verify", "--port", sim.path(), dir.file("plant.json")});
+    EXPECT_EQ(noVerify.status, 0);
+    EXPECT_TRUE(noVerify.err.trimmed().endsWith("store acknowledged\nwrote " + dir.file("plant.json") +
+                                                " to the unit on " + sim.path()))
+        << noVerify.err.toStdString();
+
+    // diff against the unit: what it holds matches the file, an edited file does not.
+    EXPECT_EQ(runCli({"diff", "--port", sim.path(), dir.file("plant.json")}).status, 0);
+    ConfigBlock edited = unusual();
+    edited.Calibration[0].Calib2 = 1234;
+    dir.write("edited.qlx", imageOf(edited));
+    const Result differs = runCli({"diff", dir.file("edited.qlx"), "--port", sim.path()});
+    EXPECT_EQ(differs.status, 1);
+    EXPECT_EQ(differs.out, "channel1.point2.value: 1234 -> 1000\n");
+}
+
+TEST_F(PortCommandsTest, VerifyCatchesAUnitThatStoresSomethingElse) {
+    SimProcess sim(simArgs({"--store-other"}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    dir.write("plant.qlx", imageOf(unusual()));
+    const Result write = runCli({"write", "--port", sim.path(), dir.file("plant.qlx")});
+    EXPECT_EQ(write.status, 1);
+    EXPECT_EQ(write.out, "channel1.tag: \"Boiler Flow\" -> \"Boiler Flo\"\n");
+    EXPECT_TRUE(
+        write.err.contains("the unit holds something else than " + dir.file("plant.qlx") + " in 1 field"))
+        << write.err.toStdString();
+}
+
+// Three sends of the first step, two seconds apart, and no file.
+TEST_F(PortCommandsTest, AMutedUnitGivesNoAnswerAfterThreeSends) {
+    SimProcess sim(simArgs({"--mute"}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    const Result read = runCli({"--verbose", "read", "--port", sim.path(), "-o", dir.file("never.qlx")});
+    EXPECT_EQ(read.status, 4);
+    EXPECT_EQ(read.err.count("> 01 76 00  version request"), 3) << read.err.toStdString();
+    EXPECT_TRUE(read.err.contains("the unit did not answer the version request, sent 3 times"));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("never.qlx")));
+}
+
+TEST_F(PortCommandsTest, WatchPrintsOneLinePerReply) {
+    ConfigBlock b = unusual();
+    b.ChannelFlags[1] = 0x02; // two decimals
+    dir.write("state.qlx", imageOf(b));
+    SimProcess sim(simArgs({"--raw", "100,550,0,1023"}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    const Result csv = runCli({"watch", "--port", sim.path(), "--count", "2", "--interval", "0.25"});
+    EXPECT_EQ(csv.status, 0) << csv.err.toStdString();
+    const QStringList lines = csv.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << csv.out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Time,Boiler Flow raw,")) << lines[0].toStdString();
+    for (const QString& line : lines.mid(1)) {
+        const QStringList fields = line.split(',');
+        ASSERT_EQ(fields.size(), 9) << line.toStdString();
+        EXPECT_EQ(fields[1], "100");
+        EXPECT_EQ(fields[3], "550");
+        EXPECT_EQ(fields[4], "3.75"); // channel 2: -2.50 at raw 100, 10.00 at 1000
+        EXPECT_EQ(fields[8], "");     // channel 4 is disabled
+    }
+    const Result json = runCli({"watch", "--port", sim.path(), "--count", "1", "--format", "json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(json.out.startsWith("{")) << json.out.toStdString();
+    EXPECT_EQ(json.out.count('\n'), 1);
+}
+
+// Usage, port and file failures end before the unit is asked anything, each with its status.
+TEST_F(PortCommandsTest, FailuresExitWithTheirStatus) {
+    SimProcess sim(simArgs(), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    const QString port = sim.path();
+    struct Case {
+        QStringList args;
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"info"}, 2, "info needs the unit's port: --port PORT"},
+        {{"info", "--port", "COM9"}, 2, "\"COM9\" is no port"},
+        {{"info", "--port", port, "--port", port}, 2, "info talks to one port, not 2"},
+        {{"read", "--port", port}, 2, "read needs the file to write: -o FILE"},
+        {{"write", "--port", port}, 2, "write takes one file, not 0"},
+        {{"watch", "--port", port, "--interval", "0.1"}, 2, "--interval takes seconds from 0.25 to 3600"},
+        {{"watch", "--port", port, "--count", "0"}, 2, "--count takes a number of lines from 1"},
+        {{"watch", "--port", port, "--format", "xml"}, 2, "--format is csv or json, not \"xml\""},
+        {{"diff", "--hidden", "--port", port, "DIR/x.qlx"}, 2, "not with --port"},
+        {{"info", "--port", "DIR/no-such-tty"},
+         3,
+         "Error opening com port DIR/no-such-tty: DIR/no-such-tty: device not found"},
+        {{"read", "--port", "DIR/state.qlx", "-o", "DIR/x.qlx"}, 3, "not a serial device"},
+        {{"write", "--port", port, "DIR/missing.json"}, 5, "missing.json: no such file"},
+        {{"read", "--port", port, "--base", "DIR/missing.qlx", "-o", "DIR/x.qlx"},
+         5,
+         "missing.qlx: no such file"},
+        {{"read", "--port", port, "-o", "DIR/no/dir/x.qlx"}, 5, "x.qlx: cannot be written"},
+    };
+    dir.write("state.qlx", imageOf(defaults()));
+    for (const Case& c : cases) {
+        QStringList args = c.args;
+        for (QString& a : args)
+            a.replace("DIR", dir.path());
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Result r = runCli(args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_TRUE(r.err.contains(QString(c.err).replace("DIR", dir.path()))) << r.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(dir.file("x.qlx")));
+    }
+}
+
+// Ctrl-C ends a watch with 0 and any other command with 128 + the signal, the port closed and nothing
+// written.
+TEST_F(PortCommandsTest, StopSignalsEndCommandsCleanly) {
+    SimProcess sim(simArgs(), SimProcess::Port::LeaveClosed);
+    SimProcess mute(QStringList{"--mute"}, SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started() && mute.started());
+    struct Case {
+        QStringList args;
+        int signal;
+        int status;
+    };
+    const Case cases[] = {
+        {{"watch", "--port", sim.path(), "--interval", "0.25"}, SIGINT, 0},
+        {{"watch", "--port", sim.path()}, SIGTERM, 0},
+        {{"read", "--port", mute.path(), "-o", dir.file("never.qlx")}, SIGINT, 128 + SIGINT},
+        {{"write", "--port", mute.path(), dir.file("state.qlx")}, SIGTERM, 128 + SIGTERM},
+    };
+    dir.write("state.qlx", imageOf(defaults()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QProcess cli;
+        cli.start(QStringLiteral(QUELLIX_CLI_PATH), QStringList{"--verbose"} + c.args);
+        ASSERT_TRUE(cli.waitForStarted());
+        // Signalled once a watch has printed a reading, the others once their first request is out.
+        QByteArray out, err;
+        const bool watch = c.args.first() == "watch";
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                out += cli.readAllStandardOutput();
+                err += cli.readAllStandardError();
+                return watch ? out.count('\n') >= 2 : err.contains("> 01 ");
+            },
+            15000));
+        ::kill(static_cast<pid_t>(cli.processId()), c.signal);
+        ASSERT_TRUE(cli.waitForFinished(5000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), c.status) << (err + cli.readAllStandardError()).toStdString();
+        EXPECT_FALSE(QFileInfo::exists(dir.file("never.qlx")));
+    }
+    // The ports were let go: they open again at once.
+    EXPECT_EQ(runCli({"info", "--port", sim.path()}).status, 0);
+}
+
+} // namespace quellix
