@@ -1,24 +1,23 @@
-// What --verbose prints of the link: each frame sent and received in hex with a short meaning, resends
-// and dropped bytes, on standard error.
+// What --verbose prints of the link: each frame sent and received in hex with its meaning in the Link
+// Monitor's words, resends and dropped bytes, on standard error.
 #pragma once
 
+#include "ConfigBlock.h"
 #include "HeadlessLink.h"
 #include "LinkListener.h"
 
-#include <QString>
 #include <QTextStream>
 
 #include <string_view>
 
 namespace quellix {
 
-// "version request", "item reply: tag 2", "store acknowledged"; an unknown letter is named as such.
-QString FrameMeaning(std::string_view frame);
-
 class FrameLog : public LinkListener {
 public:
-    // Frames `link` holds back are not printed: they never reach the port.
-    FrameLog(QTextStream& err, const HeadlessLink& link) : err_(err), link_(link) {}
+    // Frames `link` holds back are not printed: they never reach the port. Displayed values take their
+    // decimals from `block`'s channel flags as they stand.
+    FrameLog(QTextStream& err, const HeadlessLink& link, const ConfigBlock& block)
+        : err_(err), link_(link), block_(block) {}
 
     void FrameSent(std::string_view frame, int resend) override;
     void FrameDispatched(char letter, std::string_view frame) override;
@@ -27,6 +26,7 @@ public:
 private:
     QTextStream& err_;
     const HeadlessLink& link_;
+    const ConfigBlock& block_;
 };
 
 } // namespace quellix

@@ -1,6 +1,7 @@
 #include "UnitSession.h"
 
 #include "FrameLog.h"
+#include "FrameWords.h"
 
 #include <utility>
 
@@ -10,8 +11,8 @@ namespace quellix {
 // message names when the unit leaves it unanswered.
 class UnitSession::Watcher : public LinkListener {
 public:
-    Watcher(CliOutput& output, const QString& verb, bool progress)
-        : output_(output), verb_(verb), progress_(progress && !verb.isEmpty()) {}
+    Watcher(CliOutput& output, const QString& verb, bool progress, const ConfigBlock& block)
+        : output_(output), verb_(verb), progress_(progress && !verb.isEmpty()), block_(block) {}
     // Clears the progress line, before any message follows.
     void done() {
         if (std::exchange(shown_, false))
@@ -21,7 +22,7 @@ public:
     int sends() const { return sends_; }
 
     void FrameSent(std::string_view frame, int resend) override {
-        lastRequest_ = FrameMeaning(frame);
+        lastRequest_ = FrameWords(frame, LinkDirection::ToUnit, ChannelFlagBytes(block_.ChannelFlags));
         sends_ = resend + 1;
     }
     void SequenceStep(LinkSequence sequence, int step, StepOutcome outcome) override {
@@ -37,6 +38,7 @@ private:
     CliOutput& output_;
     QString verb_;
     bool progress_;
+    const ConfigBlock& block_;
     bool shown_ = false;
     QString lastRequest_;
     int sends_ = 0;
@@ -103,10 +105,10 @@ int UnitSession::run(ConfigBlock& block, const std::function<HeadlessLink::Resul
     if (stopped_)
         return 128 + signal_;
     HeadlessLink link(port_, block);
-    FrameLog frames(output_.errorStream(), link);
+    FrameLog frames(output_.errorStream(), link, block);
     if (output_.verbosity() == Verbosity::Verbose)
         link.link().AddListener(frames);
-    Watcher watcher(output_, verb, output_.showsProgress());
+    Watcher watcher(output_, verb, output_.showsProgress(), block);
     link.link().AddListener(watcher);
     current_ = &link;
     const HeadlessLink::Result result = operation(link);

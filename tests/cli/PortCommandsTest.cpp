@@ -123,7 +123,9 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
 
     const Result write = runCli({"--verbose", "write", "--port", sim.path(), dir.file("plant.json")});
     EXPECT_EQ(write.status, 0) << write.err.toStdString();
-    EXPECT_TRUE(write.err.contains("> 01 73 00  store\n")) << write.err.toStdString();
+    // Frames in the Link Monitor's words, texts as sent.
+    EXPECT_TRUE(write.err.contains("> 01 73 00  store command\n")) << write.err.toStdString();
+    EXPECT_TRUE(write.err.contains("  item write: Tag 1 = 'Boiler Flow'\n")) << write.err.toStdString();
     EXPECT_TRUE(write.err.contains("holds")) << write.err.toStdString();
 
     ConfigBlock expected = defaults();
