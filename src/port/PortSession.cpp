@@ -56,6 +56,7 @@ void PortSession::stop() {
     com_ = 0;
     path_.clear();
     problem_.clear();
+    problemKind_ = OpenFailureKind::Other;
     if (state_ != State::NoPort)
         SetState(State::NoPort);
 }
@@ -110,6 +111,7 @@ bool PortSession::Select(int com, const QString& path) {
 // True when the port runs; a refusal by exception or by result is a failed open.
 bool PortSession::Start() {
     problem_.clear();
+    problemKind_ = OpenFailureKind::Other;
     bool open = false;
     try {
         open = port_.StartComm();
@@ -118,8 +120,12 @@ bool PortSession::Start() {
     } catch (const ECommsError& error) {
         qCInfo(lcPort) << "port" << path_ << "not opened:" << error.what();
     }
-    if (!open)
-        problem_ = DiagnoseOpenFailure(port_.LastOpenErrno(), path_, root_);
+    if (!open) {
+        const OpenDiagnosis diagnosis =
+            AnalyseOpenFailure(port_.LastOpenErrno(), path_, root_, UserIdentity::Current());
+        problem_ = diagnosis.text;
+        problemKind_ = diagnosis.kind;
+    }
     return open;
 }
 

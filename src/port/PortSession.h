@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ComPort.h"
+#include "OpenDiagnosis.h"
 
 #include <QMap>
 #include <QObject>
@@ -64,6 +65,8 @@ public:
     QString devicePath() const { return path_; }
     // Why the selected device is NotOpen, naming its path; empty in the other states.
     QString problem() const { return problem_; }
+    // What kind of failure problem() tells; Other in the other states.
+    OpenFailureKind problemKind() const { return problemKind_; }
     // The state in one line: "COM1 /dev/ttyUSB0 open", "/dev/pts/3 not open", "COM2 /dev/ttyS1 gone",
     // "No port selected".
     QString statusText() const;
@@ -91,6 +94,7 @@ private:
     int com_ = 0;
     QString path_;
     QString problem_;
+    OpenFailureKind problemKind_ = OpenFailureKind::Other;
     // Lives while the device is gone, to reopen it when it returns; a child of the session.
     DeviceWatcher* returnWatcher_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "FrameAssembler.h"
 #include "Frames.h"
 #include "PortSession.h"
+#include "RootedPath.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -15,8 +16,8 @@ namespace quellix {
 namespace {
 
 // The device a path leads to, so that a by-id name and its node count as one device.
-QString DeviceKey(const QString& path) {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
+QString DeviceKey(const QString& root, const QString& path) {
+    const QString canonical = QFileInfo(Rooted(root, path)).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical;
 }
 
@@ -38,7 +39,7 @@ UnitProbe::~UnitProbe() {
 void UnitProbe::setSkipped(const QMap<QString, QString>& notes) {
     skipped_.clear();
     for (auto it = notes.begin(); it != notes.end(); ++it)
-        skipped_.insert(DeviceKey(it.key()), it.value());
+        skipped_.insert(DeviceKey(root_, it.key()), it.value());
 }
 
 void UnitProbe::start(const QStringList& paths) {
@@ -52,7 +53,7 @@ void UnitProbe::start(const QStringList& paths) {
     for (const QString& path : paths) {
         const int index = static_cast<int>(results_.size());
         results_.append(ProbeResult{path, ProbeResult::Outcome::Pending, {}, {}});
-        const QString key = DeviceKey(path);
+        const QString key = DeviceKey(root_, path);
         sameAs_.push_back(first.value(key, index));
         devices_.push_back(nullptr);
         if (sameAs_.back() != index)
@@ -66,6 +67,7 @@ void UnitProbe::start(const QStringList& paths) {
         // whose refusal carries the window's diagnosis.
         auto device = std::make_unique<Device>();
         SetUnitLineSettings(device->port);
+        device->session.setDeviceRoot(root_);
         if (!device->session.openDevice(path)) {
             decide(index, ProbeResult::Outcome::NotProbed, device->session.problem());
             continue;

@@ -44,8 +44,12 @@ public:
     // Stops every port still open.
     ~UnitProbe() override;
 
+    // Where /dev, /sys and /proc are found; empty (the default) is the machine's own root. Paths given
+    // and reported are always as the machine names them; tests hand in a scratch tree.
+    void setDeviceRoot(const QString& rootPrefix) { root_ = rootPrefix; }
+
     // Devices not to open, each with the note to report for it (the window passes its own port as
-    // "open here"). A link, such as a by-id name, counts as the device it leads to.
+    // "open here"). A link, such as a by-id name, counts as the device it leads to. Set the root first.
     void setSkipped(const QMap<QString, QString>& notes);
 
     // Probes `paths` and returns at once; needs the caller's event loop. resultReady tells each path's
@@ -73,6 +77,7 @@ private:
     void closeLater(int index);
     void checkFinished();
 
+    QString root_;
     QMap<QString, QString> skipped_; // by the device the path leads to
     QList<ProbeResult> results_;
     std::vector<int> sameAs_; // for each path, the index whose device it shares, or its own
