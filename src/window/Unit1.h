@@ -125,6 +125,9 @@ private:
         void operator()(TLinkMonitorWindow* monitor) const;
     };
 
+    // "Find Unit…" (Unit1FindUnit.cpp).
+    void FindUnit1Click();
+
     // "Compare…" (Unit1Compare.cpp).
     void Compare1Click();
 
@@ -141,6 +144,11 @@ private:
 
     // The Ports dialog, the port's status bar, and unplug and re-plug (Unit1Ports.cpp).
     void Ports1Click();
+    // Writes the "Ports" entries of the ports given (n -> device path), keeping the rest of the file;
+    // false, after its message, when the file cannot be written.
+    bool WritePortPaths(const QMap<int, QString>& paths);
+    // Why the selected port is not open, and for a device that is not there, where to look for it.
+    QString PortProblemText() const;
     void ConnectPortSession();
     void ShowPortStatus();
     void EnableLinkButtons(bool enabled);

@@ -179,6 +179,7 @@ void TForm1::BuildMenu() {
     QAction* ports = setup->addAction(QStringLiteral("Ports\u2026"));
     ports->setObjectName(QStringLiteral("Ports1"));
     setup->addAction(QStringLiteral("Link Monitor\u2026"))->setObjectName(QStringLiteral("LinkMonitor1"));
+    setup->addAction(QStringLiteral("Find Unit\u2026"))->setObjectName(QStringLiteral("FindUnit1"));
 }
 
 void TForm1::BuildHeaderPanel(QWidget* client) {
@@ -315,6 +316,7 @@ void TForm1::ConnectHandlers() {
     }
     connect(Control<QAction>("Ports1"), &QAction::triggered, this, [this] { Ports1Click(); });
     connect(Control<QAction>("LinkMonitor1"), &QAction::triggered, this, [this] { LinkMonitor1Click(); });
+    connect(Control<QAction>("FindUnit1"), &QAction::triggered, this, [this] { FindUnit1Click(); });
     connect(Control<QAction>("Compare1"), &QAction::triggered, this, [this] { Compare1Click(); });
     connect(Control<QAction>("Print1"), &QAction::triggered, this, [this] { Print1Click(); });
     connect(Control<QAction>("ExportPdf1"), &QAction::triggered, this, [this] { ExportPdf1Click(); });

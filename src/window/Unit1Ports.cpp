@@ -33,7 +33,7 @@ void TForm1::ShowPortStatus() {
         PortStatus->setToolTip(QString());
         break;
     case PortSession::State::NotOpen:
-        PortStatus->setToolTip(Session.problem());
+        PortStatus->setToolTip(PortProblemText());
         break;
     case PortSession::State::Gone:
         PortStatus->setToolTip(QStringLiteral("The device went away; the port opens again when it returns."));
@@ -63,15 +63,13 @@ void TForm1::Ports1Click() {
     if (after == before)
         return;
 
-    TMemIniFile ini(FormStateFilePath());
+    QMap<int, QString> changed;
     for (int n = 1; n <= PortCount; ++n) {
         if (after[n - 1] != before[n - 1])
-            ini.WriteString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(n), after[n - 1]);
+            changed.insert(n, after[n - 1]);
     }
-    if (!ini.UpdateFile()) {
-        ShowMessage("Cannot Save " + FormStateFilePath());
+    if (!WritePortPaths(changed))
         return;
-    }
     int checked = 0;
     for (int n = 1; n <= PortCount; ++n) {
         if (Control<QAction>("Com_", n)->isChecked())
@@ -79,6 +77,31 @@ void TForm1::Ports1Click() {
     }
     if (checked > 0 && after[checked - 1] != before[checked - 1])
         SelectPort(QChar(u'0' + checked));
+}
+
+bool TForm1::WritePortPaths(const QMap<int, QString>& paths) {
+    TMemIniFile ini(FormStateFilePath());
+    for (auto it = paths.begin(); it != paths.end(); ++it)
+        ini.WriteString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(it.key()), it.value());
+    if (!ini.UpdateFile()) {
+        ShowMessage("Cannot Save " + FormStateFilePath());
+        return false;
+    }
+    return true;
+}
+
+// Find Unit is offered where the device is simply not there: nothing at the path, or a port with no
+// hardware behind it. A refusal (permission, in use) is mended where it is, not by another device.
+QString TForm1::PortProblemText() const {
+    const QString problem = Session.problem();
+    switch (Session.problemKind()) {
+    case OpenFailureKind::NotFound:
+    case OpenFailureKind::IoError:
+        return problem + QStringLiteral("\n\n\"Setup\" > \"Find Unit\u2026\" looks for the unit on every "
+                                        "serial device.");
+    default:
+        return problem;
+    }
 }
 
 // The device went away under the open port (an unplugged adapter): the session has stopped the port

@@ -91,7 +91,7 @@ void TForm1::SelectPort(QChar digit) {
     }
     ShowPortStatus();
     if (selected && !open)
-        ShowMessage("Error opening com port " + QString(digit), Session.problem());
+        ShowMessage("Error opening com port " + QString(digit), PortProblemText());
     EnableLinkButtons(open);
     if (!open)
         AutoSend->setChecked(false);

@@ -44,14 +44,15 @@ protected:
     TestPty second;
 };
 
-TEST_F(PortsMenu, SetupMenuHasPortsBelowASeparatorThenTheLinkMonitor) {
+TEST_F(PortsMenu, SetupMenuHasPortsBelowASeparatorThenTheLinkMonitorAndFindUnit) {
     Create();
     const auto* setup = Find<QMenu>("Setup1");
     QStringList items;
     for (const QAction* action : setup->actions())
         items << (action->isSeparator() ? QString("--") : action->objectName() + "=" + action->text());
-    EXPECT_EQ(items, QStringList({"Com_1=Com1", "Com_2=Com2", "Com_3=Com3", "Com_4=Com4", "--",
-                                  "Ports1=Ports\u2026", "LinkMonitor1=Link Monitor\u2026"}));
+    EXPECT_EQ(items,
+              QStringList({"Com_1=Com1", "Com_2=Com2", "Com_3=Com3", "Com_4=Com4", "--", "Ports1=Ports\u2026",
+                           "LinkMonitor1=Link Monitor\u2026", "FindUnit1=Find Unit\u2026"}));
 }
 
 struct StatusCase {
@@ -166,6 +167,7 @@ struct DiagnosisCase {
     QString path;
     QString informativeStart;
     QString mentions;
+    bool offersFindUnit; // only where no device is there
 };
 
 // The main text stays the designed one; the informative text says why, from the errno the serial
@@ -179,12 +181,14 @@ TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
     const DeviceLockHolder unnamedProgram(third.path());
 
     const QList<DiagnosisCase> cases{
-        {"missing", "/dev/ttyUSB7", "/dev/ttyUSB7: device not found", "plugged in"},
-        {"not a tty", "/dev/ttyACM0", "/dev/ttyACM0: not a serial device", "Choose a serial port"},
-        {"by-id name of a plain file", kFtdiById, kFtdiById + " (/dev/ttyUSB0): not a serial device", ""},
+        {"missing", "/dev/ttyUSB7", "/dev/ttyUSB7: device not found", "plugged in", true},
+        {"not a tty", "/dev/ttyACM0", "/dev/ttyACM0: not a serial device", "Choose a serial port", false},
+        {"by-id name of a plain file", kFtdiById, kFtdiById + " (/dev/ttyUSB0): not a serial device", "",
+         false},
         {"busy, holder named", "/dev/ttyUSB2",
-         "/dev/ttyUSB2: in use by another program: minicom (process 4242)", "Close it and try again"},
-        {"busy, holder not found", "/dev/ttyUSB3", "/dev/ttyUSB3: in use by another program.", "Close it"},
+         "/dev/ttyUSB2: in use by another program: minicom (process 4242)", "Close it and try again", false},
+        {"busy, holder not found", "/dev/ttyUSB3", "/dev/ttyUSB3: in use by another program.", "Close it",
+         false},
     };
     for (const DiagnosisCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -196,6 +200,7 @@ TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
         const QString why = user->informative.value(0);
         EXPECT_TRUE(why.startsWith(c.informativeStart)) << why.toStdString();
         EXPECT_TRUE(why.contains(c.mentions)) << why.toStdString();
+        EXPECT_EQ(why.contains("\"Setup\" > \"Find Unit\u2026\""), c.offersFindUnit) << why.toStdString();
         EXPECT_EQ(PortStatus(), "COM1 " + c.path + " not open");
         EXPECT_EQ(Find<QLabel>("PortStatus")->toolTip(), why);
         form.reset();
