@@ -162,7 +162,8 @@ void TFindUnitDialog::GatherRows() {
 void TFindUnitDialog::Find() {
     probe_.cancel();
     GatherRows();
-    table_->clearContents();
+    // Rows removed, not only emptied: a unit's buttons go with its row.
+    table_->setRowCount(0);
     table_->setRowCount(static_cast<int>(rows_.size()));
     QStringList paths;
     for (int r = 0; r < rows_.size(); ++r) {

@@ -101,16 +101,22 @@ TEST_F(FindUnitDialogTest, TellsEachDeviceWhatItAnsweredAndLeavesTheOpenPortAlon
     EXPECT_EQ(Received(ours.master(), 200), QByteArray());
     EXPECT_TRUE(CanLock(unit.path())) << "every device probed is let go";
 
-    // Asked again, the same; then the unit is taken as COM4.
-    dialog.findChild<QPushButton*>("FindAgain")->click();
-    EXPECT_TRUE(dialog.Finding());
-    ASSERT_TRUE(WaitFound(dialog));
-    EXPECT_EQ(Rows(dialog), expected);
+    // The unit is taken as COM4 by its row's name.
     EXPECT_EQ(dialog.AssignedPort(), 0);
     dialog.findChild<QAbstractButton*>("Use_2_4")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.AssignedPort(), 4);
     EXPECT_EQ(dialog.AssignedPath(), "/dev/ttyUSB0");
+
+    // Asked again with the unit's adapter pulled out: its row says so and offers nothing to take.
+    tree.remove("/dev/ttyUSB0");
+    dialog.findChild<QPushButton*>("FindAgain")->click();
+    EXPECT_TRUE(dialog.Finding());
+    ASSERT_TRUE(WaitFound(dialog));
+    EXPECT_EQ(Rows(dialog).split('\n').value(2),
+              "/dev/ttyUSB0 | Device not found. Check that the adapter is plugged in and that the name is "
+              "right. | COM3");
+    EXPECT_EQ(dialog.findChild<QLabel*>("FindStatus")->text(), "No unit answered.");
 }
 
 TEST_F(FindUnitDialogTest, ClosedWhileAskingItLetsEveryDeviceGo) {
