@@ -14,12 +14,13 @@
 #include <QTest>
 #include <QTimer>
 
-#include <poll.h>
-#include <unistd.h>
+#include <chrono>
 
 namespace quellix {
 
 namespace {
+
+using namespace std::chrono_literals;
 
 // Each row as "device | found | port now", the device by its first line; "+use" where COM1..COM4 are
 // offered. One line each.
@@ -39,20 +40,6 @@ QString Rows(const TFindUnitDialog& dialog) {
 
 bool WaitFound(const TFindUnitDialog& dialog) {
     return QTest::qWaitFor([&] { return !dialog.Finding(); }, ProbeTimeLimitMs + PortWaitMs);
-}
-
-// Everything the test's end of a pseudo-terminal has received, waiting up to `ms` for the first byte.
-QByteArray Received(int master, int ms) {
-    QByteArray got;
-    pollfd p{master, POLLIN, 0};
-    while (::poll(&p, 1, got.isEmpty() ? ms : 100) > 0 && (p.revents & POLLIN)) {
-        char buffer[256];
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        got.append(buffer, n);
-    }
-    return got;
 }
 
 // A unit behind the FTDI adapter's node, a device that answers nothing behind the Arduino's, and a
@@ -97,8 +84,8 @@ TEST_F(FindUnitDialogTest, TellsEachDeviceWhatItAnsweredAndLeavesTheOpenPortAlon
     EXPECT_EQ(dialog.findChild<QLabel*>("FindStatus")->text(), "Found 1 unit.");
     EXPECT_TRUE(dialog.findChild<QPushButton*>("FindAgain")->isEnabled());
     // The device that is no unit got the version request and nothing more; the open port nothing.
-    EXPECT_EQ(Received(quiet.master(), 500).toHex(' '), "01 76 00");
-    EXPECT_EQ(Received(ours.master(), 200), QByteArray());
+    EXPECT_EQ((quiet.read(3) + quiet.readFor(300ms)).toHex(' '), "01 76 00");
+    EXPECT_EQ(ours.readFor(200ms), QByteArray());
     EXPECT_TRUE(CanLock(unit.path())) << "every device probed is let go";
 
     // The unit is taken as COM4 by its row's name.
@@ -224,7 +211,7 @@ TEST_F(FindUnitMenu, TheOpenPortIsLeftAloneAndAFailedSelectionSaysSo) {
         otherProgram = std::make_unique<DeviceLockHolder>(unit.path());
         Use(dialog, "/dev/ttyUSB0", 3);
     });
-    EXPECT_EQ(Received(ours.master(), 200), QByteArray());
+    EXPECT_EQ(ours.readFor(200ms), QByteArray());
 
     ASSERT_EQ(user->messages, QStringList{"Error opening com port 3"});
     const QString why = user->informative.value(0);
