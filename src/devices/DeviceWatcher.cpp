@@ -12,7 +12,6 @@ constexpr int kDefaultPollMs = 1000;
 // after they have settled says it once.
 constexpr int kCoalesceMs = 100;
 
-const QString kClassDir = QStringLiteral("/sys/class/tty");
 const QString kSerialDir = QStringLiteral("/dev/serial");
 
 } // namespace
@@ -71,7 +70,7 @@ void DeviceWatcher::Rescan() {
 // itself tells when /dev/serial appears).
 void DeviceWatcher::UpdateWatches() {
     QStringList dirs{QStringLiteral("/dev"), kSerialDir, kSerialDir + "/by-id", kSerialDir + "/by-path",
-                     kClassDir};
+                     TtyClassDir()};
     for (auto it = watched_.cbegin(); it != watched_.cend(); ++it)
         dirs << ParentDir(it.key());
     const QStringList current = fsWatcher_.directories();
@@ -117,7 +116,7 @@ void DeviceWatcher::ConfirmAppeared(const QString& path) {
 // The names under /sys/class/tty and everything under /dev/serial with where it leads: a re-plugged
 // adapter may keep its by-id name but get another node.
 QStringList DeviceWatcher::Snapshot() const {
-    QStringList entries = DirectoryEntries(Rooted(root_, kClassDir));
+    QStringList entries = DirectoryEntries(Rooted(root_, TtyClassDir()));
     for (const QString& sub : DirectoryEntries(Rooted(root_, kSerialDir))) {
         const QString dir = kSerialDir + "/" + sub;
         for (const QString& name : DirectoryEntries(Rooted(root_, dir)))

@@ -7,6 +7,11 @@
 
 namespace quellix {
 
+// Where the kernel lists the machine's ttys.
+inline QString TtyClassDir() {
+    return QStringLiteral("/sys/class/tty");
+}
+
 // The directory an absolute path is in; "/" for a name at the top.
 QString ParentDir(const QString& path);
 

@@ -18,7 +18,6 @@ namespace quellix {
 
 namespace {
 
-const QString kClassDir = QStringLiteral("/sys/class/tty");
 const QString kDevicesDir = QStringLiteral("/sys/devices");
 const QString kByIdDir = QStringLiteral("/dev/serial/by-id");
 // The kernel's serial-core bus: its "port" and "ctrl" drivers stand between a tty and the driver of
@@ -76,7 +75,7 @@ QString Describe(const SerialDeviceInfo& info) {
 
 // The node name: DEVNAME from uevent, else the class name with sysfs's '!' standing for '/'.
 QString NodeName(const QString& root, const QString& name) {
-    const QStringList lines = ReadAttribute(Rooted(root, kClassDir + "/" + name + "/uevent")).split('\n');
+    const QStringList lines = ReadAttribute(Rooted(root, TtyClassDir() + "/" + name + "/uevent")).split('\n');
     for (const QString& line : lines) {
         if (line.startsWith(QLatin1String("DEVNAME=")))
             return line.mid(8);
@@ -135,7 +134,7 @@ bool MayBeTty(const QString& root, dev_t rdev) {
     if (ResolveInRoot(root, byNumber).isEmpty())
         return true;
     const QString entry = byNumber + QStringLiteral("/%1:%2/subsystem").arg(maj).arg(minor(rdev));
-    return ResolveInRoot(root, entry) == kClassDir;
+    return ResolveInRoot(root, entry) == TtyClassDir();
 }
 
 DeviceStatus StatusOfOpenErrno(int err) {
@@ -161,8 +160,8 @@ DeviceStatus StatusOfOpenErrno(int err) {
 QList<SerialDeviceInfo> ListSerialDevices(const QString& rootPrefix) {
     const QHash<QString, QString> byId = ByIdNames(rootPrefix);
     QList<SerialDeviceInfo> devices;
-    for (const QString& name : DirectoryEntries(Rooted(rootPrefix, kClassDir))) {
-        const QString ttyDir = kClassDir + "/" + name;
+    for (const QString& name : DirectoryEntries(Rooted(rootPrefix, TtyClassDir()))) {
+        const QString ttyDir = TtyClassDir() + "/" + name;
         const QString deviceDir = ResolveInRoot(rootPrefix, ttyDir + "/device");
         if (deviceDir.isEmpty())
             continue; // virtual consoles, ptmx and the like

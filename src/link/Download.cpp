@@ -1,5 +1,6 @@
 // "Read from unit" for the configuration: the download steps and the storing of their replies.
 #include "DeviceLink.h"
+#include "StepTable.h"
 
 #include <algorithm>
 #include <cstring>
@@ -37,16 +38,8 @@ constexpr DownloadStep DownloadSteps[] = {
 };
 
 // The step routine finds a step's row at step - 2, and completes the download after the last row.
-constexpr bool NumberedInOrder() {
-    int expected = DownloadSteps[0].step;
-    for (const DownloadStep& row : DownloadSteps)
-        if (row.step != expected++)
-            return false;
-    return true;
-}
-constexpr int FirstStep = DownloadSteps[0].step;
-constexpr int DoneStep = std::end(DownloadSteps)[-1].step + 1;
-static_assert(NumberedInOrder() && FirstStep == 2 && DoneStep == 15);
+static_assert(NumberedInOrder(DownloadSteps) && FirstStepOf(DownloadSteps) == 2 &&
+              DoneStepOf(DownloadSteps) == 15);
 static_assert(std::ranges::all_of(DownloadSteps,
                                   [](const DownloadStep& row) { return AdvancesDownload(row.reply); }));
 
@@ -65,21 +58,18 @@ void DeviceLink::Timer4Timer() {
 }
 
 DeviceLink::Report DeviceLink::RunReadStep(SequenceEvent event) {
-    static constexpr Sequence download{LinkSequence::Download,
-                                       LinkTimer::Timer4,
-                                       StatusLabel::Label8,
-                                       FirstStep,
-                                       DoneStep,
-                                       " Receiving ",
+    static constexpr Sequence download{LinkSequence::Download,       LinkTimer::Timer4,
+                                       StatusLabel::Label8,          FirstStepOf(DownloadSteps),
+                                       DoneStepOf(DownloadSteps),    " Receiving ",
                                        &DeviceLink::sendDownloadStep};
     return runStep(event, download_, download);
 }
 
 void DeviceLink::sendDownloadStep(int step, int resend) {
-    const auto at = static_cast<std::size_t>(step - FirstStep);
-    if (at >= std::size(DownloadSteps))
+    const DownloadStep* found = StepRow(DownloadSteps, step);
+    if (found == nullptr)
         return;
-    const DownloadStep& row = DownloadSteps[at];
+    const DownloadStep& row = *found;
     if (row.request == Letter::ItemRequest)
         SendParamRequest(row.request, row.index, CodeByte(row.code), resend);
     else

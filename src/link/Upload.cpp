@@ -1,6 +1,7 @@
 // "Send to unit": the upload steps. Texts come from the window's labels at the moment each request is
 // sent, a resend included; flags and calibration from the block, which the upload never changes.
 #include "DeviceLink.h"
+#include "StepTable.h"
 
 #include <algorithm>
 
@@ -44,16 +45,7 @@ constexpr UploadStep UploadSteps[] = {
 };
 
 // The step routine finds a step's row at step - 1, and completes the upload after the last row.
-constexpr bool NumberedInOrder() {
-    int expected = UploadSteps[0].step;
-    for (const UploadStep& row : UploadSteps)
-        if (row.step != expected++)
-            return false;
-    return true;
-}
-constexpr int FirstStep = UploadSteps[0].step;
-constexpr int DoneStep = std::end(UploadSteps)[-1].step + 1;
-static_assert(NumberedInOrder() && FirstStep == 1 && DoneStep == 14);
+static_assert(NumberedInOrder(UploadSteps) && FirstStepOf(UploadSteps) == 1 && DoneStepOf(UploadSteps) == 14);
 
 // Texts and flags go as item writes, the table as the calibration write.
 constexpr bool ContentFitsRequest(const UploadStep& row) {
@@ -82,17 +74,17 @@ void DeviceLink::Timer1Timer() {
 }
 
 DeviceLink::Report DeviceLink::RunSendStep(SequenceEvent event) {
-    static constexpr Sequence upload{
-        LinkSequence::Upload, LinkTimer::Timer1,          StatusLabel::Label1, FirstStep, DoneStep,
-        " Sending ",          &DeviceLink::sendUploadStep};
+    static constexpr Sequence upload{LinkSequence::Upload,       LinkTimer::Timer1,       StatusLabel::Label1,
+                                     FirstStepOf(UploadSteps),   DoneStepOf(UploadSteps), " Sending ",
+                                     &DeviceLink::sendUploadStep};
     return runStep(event, upload_, upload);
 }
 
 void DeviceLink::sendUploadStep(int step, int resend) {
-    const auto at = static_cast<std::size_t>(step - FirstStep);
-    if (at >= std::size(UploadSteps))
+    const UploadStep* found = StepRow(UploadSteps, step);
+    if (found == nullptr)
         return;
-    const UploadStep& row = UploadSteps[at];
+    const UploadStep& row = *found;
     switch (row.content) {
     case Content::Label:
         SendTextItem(host_.LabelText(row.label), row.index, row.code, resend);

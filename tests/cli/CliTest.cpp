@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "BlockImages.h"
 #include "CliPort.h"
 #include "ConfigJson.h"
 #include "TempDir.h"
@@ -13,17 +14,6 @@ namespace quellix {
 
 namespace {
 
-QByteArray imageOf(const ConfigBlock& block) {
-    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
-}
-
-ConfigBlock defaults() {
-    ConfigBlock block;
-    std::memset(&block, 0, sizeof block);
-    SetBlockDefaults(block);
-    return block;
-}
-
 struct Result {
     int status;
     QString out;
@@ -33,14 +23,14 @@ struct Result {
 class CliTest : public testing::Test {
 protected:
     CliTest() {
-        ConfigBlock b = defaults();
-        a_ = dir.write("a.qlx", imageOf(b));
+        ConfigBlock b = DefaultBlock();
+        a_ = dir.write("a.qlx", BlockImage(b));
         b.TagName[1].assign("Feed Pump");
         b.Reserved = 9;
-        b_ = dir.write("b.qlx", imageOf(b));
-        dir.write("short.qlx", imageOf(b).left(241));
-        dir.write("a.json", ConfigToJson(defaults()));
-        QByteArray bad = ConfigToJson(defaults());
+        b_ = dir.write("b.qlx", BlockImage(b));
+        dir.write("short.qlx", BlockImage(b).left(241));
+        dir.write("a.json", ConfigToJson(DefaultBlock()));
+        QByteArray bad = ConfigToJson(DefaultBlock());
         bad.replace("\"Tag 3\"", "\"Tag 3 of the boiler house\"");
         dir.write("bad.json", bad);
     }
@@ -122,22 +112,22 @@ TEST_F(CliTest, FileCommandsExitWithTheDocumentedStatus) {
 }
 
 TEST_F(CliTest, ExportAndImportGiveBackTheSameBytes) {
-    ConfigBlock odd = defaults();
+    ConfigBlock odd = DefaultBlock();
     for (std::size_t i = 0; i < ConfigBlockSize; ++i)
         BlockBytes(odd)[i] = static_cast<std::uint8_t>(i * 37 + 11);
-    const QString source = dir.write("odd.qlx", imageOf(odd));
+    const QString source = dir.write("odd.qlx", BlockImage(odd));
     ASSERT_EQ(run({"export", source, "-o", "DIR/odd.json"}).status, 0);
     ASSERT_EQ(run({"import", "DIR/odd.json", "-o", "DIR/back.qlx"}).status, 0);
-    EXPECT_EQ(TempDir::read(dir.file("back.qlx")), imageOf(odd));
+    EXPECT_EQ(TempDir::read(dir.file("back.qlx")), BlockImage(odd));
     EXPECT_EQ(TempDir::read(dir.file("odd.json")), ConfigToJson(odd));
     // Standard output carries the same text as the file.
     EXPECT_EQ(run({"export", source}).out.toUtf8(), ConfigToJson(odd));
 }
 
 TEST_F(CliTest, TextsCannotActOnTheTerminal) {
-    ConfigBlock block = defaults();
+    ConfigBlock block = DefaultBlock();
     block.TagName[0].assign("\x1B[2J\xA0\x9B");
-    const QString file = dir.write("escape.qlx", imageOf(block));
+    const QString file = dir.write("escape.qlx", BlockImage(block));
     for (const char* command : {"show", "export"}) {
         const Result r = run({command, file});
         EXPECT_EQ(r.status, 0);

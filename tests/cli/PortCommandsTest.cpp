@@ -1,5 +1,6 @@
 // The port commands against quellix-sim on a pseudo-terminal, run in process as a script would call
 // them, and a few through the executable where the process itself matters (signals).
+#include "BlockImages.h"
 #include "Cli.h"
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
@@ -21,19 +22,8 @@ namespace quellix {
 
 namespace {
 
-QByteArray imageOf(const ConfigBlock& block) {
-    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
-}
-
-ConfigBlock defaults() {
-    ConfigBlock block;
-    std::memset(&block, 0, sizeof block);
-    SetBlockDefaults(block);
-    return block;
-}
-
 ConfigBlock blockOf(const QByteArray& image) {
-    ConfigBlock block = defaults();
+    ConfigBlock block = DefaultBlock();
     if (image.size() == ConfigBlockSize)
         std::memcpy(BlockBytes(block), image.constData(), ConfigBlockSize);
     return block;
@@ -42,7 +32,7 @@ ConfigBlock blockOf(const QByteArray& image) {
 // A configuration with what tends to go wrong: Windows-1252 letters, a full-length tag, an empty
 // header, a zero flags byte and a disabled channel, negative and missing calibration values.
 ConfigBlock unusual() {
-    ConfigBlock b = defaults();
+    ConfigBlock b = DefaultBlock();
     b.Header1.assign("Kessel \xC4\xD6\xDC \x80");
     b.Header2.assign("");
     b.TagName[0].assign("Boiler Flow");
@@ -83,7 +73,7 @@ protected:
 
 // What the unit sends lands in the file byte for byte; the rest comes from the defaults or the base.
 TEST_F(PortCommandsTest, ReadSavesWhatTheUnitHolds) {
-    dir.write("state.qlx", imageOf(unusual()));
+    dir.write("state.qlx", BlockImage(unusual()));
     SimProcess sim(simArgs({"--log"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
 
@@ -96,16 +86,16 @@ TEST_F(PortCommandsTest, ReadSavesWhatTheUnitHolds) {
     EXPECT_EQ(sim.errorOutput().count("in "), 1) << sim.errorOutput().toStdString();
 
     ASSERT_EQ(runCli({"read", "--port", sim.path(), "-o", dir.file("unit.qlx")}).status, 0);
-    EXPECT_EQ(TempDir::read(dir.file("unit.qlx")), imageOf(unusual()));
+    EXPECT_EQ(TempDir::read(dir.file("unit.qlx")), BlockImage(unusual()));
 
     ASSERT_EQ(runCli({"read", "--port", sim.path(), "-o", dir.file("unit.json")}).status, 0);
     EXPECT_EQ(TempDir::read(dir.file("unit.json")), ConfigToJson(unusual()));
 
     // A base keeps what the unit does not send.
-    ConfigBlock base = defaults();
+    ConfigBlock base = DefaultBlock();
     base.Reserved = 0x12345678;
     base.ReservedA[2] = 77;
-    dir.write("base.qlx", imageOf(base));
+    dir.write("base.qlx", BlockImage(base));
     ASSERT_EQ(runCli({"read", "--port", sim.path(), "--base", dir.file("base.qlx"), "-o", dir.file("b.qlx")})
                   .status,
               0);
@@ -128,7 +118,7 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
     EXPECT_TRUE(write.err.contains("  item write: Tag 1 = 'Boiler Flow'\n")) << write.err.toStdString();
     EXPECT_TRUE(write.err.contains("holds")) << write.err.toStdString();
 
-    ConfigBlock expected = defaults();
+    ConfigBlock expected = DefaultBlock();
     const ConfigBlock sent = unusual();
     expected.Header1 = sent.Header1;
     expected.Header2.assign(" ");
@@ -138,7 +128,7 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
         expected.ChannelFlags[i] = sent.ChannelFlags[i];
         expected.Calibration[i] = sent.Calibration[i];
     }
-    EXPECT_EQ(TempDir::read(state()), imageOf(expected));
+    EXPECT_EQ(TempDir::read(state()), BlockImage(expected));
 
     // Without the check nothing is read back: the store is the last request.
     const Result noVerify =
@@ -152,7 +142,7 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
     EXPECT_EQ(runCli({"diff", "--port", sim.path(), dir.file("plant.json")}).status, 0);
     ConfigBlock edited = unusual();
     edited.Calibration[0].Calib2 = 1234;
-    dir.write("edited.qlx", imageOf(edited));
+    dir.write("edited.qlx", BlockImage(edited));
     const Result differs = runCli({"diff", dir.file("edited.qlx"), "--port", sim.path()});
     EXPECT_EQ(differs.status, 1);
     EXPECT_EQ(differs.out, "channel1.point2.value: 1234 -> 1000\n");
@@ -161,7 +151,7 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
 TEST_F(PortCommandsTest, VerifyCatchesAUnitThatStoresSomethingElse) {
     SimProcess sim(simArgs({"--store-other"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
-    dir.write("plant.qlx", imageOf(unusual()));
+    dir.write("plant.qlx", BlockImage(unusual()));
     const Result write = runCli({"write", "--port", sim.path(), dir.file("plant.qlx")});
     EXPECT_EQ(write.status, 1);
     EXPECT_EQ(write.out, "channel1.tag: \"Boiler Flow\" -> \"Boiler Flo\"\n");
@@ -184,7 +174,7 @@ TEST_F(PortCommandsTest, AMutedUnitGivesNoAnswerAfterThreeSends) {
 TEST_F(PortCommandsTest, WatchPrintsOneLinePerReply) {
     ConfigBlock b = unusual();
     b.ChannelFlags[1] = 0x02; // two decimals
-    dir.write("state.qlx", imageOf(b));
+    dir.write("state.qlx", BlockImage(b));
     SimProcess sim(simArgs({"--raw", "100,550,0,1023"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
     const Result csv = runCli({"watch", "--port", sim.path(), "--count", "2", "--interval", "0.25"});
@@ -236,7 +226,7 @@ TEST_F(PortCommandsTest, FailuresExitWithTheirStatus) {
          "missing.qlx: no such file"},
         {{"read", "--port", port, "-o", "DIR/no/dir/x.qlx"}, 5, "x.qlx: cannot be written"},
     };
-    dir.write("state.qlx", imageOf(defaults()));
+    dir.write("state.qlx", BlockImage(DefaultBlock()));
     for (const Case& c : cases) {
         QStringList args = c.args;
         for (QString& a : args)
@@ -266,7 +256,7 @@ TEST_F(PortCommandsTest, StopSignalsEndCommandsCleanly) {
         {{"read", "--port", mute.path(), "-o", dir.file("never.qlx")}, SIGINT, 128 + SIGINT},
         {{"write", "--port", mute.path(), dir.file("state.qlx")}, SIGTERM, 128 + SIGTERM},
     };
-    dir.write("state.qlx", imageOf(defaults()));
+    dir.write("state.qlx", BlockImage(DefaultBlock()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         QProcess cli;

@@ -1,4 +1,5 @@
 #include "BlockFile.h"
+#include "BlockImages.h"
 #include "TempDir.h"
 
 #include <QDir>
@@ -15,10 +16,6 @@
 namespace quellix {
 
 namespace {
-
-QByteArray imageOf(const ConfigBlock& block) {
-    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
-}
 
 ConfigBlock randomBlock(unsigned seed) {
     ConfigBlock block;
@@ -63,11 +60,11 @@ TEST_F(BlockFileTest, SaveAndLoadKeepAll242Bytes) {
     const ConfigBlock saved = randomBlock(1);
     const QString name = dir.file("plant.qlx");
     SaveBlockFile(saved, name, sink());
-    EXPECT_EQ(TempDir::read(name), imageOf(saved));
+    EXPECT_EQ(TempDir::read(name), BlockImage(saved));
 
     ConfigBlock loaded = randomBlock(2);
     EXPECT_TRUE(LoadBlockFile(loaded, name, sink()));
-    EXPECT_EQ(imageOf(loaded), imageOf(saved));
+    EXPECT_EQ(BlockImage(loaded), BlockImage(saved));
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -81,17 +78,17 @@ TEST_F(BlockFileTest, LoadByFileLength) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
         messages.clear();
-        QByteArray bytes = imageOf(content).repeated(2).left(c.length);
+        QByteArray bytes = BlockImage(content).repeated(2).left(c.length);
         const QString name = dir.write(QString("f%1.qlx").arg(c.length), bytes);
         const ConfigBlock before = randomBlock(4);
         ConfigBlock block = before;
         EXPECT_EQ(LoadBlockFile(block, name, sink()), c.loads);
         if (c.loads) {
             EXPECT_TRUE(messages.isEmpty());
-            EXPECT_EQ(imageOf(block), imageOf(content));
+            EXPECT_EQ(BlockImage(block), BlockImage(content));
         } else {
             EXPECT_EQ(messages, QStringList{"ERROR " + name});
-            EXPECT_EQ(imageOf(block), imageOf(before)) << "a short file leaves the block untouched";
+            EXPECT_EQ(BlockImage(block), BlockImage(before)) << "a short file leaves the block untouched";
         }
     }
 }
@@ -110,7 +107,7 @@ TEST_F(BlockFileTest, LoadReportsWhatIsNotAFile) {
     EXPECT_FALSE(LoadBlockFile(block, fifo, sink()));
     EXPECT_EQ(messages, (QStringList{"ERROR " + missing + " not found", "ERROR " + directory + " not found",
                                      "Cannot Read " + fifo}));
-    EXPECT_EQ(imageOf(block), imageOf(before));
+    EXPECT_EQ(BlockImage(block), BlockImage(before));
 }
 
 TEST_F(BlockFileTest, SaveReplacesALongerFileWithExactly242Bytes) {
@@ -118,7 +115,7 @@ TEST_F(BlockFileTest, SaveReplacesALongerFileWithExactly242Bytes) {
     const ConfigBlock block = randomBlock(6);
     SaveBlockFile(block, name, sink());
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(TempDir::read(name), imageOf(block));
+    EXPECT_EQ(TempDir::read(name), BlockImage(block));
 }
 
 TEST_F(BlockFileTest, SaveFollowsASymbolicLinkAndKeepsPermissions) {
@@ -131,7 +128,7 @@ TEST_F(BlockFileTest, SaveFollowsASymbolicLinkAndKeepsPermissions) {
     SaveBlockFile(block, link, sink());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(TempDir::read(target), imageOf(block));
+    EXPECT_EQ(TempDir::read(target), BlockImage(block));
     struct stat st {};
     ASSERT_EQ(stat(target.toLocal8Bit().constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -151,7 +148,7 @@ TEST_F(BlockFileTest, FailedSavesReportAndKeepTheOldFile) {
 }
 
 TEST_F(BlockFileTest, AFailingWriteLeavesThePreviousFileByteForByte) {
-    const QByteArray old = imageOf(randomBlock(9));
+    const QByteArray old = BlockImage(randomBlock(9));
     const QString name = dir.write("plant.qlx", old);
     {
         FileSizeLimit limit(100);

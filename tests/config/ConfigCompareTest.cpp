@@ -1,4 +1,5 @@
 #include "ConfigCompare.h"
+#include "BlockImages.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -10,13 +11,6 @@
 namespace quellix {
 
 namespace {
-
-ConfigBlock defaults() {
-    ConfigBlock block;
-    std::memset(&block, 0, sizeof block);
-    SetBlockDefaults(block);
-    return block;
-}
 
 std::vector<std::string> lines(const std::vector<FieldDifference>& differences) {
     std::vector<std::string> out;
@@ -122,7 +116,7 @@ TEST(ConfigCompareTest, ListsEachDifferingFieldAsTheWindowShowsIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ConfigBlock first = defaults();
+        const ConfigBlock first = DefaultBlock();
         ConfigBlock second = first;
         c.edit(second);
         EXPECT_EQ(lines(CompareConfigs(first, second, c.scope)), c.expected);
@@ -186,7 +180,7 @@ TEST(ConfigCompareTest, CopiedFieldsNoLongerDiffer) {
 
 TEST(ConfigCompareTest, CopyRefusesFieldsItDoesNotKnow) {
     const ConfigBlock from{};
-    const ConfigBlock to = defaults();
+    const ConfigBlock to = DefaultBlock();
     for (const char* field : {"", "hidden.reserved", "channel0.tag", "channel5.tag", "channel1", "channel1.",
                               "channel1.point3.raw", "channel12.tag", "header3"}) {
         ConfigBlock copy = to;

@@ -1,4 +1,5 @@
 #include "ConfigJson.h"
+#include "BlockImages.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -14,22 +15,11 @@ namespace quellix {
 
 namespace {
 
-QByteArray imageOf(const ConfigBlock& block) {
-    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
-}
-
 ConfigBlock blockOf(const QByteArray& bytes) {
     ConfigBlock block;
     for (std::size_t i = 0; i < ConfigBlockSize; ++i)
         BlockBytes(block)[i] =
             bytes.isEmpty() ? 0 : static_cast<std::uint8_t>(bytes[qsizetype(i) % bytes.size()]);
-    return block;
-}
-
-ConfigBlock defaults() {
-    ConfigBlock block;
-    std::memset(&block, 0, sizeof block);
-    SetBlockDefaults(block);
     return block;
 }
 
@@ -40,7 +30,7 @@ void expectRoundTrip(const ConfigBlock& block) {
     const std::optional<ConfigBlock> back = ConfigFromJson(json, &error);
     ASSERT_TRUE(back) << error.path.toStdString() << ": " << error.reason.toStdString() << "\n"
                       << json.toStdString();
-    ASSERT_EQ(imageOf(*back), imageOf(block)) << json.toStdString();
+    ASSERT_EQ(BlockImage(*back), BlockImage(block)) << json.toStdString();
     EXPECT_EQ(ConfigToJson(*back), json);
 }
 
@@ -81,7 +71,7 @@ TEST(ConfigJsonTest, RandomImagesSurvive) {
 TEST(ConfigJsonTest, EdgeValuesSurviveWithEveryFlagsByte) {
     const std::int16_t values[] = {NoValue, -32767, -1, 0, 1, 32767};
     for (int flags = 0; flags < 256; ++flags) {
-        ConfigBlock block = defaults();
+        ConfigBlock block = DefaultBlock();
         for (int i = 0; i < 4; ++i) {
             block.ChannelFlags[i] = static_cast<std::uint8_t>(flags);
             block.Calibration[i] = {values[i], values[i + 1], values[i + 2], values[5 - i]};
@@ -96,7 +86,7 @@ TEST(ConfigJsonTest, EdgeValuesSurviveWithEveryFlagsByte) {
 TEST(ConfigJsonTest, DefaultsExportAsTheDocumentedExample) {
     QFile golden(QStringLiteral(QUELLIX_SOURCE_DIR "/tests/config/DefaultConfig.json"));
     ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
-    EXPECT_EQ(ConfigToJson(defaults()).toStdString(), golden.readAll().toStdString());
+    EXPECT_EQ(ConfigToJson(DefaultBlock()).toStdString(), golden.readAll().toStdString());
 }
 
 TEST(ConfigJsonTest, AHandWrittenFileTakesDefaultsForWhatItLeavesOut) {
@@ -115,7 +105,7 @@ TEST(ConfigJsonTest, AHandWrittenFileTakesDefaultsForWhatItLeavesOut) {
     ConfigJsonError error;
     const std::optional<ConfigBlock> block = ConfigFromJson(json, &error);
     ASSERT_TRUE(block) << error.path.toStdString() << ": " << error.reason.toStdString();
-    const ConfigBlock d = defaults();
+    const ConfigBlock d = DefaultBlock();
 
     EXPECT_EQ(block->Header1.text(), "Boiler House");
     EXPECT_EQ(block->Header2.Length, 0);
@@ -147,7 +137,7 @@ TEST(ConfigJsonTest, AHandWrittenFileTakesDefaultsForWhatItLeavesOut) {
 }
 
 TEST(ConfigJsonTest, BytesAfterATextStayAtTheFieldsEndWhenTheTextIsEdited) {
-    ConfigBlock block = defaults();
+    ConfigBlock block = DefaultBlock();
     block.UnitName[0].assign("abcdefghij");
     block.UnitName[0].assign("unit"); // leaves "efghij" after the text
     QJsonObject doc = QJsonDocument::fromJson(ConfigToJson(block)).object();
@@ -234,7 +224,7 @@ TEST(ConfigJsonTest, ImportFaultsNameThePathAndTheReason) {
         {set("version", 2), "version", "must be 1"},
         {set("format", "other"), "format", "must be \"quellix-config\""},
     };
-    const QJsonObject original = QJsonDocument::fromJson(ConfigToJson(defaults())).object();
+    const QJsonObject original = QJsonDocument::fromJson(ConfigToJson(DefaultBlock())).object();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         QJsonObject doc = original;
@@ -252,7 +242,7 @@ TEST(ConfigJsonTest, DocumentFaultsNameTheirPlace) {
         const char* path;
         const char* reason;
     };
-    QByteArray repeated = ConfigToJson(defaults());
+    QByteArray repeated = ConfigToJson(DefaultBlock());
     repeated.replace("\"tag\": \"Tag 2\",", "\"tag\": \"Tag 2\", \"t\\u0061g\": \"Pump\",");
     const Case cases[] = {
         {"[]", "", "the document must be a JSON object"},
@@ -270,7 +260,7 @@ TEST(ConfigJsonTest, DocumentFaultsNameTheirPlace) {
 }
 
 TEST(ConfigJsonTest, AByteOrderMarkIsAccepted) {
-    EXPECT_TRUE(ConfigFromJson("\xEF\xBB\xBF" + ConfigToJson(defaults())));
+    EXPECT_TRUE(ConfigFromJson("\xEF\xBB\xBF" + ConfigToJson(DefaultBlock())));
 }
 
 } // namespace quellix

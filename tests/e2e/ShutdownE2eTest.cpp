@@ -1,5 +1,6 @@
 // The real program stopped from outside, as a kill, Ctrl-C, a closed terminal or a service manager
 // stop it: it closes as by its close box, writing the form state and the autosave once, and exits 0.
+#include "BlockImages.h"
 #include "ConfigBlock.h"
 #include "MemIniFile.h"
 #include "TempDir.h"
@@ -106,9 +107,7 @@ private:
 };
 
 QByteArray DefaultsImage() {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
-    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
+    return BlockImage(DefaultBlock());
 }
 
 ino_t Inode(const QString& path) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DeviceLink.h"
+#include "HexBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,8 @@
 namespace quellix {
 
 inline FrameBytes Hex(std::string_view hex) {
-    FrameBytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 3)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-    return bytes;
+    const std::string bytes = HexBytes(hex);
+    return FrameBytes(bytes.begin(), bytes.end());
 }
 
 // The bytes of the hex text as a received batch.

@@ -1,5 +1,6 @@
 #include "FrameWords.h"
 
+#include "HexBytes.h"
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,6 @@
 namespace quellix {
 
 namespace {
-
-// "01 76 00" as bytes.
-std::string Bytes(std::string_view hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 3)
-        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
-    return bytes;
-}
 
 constexpr LinkDirection Out = LinkDirection::ToUnit;
 constexpr LinkDirection In = LinkDirection::FromUnit;
@@ -104,19 +97,19 @@ const WordsCase Cases[] = {
 TEST(FrameWords, EveryFrameKindInBothDirections) {
     for (const WordsCase& c : Cases) {
         SCOPED_TRACE(c.hex);
-        EXPECT_EQ(FrameWords(Bytes(c.hex), c.direction, Flags), c.words);
+        EXPECT_EQ(FrameWords(HexBytes(c.hex), c.direction, Flags), c.words);
     }
 }
 
 TEST(FrameWords, DisplayedValuesFollowTheChannelsDecimals) {
-    const std::string readings = Bytes("01 58 10 00 00 00 00 00 00 00 00 D2 04 D2 04 D2 04 D2 04");
+    const std::string readings = HexBytes("01 58 10 00 00 00 00 00 00 00 00 D2 04 D2 04 D2 04 D2 04");
     const std::array<std::uint8_t, 4> plain{0, 1, 2, 3}, odd{4, 0x42, 0x83, 0};
     EXPECT_EQ(FrameWords(readings, In, plain), "readings: raw 0 0 0 0, shown 1234 123.4 12.34 1.234");
     EXPECT_EQ(FrameWords(readings, In, odd), "readings: raw 0 0 0 0, shown 1234 12.34 1.234 1234");
 }
 
 TEST(FrameWords, HexAndEventWords) {
-    EXPECT_EQ(HexText(Bytes("01 76 00 FF 0A")), "01 76 00 FF 0A");
+    EXPECT_EQ(HexText(HexBytes("01 76 00 FF 0A")), "01 76 00 FF 0A");
     EXPECT_EQ(HexText({}), "");
     const std::pair<DropReason, QString> drops[] = {
         {DropReason::ExtraBytes, "more than one frame, or bytes after a frame"},

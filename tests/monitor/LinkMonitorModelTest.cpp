@@ -1,6 +1,7 @@
 #include "LinkMonitorModel.h"
 
 #include "FakeHost.h"
+#include "HexBytes.h"
 
 #include "QtPrinters.h"
 #include "TempDir.h"
@@ -19,13 +20,6 @@
 namespace quellix {
 
 namespace {
-
-std::string Bytes(std::string_view hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 3)
-        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
-    return bytes;
-}
 
 class MonitorModel : public testing::Test {
 protected:
@@ -65,95 +59,95 @@ struct Feed {
 const Feed Feeds[] = {
     {"frame sent, then resent",
      [](LinkListener& s) {
-         s.FrameSent(Bytes("01 76 00"), 0);
-         s.FrameSent(Bytes("01 76 00"), 1);
-         s.FrameSent(Bytes("01 76 00"), 2);
+         s.FrameSent(HexBytes("01 76 00"), 0);
+         s.FrameSent(HexBytes("01 76 00"), 1);
+         s.FrameSent(HexBytes("01 76 00"), 2);
      },
      {"version request", "version request (resend 1)", "version request (resend 2)"},
      {false, false, false}},
     {"batch taken as one frame",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes(Readings));
-         s.FrameDispatched('X', Bytes(Readings));
+         s.BatchReceived(HexBytes(Readings));
+         s.FrameDispatched('X', HexBytes(Readings));
      },
      {ReadingsWords},
      {false}},
     {"the next request goes out before a too short reply is dropped",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes("01 43 01 00"));
-         s.FrameDispatched('C', Bytes("01 43 01 00"));
-         s.FrameSent(Bytes("01 70 0A 00 14 00 00 00 00 00 00 00 00"), 0);
-         s.Dropped(DropReason::ReplyTooShort, Bytes("01 43 01 00"));
+         s.BatchReceived(HexBytes("01 43 01 00"));
+         s.FrameDispatched('C', HexBytes("01 43 01 00"));
+         s.FrameSent(HexBytes("01 70 0A 00 14 00 00 00 00 00 00 00 00"), 0);
+         s.Dropped(DropReason::ReplyTooShort, HexBytes("01 43 01 00"));
      },
      {"dropped: calibration reply too short to use (1 of 32 payload bytes)",
       "item request: Header 1 (code 20, index 0)"},
      {true, false}},
     {"frame in three batches",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes("01"));
-         s.BatchReceived(Bytes("58 10"));
-         s.BatchReceived(Bytes(Readings.substr(9)));
-         s.FrameDispatched('X', Bytes(Readings));
+         s.BatchReceived(HexBytes("01"));
+         s.BatchReceived(HexBytes("58 10"));
+         s.BatchReceived(HexBytes(Readings.substr(9)));
+         s.FrameDispatched('X', HexBytes(Readings));
      },
      {"part of a frame, waiting for the rest", "part of a frame, waiting for the rest",
       "end of a frame: " + ReadingsWords},
      {false, false, false}},
     {"two frames in one batch",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes("01 51 00 01 51 00"));
-         s.Dropped(DropReason::ExtraBytes, Bytes("01 51 00 01 51 00"));
+         s.BatchReceived(HexBytes("01 51 00 01 51 00"));
+         s.Dropped(DropReason::ExtraBytes, HexBytes("01 51 00 01 51 00"));
      },
      {"dropped 6 bytes: more than one frame, or bytes after a frame (item acknowledged, then 3 more)"},
      {true}},
     {"a waiting byte dropped with the batch after it",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes("01"));
-         s.BatchReceived(Bytes("51 00 00"));
-         s.Dropped(DropReason::ExtraBytes, Bytes("01 51 00 00"));
+         s.BatchReceived(HexBytes("01"));
+         s.BatchReceived(HexBytes("51 00 00"));
+         s.Dropped(DropReason::ExtraBytes, HexBytes("01 51 00 00"));
      },
      {"part of a frame, waiting for the rest",
       "dropped 4 bytes: more than one frame, or bytes after a frame (item acknowledged, then 1 more)"},
      {false, true}},
     {"waiting frame too long",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes("01 56 24"));
-         s.Dropped(DropReason::WaitingTooLong, Bytes("01 56 24"));
+         s.BatchReceived(HexBytes("01 56 24"));
+         s.Dropped(DropReason::WaitingTooLong, HexBytes("01 56 24"));
      },
      {"dropped 3 bytes: a waiting frame longer than 35 payload bytes"},
      {true}},
     {"no start byte",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes("7F"));
-         s.Dropped(DropReason::NoStartByte, Bytes("7F"));
+         s.BatchReceived(HexBytes("7F"));
+         s.Dropped(DropReason::NoStartByte, HexBytes("7F"));
      },
      {"dropped 1 bytes: first byte is not 0x01"},
      {true}},
     {"reply too short, taken and then dropped",
      [](LinkListener& s) {
-         s.BatchReceived(Bytes("01 58 02 01 00"));
-         s.FrameDispatched('X', Bytes("01 58 02 01 00"));
-         s.Dropped(DropReason::ReplyTooShort, Bytes("01 58 02 01 00"));
+         s.BatchReceived(HexBytes("01 58 02 01 00"));
+         s.FrameDispatched('X', HexBytes("01 58 02 01 00"));
+         s.Dropped(DropReason::ReplyTooShort, HexBytes("01 58 02 01 00"));
      },
      {"dropped: readings too short to use (2 of 16 payload bytes)"},
      {true}},
     {"frame and drop with no batch told of",
      [](LinkListener& s) {
-         s.FrameDispatched('Q', Bytes("01 51 00"));
-         s.Dropped(DropReason::ExtraBytes, Bytes("01 53 00 00"));
+         s.FrameDispatched('Q', HexBytes("01 51 00"));
+         s.Dropped(DropReason::ExtraBytes, HexBytes("01 53 00 00"));
      },
      {"item acknowledged",
       "dropped 4 bytes: more than one frame, or bytes after a frame (store acknowledged, then 1 more)"},
      {false, true}},
     {"download with a resent first step, completed, started again and aborted",
      [](LinkListener& s) {
-         s.FrameSent(Bytes("01 76 00"), 0);
+         s.FrameSent(HexBytes("01 76 00"), 0);
          s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Requested);
-         s.FrameSent(Bytes("01 76 00"), 1);
+         s.FrameSent(HexBytes("01 76 00"), 1);
          s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Requested);
-         s.FrameSent(Bytes("01 63 00"), 0);
+         s.FrameSent(HexBytes("01 63 00"), 0);
          s.SequenceStep(LinkSequence::Download, 3, StepOutcome::Requested);
          s.SequenceStep(LinkSequence::Download, 15, StepOutcome::Complete);
-         s.FrameSent(Bytes("01 76 00"), 0);
+         s.FrameSent(HexBytes("01 76 00"), 0);
          s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Requested);
          s.SequenceStep(LinkSequence::Download, 2, StepOutcome::Aborted);
      },
@@ -196,21 +190,21 @@ TEST_F(MonitorModel, EntriesInWords) {
 }
 
 TEST_F(MonitorModel, WordsChangeOnceTheFrameIsTakenAfterTheRowIsShown) {
-    model.BatchReceived(Bytes("01 51 00"));
+    model.BatchReceived(HexBytes("01 51 00"));
     model.Flush();
     EXPECT_EQ(Words(0), "part of a frame, waiting for the rest");
-    model.FrameDispatched('Q', Bytes("01 51 00"));
+    model.FrameDispatched('Q', HexBytes("01 51 00"));
     EXPECT_EQ(Words(0), "item acknowledged");
 }
 
 TEST_F(MonitorModel, ReadingsShowTheDecimalsStoredWithThem) {
     const std::int16_t values[4] = {};
     const std::uint8_t none[4] = {0, 0, 0, 0};
-    model.BatchReceived(Bytes(Readings));
-    model.FrameDispatched('X', Bytes(Readings));
+    model.BatchReceived(HexBytes(Readings));
+    model.FrameDispatched('X', HexBytes(Readings));
     model.ReadingsTaken(values, values, none);
-    model.BatchReceived(Bytes(Readings));
-    model.FrameDispatched('X', Bytes(Readings));
+    model.BatchReceived(HexBytes(Readings));
+    model.FrameDispatched('X', HexBytes(Readings));
     EXPECT_EQ(AllWords(),
               (QStringList{"readings: raw 512 488 530 671, shown 572 499 829 656", ReadingsWords}));
 }
@@ -219,7 +213,7 @@ TEST_F(MonitorModel, KeepsTheLastTenThousandEntries) {
     // Flushed now and then, as the event loop would: rows leave the top while new ones come in.
     const int total = LinkMonitorModel::Capacity + 2500;
     for (int i = 0; i < total; ++i) {
-        model.FrameSent(Bytes("01 70 0A 00 16 00 00 00 00 00 00 00 00"), i % 3);
+        model.FrameSent(HexBytes("01 70 0A 00 16 00 00 00 00 00 00 00 00"), i % 3);
         if (i % 997 == 0 || i == LinkMonitorModel::Capacity + 3)
             model.Flush();
     }
@@ -237,30 +231,30 @@ TEST_F(MonitorModel, KeepsTheLastTenThousandEntries) {
 
     // More than a whole ring between two flushes.
     for (int i = 0; i < LinkMonitorModel::Capacity + 10; ++i)
-        model.FrameSent(Bytes("01 76 00"), 0);
+        model.FrameSent(HexBytes("01 76 00"), 0);
     model.Flush();
     EXPECT_EQ(model.rowCount(), LinkMonitorModel::Capacity);
     EXPECT_EQ(Words(0), "version request");
 }
 
 TEST_F(MonitorModel, PauseRecordsNothingAndTellsWhatWasMissed) {
-    model.FrameSent(Bytes("01 76 00"), 0);
+    model.FrameSent(HexBytes("01 76 00"), 0);
     model.SetPaused(true);
-    model.FrameSent(Bytes("01 63 00"), 0);
-    model.BatchReceived(Bytes("01 56 00"));
-    model.FrameDispatched('V', Bytes("01 56 00"));
+    model.FrameSent(HexBytes("01 63 00"), 0);
+    model.BatchReceived(HexBytes("01 56 00"));
+    model.FrameDispatched('V', HexBytes("01 56 00"));
     model.SequenceStep(LinkSequence::Download, 5, StepOutcome::Error);
     model.SetPaused(false);
-    model.BatchReceived(Bytes("01 53 00"));
-    model.FrameDispatched('S', Bytes("01 53 00"));
+    model.BatchReceived(HexBytes("01 53 00"));
+    model.FrameDispatched('S', HexBytes("01 53 00"));
     EXPECT_EQ(AllWords(),
               (QStringList{"version request", "paused: 3 events not recorded", "store acknowledged"}));
 }
 
 TEST_F(MonitorModel, SavesEveryEntryAsText) {
-    model.FrameSent(Bytes("01 76 00"), 1);
-    model.BatchReceived(Bytes("01 56 03 51 58 34"));
-    model.FrameDispatched('V', Bytes("01 56 03 51 58 34"));
+    model.FrameSent(HexBytes("01 76 00"), 1);
+    model.BatchReceived(HexBytes("01 56 03 51 58 34"));
+    model.FrameDispatched('V', HexBytes("01 56 03 51 58 34"));
     model.SequenceStep(LinkSequence::Download, 15, StepOutcome::Complete);
     TempDir dir;
     QString error;

@@ -14,7 +14,8 @@ namespace {
 
 const QByteArray Header = "Time,a raw,a,b raw,b,c raw,c,d raw,d\n";
 
-Reading At(std::int64_t ms, std::int16_t v) {
+// A reading whose raw and shown values are v on every channel, each with one decimal.
+Reading Uniform(std::int64_t ms, std::int16_t v) {
     Reading r;
     r.msecsSinceEpoch = ms;
     r.raw = {v, v, v, v};
@@ -56,27 +57,27 @@ TEST(Recorder, FailingWriteStopsTheRecordingAndKeepsEveryEarlierLine) {
         Recorder recorder;
         ASSERT_TRUE(recorder.Start(path, Header)) << recorder.Error().toStdString();
         for (int i = 0; i < 3; ++i)
-            ASSERT_TRUE(recorder.Append(At(1000 * i, static_cast<std::int16_t>(i))));
+            ASSERT_TRUE(recorder.Append(Uniform(1000 * i, static_cast<std::int16_t>(i))));
         const QByteArray before = TempDir::read(path);
         ASSERT_EQ(before.count('\n'), 4);
         bool appended = true;
         {
             FileSizeLimit limit(static_cast<rlim_t>(before.size() + c.roomForNextLine));
             ASSERT_TRUE(limit.Ok());
-            appended = recorder.Append(At(5000, -1234));
+            appended = recorder.Append(Uniform(5000, -1234));
         }
         EXPECT_FALSE(appended);
         EXPECT_FALSE(recorder.Running());
         EXPECT_EQ(TempDir::read(path), before);
         EXPECT_TRUE(recorder.Error().contains(path)) << recorder.Error().toStdString();
         EXPECT_TRUE(recorder.Error().contains("3 lines")) << recorder.Error().toStdString();
-        EXPECT_FALSE(recorder.Append(At(6000, 1))) << "nothing more after the failure";
+        EXPECT_FALSE(recorder.Append(Uniform(6000, 1))) << "nothing more after the failure";
         EXPECT_EQ(TempDir::read(path), before);
     }
 }
 
 TEST(Recorder, StartsOnWhatTheFileHolds) {
-    const QByteArray line = CsvLine(At(1000, 1));
+    const QByteArray line = CsvLine(Uniform(1000, 1));
     struct Case {
         const char* what;
         QByteArray held; // null: no file
@@ -96,7 +97,7 @@ TEST(Recorder, StartsOnWhatTheFileHolds) {
         const QString path = c.held.isNull() ? dir.file("new.csv") : dir.write("held.csv", c.held);
         Recorder recorder;
         EXPECT_EQ(recorder.Start(path, Header), c.starts) << recorder.Error().toStdString();
-        EXPECT_EQ(recorder.Append(At(1000, 1)), c.starts);
+        EXPECT_EQ(recorder.Append(Uniform(1000, 1)), c.starts);
         EXPECT_EQ(TempDir::read(path), c.after);
         EXPECT_EQ(recorder.Lines(), c.starts ? 1 : 0);
     }
@@ -107,9 +108,9 @@ TEST(Recorder, FileDeletedUnderTheRecordingStopsIt) {
     const QString path = dir.file("gone.csv");
     Recorder recorder;
     ASSERT_TRUE(recorder.Start(path, Header));
-    ASSERT_TRUE(recorder.Append(At(1000, 1)));
+    ASSERT_TRUE(recorder.Append(Uniform(1000, 1)));
     ASSERT_TRUE(QFile::remove(path));
-    EXPECT_FALSE(recorder.Append(At(2000, 2)));
+    EXPECT_FALSE(recorder.Append(Uniform(2000, 2)));
     EXPECT_FALSE(recorder.Running());
     EXPECT_TRUE(recorder.Error().contains("deleted")) << recorder.Error().toStdString();
 }

@@ -58,7 +58,7 @@ void BuildFakeMachine(const FakeTree& tree) {
     tree.writeFile(acm + "/product", "Arduino Uno\n");
     SetDriver(tree, acm + "/1-4:1.0", "usb", "cdc_acm");
     AddTty(tree, "ttyACM0", acm + "/1-4:1.0");
-    tree.makeLink("/dev/serial/by-id/usb-Arduino_Uno-if00", "../../ttyACM0");
+    tree.makeLink(FakeArduinoById, "../../ttyACM0");
 
     const QString platform = "/sys/devices/platform/serial8250";
     SetDriver(tree, platform, "platform", "serial8250");

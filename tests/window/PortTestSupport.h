@@ -21,6 +21,9 @@ inline constexpr int PortWaitMs = 10000;
 // A machine below a scratch root: two USB adapters with /dev/serial/by-id names, a built-in port and a
 // placeholder port without a UART. Their /dev nodes are plain files until a test links one to a pty.
 void BuildFakeMachine(const FakeTree& tree);
+// The by-id names of the fake machine's two adapters, /dev/ttyUSB0 and /dev/ttyACM0.
+inline const QString FakeFtdiById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
+inline const QString FakeArduinoById = "/dev/serial/by-id/usb-Arduino_Uno-if00";
 // Adds a USB adapter with a by-id name, as plugging one in does.
 void AddFakeUsbAdapter(const FakeTree& tree, const QString& usbName, const QString& tty,
                        const QByteArray& product, const QByteArray& serial);

@@ -16,9 +16,6 @@ namespace quellix {
 
 namespace {
 
-const QString kFtdiById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
-const QString kArduinoById = "/dev/serial/by-id/usb-Arduino_Uno-if00";
-
 const QStringList kDefaults{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
 
 class PortsDialogTest : public testing::Test {
@@ -41,10 +38,10 @@ protected:
 };
 
 TEST_F(PortsDialogTest, OffersEveryDeviceByIdNamesFirstWithDescriptions) {
-    const QStringList paths{"/dev/ttyUSB0", kArduinoById, "/dev/ttyUSB9", "/dev/ttyS3"};
+    const QStringList paths{"/dev/ttyUSB0", FakeArduinoById, "/dev/ttyUSB9", "/dev/ttyS3"};
     TPortsDialog dialog(tree.root(), paths, QString());
 
-    const QStringList names{kArduinoById, kFtdiById, "/dev/ttyS0"};
+    const QStringList names{FakeArduinoById, FakeFtdiById, "/dev/ttyS0"};
     const QStringList descriptions{
         "/dev/ttyACM0, cdc_acm, USB 2341:0043 Arduino Uno",
         "/dev/ttyUSB0, ftdi_sio, USB 0403:6001 FTDI FT232R USB UART, serial A10K3XYZ",
@@ -88,7 +85,7 @@ TEST_F(PortsDialogTest, TellsTheStateOfEachRowsDevice) {
         {"a plain file", "/dev/ttyACM0", "not a serial device"},
         {"held by another program", "/dev/ttyUSB2", "in use"},
         {"this program's own port", "/dev/ttyUSB0", "open"},
-        {"this program's own port by its by-id name", kFtdiById, "open"},
+        {"this program's own port by its by-id name", FakeFtdiById, "open"},
     };
     for (const StateCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -108,7 +105,7 @@ TEST_F(PortsDialogTest, GivesBackTypedPathsAsTyped) {
     QApplication::setActiveWindow(&dialog);
 
     // The first stops inside a listed name: nothing may be completed into it.
-    const QStringList typed{kFtdiById.left(30), "ttyUSB1", "", "  /dev/ttyUSB7  "};
+    const QStringList typed{FakeFtdiById.left(30), "ttyUSB1", "", "  /dev/ttyUSB7  "};
     for (int slot = 1; slot <= TPortsDialog::Slots; ++slot) {
         QLineEdit* edit = Combo(dialog, slot)->lineEdit();
         edit->setFocus();
@@ -116,7 +113,7 @@ TEST_F(PortsDialogTest, GivesBackTypedPathsAsTyped) {
         QTest::keyClick(edit, Qt::Key_Backspace);
         QTest::keyClicks(edit, typed[slot - 1]);
     }
-    const QStringList expected{kFtdiById.left(30), "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyUSB7"};
+    const QStringList expected{FakeFtdiById.left(30), "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyUSB7"};
     EXPECT_EQ(dialog.Paths(), expected);
     // The states follow the typing once it settles.
     EXPECT_TRUE(QTest::qWaitFor([&] { return State(dialog, 2) == "available"; }, PortWaitMs))
@@ -134,7 +131,8 @@ TEST_F(PortsDialogTest, FollowsDevicesComingAndGoingWhileOpen) {
 
     AddFakeUsbAdapter(tree, "1-5", "ttyUSB3", "FT231X", "B77");
     EXPECT_TRUE(QTest::qWaitFor([&] { return Combo(dialog, 1)->count() == 4; }, PortWaitMs));
-    EXPECT_EQ(Items(*Combo(dialog, 2), 0), QStringList({kArduinoById, newById, kFtdiById, "/dev/ttyS0"}));
+    EXPECT_EQ(Items(*Combo(dialog, 2), 0),
+              QStringList({FakeArduinoById, newById, FakeFtdiById, "/dev/ttyS0"}));
     // The node of the new adapter is a plain file in the fake tree: no longer missing, but no tty.
     EXPECT_EQ(State(dialog, 1), "not a serial device");
 

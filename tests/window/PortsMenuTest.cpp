@@ -17,8 +17,6 @@ namespace quellix {
 
 namespace {
 
-const QString kFtdiById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
-
 class PortsMenu : public PortWindowTest {
 protected:
     void SetUp() override {
@@ -130,10 +128,10 @@ TEST_F(PortsMenu, CancelOrAnotherSlotLeavesThePortRunning) {
     EXPECT_EQ(QString::fromUtf8(TempDir::read(FormStatePath())), formState);
 
     RunPortsDialog([&](TPortsDialog& dialog) {
-        SetRow(dialog, 2, kFtdiById);
+        SetRow(dialog, 2, FakeFtdiById);
         Press(dialog, QDialogButtonBox::Ok);
     });
-    EXPECT_EQ(IniValue("Ports", "COM2"), kFtdiById);
+    EXPECT_EQ(IniValue("Ports", "COM2"), FakeFtdiById);
     EXPECT_EQ(IniValue("Ports", "COM1"), "/dev/ttyUSB1");
     // Not selected again: the same workers still run the same device.
     EXPECT_EQ(ThreadIds(), workers);
@@ -183,8 +181,8 @@ TEST_F(PortsMenu, AFailedOpenSaysWhyUnderTheDesignedMessage) {
     const QList<DiagnosisCase> cases{
         {"missing", "/dev/ttyUSB7", "/dev/ttyUSB7: device not found", "plugged in", true},
         {"not a tty", "/dev/ttyACM0", "/dev/ttyACM0: not a serial device", "Choose a serial port", false},
-        {"by-id name of a plain file", kFtdiById, kFtdiById + " (/dev/ttyUSB0): not a serial device", "",
-         false},
+        {"by-id name of a plain file", FakeFtdiById, FakeFtdiById + " (/dev/ttyUSB0): not a serial device",
+         "", false},
         {"busy, holder named", "/dev/ttyUSB2",
          "/dev/ttyUSB2: in use by another program: minicom (process 4242)", "Close it and try again", false},
         {"busy, holder not found", "/dev/ttyUSB3", "/dev/ttyUSB3: in use by another program.", "Close it",

@@ -1,5 +1,7 @@
 #include "WindowFixture.h"
 
+#include "BlockImages.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -137,13 +139,11 @@ void WindowTest::TypeIntoLabel(const QString& labelName, const QString& text) {
 }
 
 QByteArray WindowTest::Image(const ConfigBlock& block) {
-    return QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
+    return BlockImage(block);
 }
 
 ConfigBlock WindowTest::Defaults() {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
-    return block;
+    return DefaultBlock();
 }
 
 } // namespace quellix
