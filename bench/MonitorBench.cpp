@@ -66,8 +66,7 @@ void PrintRow(const std::string& what, const std::vector<double>& times, double 
 }
 
 ConfigBlock Plant() {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
+    ConfigBlock block = DefaultBlock();
     TextToShortString(block.Header1, "Boiler House");
     TextToShortString(block.TagName[1], "Return Temp");
     TextToShortString(block.UnitName[1], "\u00B0C");

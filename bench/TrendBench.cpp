@@ -129,8 +129,7 @@ void Append() {
 void Redraw() {
     History history;
     FillDay(history, true);
-    ConfigBlock block{};
-    SetBlockDefaults(block);
+    ConfigBlock block = DefaultBlock();
     TTrendChart chart(history, block);
     chart.resize(900, 480);
     chart.SetSpan(History::KeepMs);

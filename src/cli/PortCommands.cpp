@@ -16,12 +16,6 @@ namespace quellix {
 
 namespace {
 
-ConfigBlock Defaults() {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
-    return block;
-}
-
 // The note for a command ended by Ctrl-C or a stop signal; the status stays 128 + the signal.
 int Interrupted(CliOutput& output, int status, const QString& consequence) {
     output.note(QStringLiteral("quellix-cli: stopped; ") + consequence);
@@ -43,7 +37,7 @@ int InfoCommand(const PortName& port, CliOutput& output) {
 
 std::optional<ConfigBlock> ReadUnitConfig(const PortName& port, CliOutput& output, int& status) {
     UnitSession unit(port, output);
-    ConfigBlock block = Defaults();
+    ConfigBlock block = DefaultBlock();
     status = unit.open();
     if (status == ExitDone)
         status = unit.download(block, QStringLiteral("Reading"));
@@ -57,7 +51,7 @@ std::optional<ConfigBlock> ReadUnitConfig(const PortName& port, CliOutput& outpu
 }
 
 int ReadCommand(const PortName& port, const QString& target, const QString& base, CliOutput& output) {
-    ConfigBlock block = Defaults();
+    ConfigBlock block = DefaultBlock();
     if (!base.isEmpty()) {
         QString message;
         const std::optional<ConfigBlock> loaded = LoadConfigFile(base, message);
@@ -102,7 +96,7 @@ int WriteCommand(const PortName& port, const QString& file, bool verify, CliOutp
         return ExitDone;
     }
     // A fresh block: what is compared can only have come from the unit.
-    ConfigBlock back = Defaults();
+    ConfigBlock back = DefaultBlock();
     status = unit.download(back, QStringLiteral("Verifying"));
     if (status != ExitDone)
         return unit.stopSignal() ? Interrupted(output, status, QStringLiteral("not verified")) : status;
@@ -180,7 +174,7 @@ int WatchCommand(const PortName& port, const WatchOptions& options, CliOutput& o
     UnitSession unit(port, output);
     int status = unit.open();
     // The unit's own flags say how its displayed values read, and its tags name the columns.
-    ConfigBlock block = Defaults();
+    ConfigBlock block = DefaultBlock();
     if (status == ExitDone)
         status = unit.download(block, QStringLiteral("Reading"));
     if (status != ExitDone)

@@ -84,8 +84,7 @@ int UnitSession::upload(const ConfigBlock& block) {
 }
 
 int UnitSession::version(QString& text) {
-    ConfigBlock scratch{};
-    SetBlockDefaults(scratch);
+    ConfigBlock scratch = DefaultBlock();
     return run(scratch, [&text](HeadlessLink& link) { return link.requestVersion(text); }, {});
 }
 

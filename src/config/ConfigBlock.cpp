@@ -19,4 +19,10 @@ void SetBlockDefaults(ConfigBlock& block) {
     }
 }
 
+ConfigBlock DefaultBlock() {
+    ConfigBlock block{};
+    SetBlockDefaults(block);
+    return block;
+}
+
 } // namespace quellix

@@ -84,6 +84,8 @@ inline constexpr std::uint8_t FlagDisabled = 0x40;
 
 // Fills every field with its default; bytes after each short string's text stay as they were.
 void SetBlockDefaults(ConfigBlock& block);
+// A block holding the defaults, every byte after a text zero.
+ConfigBlock DefaultBlock();
 
 // The block's memory image, as files and the link carry it.
 inline std::uint8_t* BlockBytes(ConfigBlock& block) {

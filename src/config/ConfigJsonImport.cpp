@@ -351,8 +351,7 @@ ConfigBlock readDocument(QByteArray json) {
         fail({}, position(json, parse.offset) + QStringLiteral(": ") + parse.errorString());
     checkRepeatedKeys(json);
 
-    ConfigBlock block{};
-    SetBlockDefaults(block);
+    ConfigBlock block = DefaultBlock();
     const Object root(document.isObject() ? QJsonValue(document.object()) : QJsonValue(), {},
                       {"format", "version", "header1", "header2", "channel1", "channel2", "channel3",
                        "channel4", "hidden"});

@@ -122,9 +122,7 @@ TEST(SchemaTest, ExportedDocumentsSatisfyTheSchemaAndUseAllOfIt) {
     MiniValidator validator(schema);
     std::mt19937 rng(5);
     for (int run = 0; run < 200; ++run) {
-        ConfigBlock block;
-        std::memset(&block, 0, sizeof block);
-        SetBlockDefaults(block);
+        ConfigBlock block = DefaultBlock();
         if (run > 0)
             for (std::size_t i = 0; i < ConfigBlockSize; ++i)
                 BlockBytes(block)[i] = static_cast<std::uint8_t>(rng());

@@ -124,8 +124,7 @@ private:
 class FaultE2e : public E2eTest {};
 
 TEST_F(FaultE2e, DeviceVanishingInADownloadEndsItCalmlyAndThePortCanBeChosenAgain) {
-    ConfigBlock unit{};
-    SetBlockDefaults(unit);
+    ConfigBlock unit = DefaultBlock();
     unit.Header1.assign("Unit header");
     unit.TagName[3].assign("Unit tag 4");
     const QString state = start.file("unit.qlx");
@@ -234,8 +233,7 @@ protected:
 };
 
 TEST_F(SaveFaultE2e, FullDiskKeepsTheOldFilesAndTheTool) {
-    ConfigBlock old{};
-    SetBlockDefaults(old);
+    ConfigBlock old = DefaultBlock();
     old.Header1.assign("previous autosave");
     SaveBlockFile(old, AutosavePath(), [](const QString&) {});
     const QString chosen = start.file("plant.qlx");

@@ -21,8 +21,7 @@ constexpr int SequenceTimeoutMs = 60000;
 // A unit whose every downloadable field differs from the defaults: texts at full length, a
 // Windows-1252 degree sign, a zero and a disabled flag byte, negative and missing calibration values.
 ConfigBlock DistinctUnit() {
-    ConfigBlock b{};
-    SetBlockDefaults(b);
+    ConfigBlock b = DefaultBlock();
     b.Header1.assign("Boiler House North 7");
     b.Header2.assign("Feed line \xB0"
                      "C");

@@ -10,8 +10,7 @@ namespace quellix {
 namespace {
 
 ConfigBlock calibrated() {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
+    ConfigBlock block = DefaultBlock();
     block.Calibration[0] = {1, -1, 0x1234, NoValue};
     block.Calibration[3] = {32767, 0, 256, -2};
     return block;

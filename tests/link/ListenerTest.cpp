@@ -31,8 +31,7 @@ void RunBothSequences(DeviceLink& link, FakeHost& host) {
 TEST_F(ListenerTest, ListenersChangeNothingTheHostSees) {
     RunBothSequences(link, host);
     ASSERT_FALSE(recorder.events.empty());
-    ConfigBlock quietBlock{};
-    SetBlockDefaults(quietBlock);
+    ConfigBlock quietBlock = DefaultBlock();
     FakeHost quietHost;
     DeviceLink quiet(quietBlock, quietHost);
     RunBothSequences(quiet, quietHost);

@@ -279,8 +279,7 @@ namespace quellix {
 // request goes unanswered and is resent, and whose calibration reply comes with a stray byte, is
 // dropped and asked for again.
 TEST_F(MonitorModel, FollowsTheLinksOwnOrderOfEvents) {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
+    ConfigBlock block = DefaultBlock();
     FakeHost host;
     DeviceLink link(block, host);
     link.AddListener(model);

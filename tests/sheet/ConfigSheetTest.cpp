@@ -16,8 +16,7 @@ namespace {
 // The demo's plant, with channel 4 disabled and a reading missing on channel 3. Channel 4 counts in
 // per mille, a sign Windows-1252 holds at 0x89 where Latin-1 has a control character.
 ConfigBlock Plant() {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
+    ConfigBlock block = DefaultBlock();
     TextToShortString(block.Header1, "Boiler House");
     TextToShortString(block.Header2, "Simulated unit");
     const char* const tags[] = {"Boiler Flow", "Return Temp", "Steam Press", "Tank Level"};

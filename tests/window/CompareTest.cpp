@@ -15,15 +15,9 @@ namespace quellix {
 
 namespace {
 
-ConfigBlock Defaults() {
-    ConfigBlock block{};
-    SetBlockDefaults(block);
-    return block;
-}
-
 // Defaults with channel 3 disabled, channel 1 at two decimals, a new tag and a moved calibration point.
 ConfigBlock FileBlock() {
-    ConfigBlock block = Defaults();
+    ConfigBlock block = DefaultBlock();
     block.TagName[1].assign("Feed Pump");
     block.ChannelFlags[0] = 2;
     block.ChannelFlags[2] |= FlagDisabled;
@@ -43,7 +37,7 @@ QStringList Lines(const std::vector<CompareRow>& rows) {
 
 TEST(CompareDialog, RowsInTheWindowsWordsAndTheFileValuesOfTheChosenRows) {
     const ConfigBlock file = FileBlock();
-    ConfigBlock window = Defaults();
+    ConfigBlock window = DefaultBlock();
     const QStringList all{"Channel 1 decimals: 1 | 2",
                           "Channel 1 point 1 required: 10.0 | 1.00",
                           "Channel 1 point 2 required: 100.0 | 10.00",
@@ -114,7 +108,7 @@ TEST_F(Compare, UseFileValuesShowsThemInTheWindow) {
     EXPECT_EQ(Find<QSpinBox>("Decimal_1")->value(), 2);
     EXPECT_TRUE(Checked("Disable_3"));
     EXPECT_EQ(form->Block.ChannelFlags[2] & FlagDisabled, FlagDisabled);
-    EXPECT_EQ(form->Block.Calibration[2].Calib2, Defaults().Calibration[2].Calib2) << "not chosen";
+    EXPECT_EQ(form->Block.Calibration[2].Calib2, DefaultBlock().Calibration[2].Calib2) << "not chosen";
 }
 
 TEST_F(Compare, AFileThatCannotBeReadIsNamedInTheMessage) {

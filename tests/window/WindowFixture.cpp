@@ -143,7 +143,7 @@ QByteArray WindowTest::Image(const ConfigBlock& block) {
 }
 
 ConfigBlock WindowTest::Defaults() {
-    return DefaultBlock();
+    return quellix::DefaultBlock();
 }
 
 } // namespace quellix
