@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace quellix {
 
@@ -77,6 +78,33 @@ bool PaintWatch::eventFilter(QObject* watched, QEvent* event) {
         loop_.quit();
     }
     return QObject::eventFilter(watched, event);
+}
+
+BenchSim::BenchSim(const QString& program) {
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(program, {});
+    if (process_.waitForReadyRead(10000))
+        device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    else
+        std::fprintf(stderr, "quellix-sim did not start: %s\n", qPrintable(process_.errorString()));
+}
+
+BenchSim::~BenchSim() {
+    process_.terminate();
+    process_.waitForFinished(5000);
+}
+
+IdleCpu MeasureIdle(int seconds) {
+    const auto cpuSeconds = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const auto at = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+        return at(usage.ru_utime) + at(usage.ru_stime);
+    };
+    const double cpuBefore = cpuSeconds();
+    const auto wallBefore = bench::Clock::now();
+    Spin(seconds * 1000);
+    return {cpuSeconds() - cpuBefore, bench::Ms(bench::Clock::now() - wallBefore) / 1000};
 }
 
 void Spin(int ms) {

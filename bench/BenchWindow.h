@@ -9,6 +9,7 @@
 
 #include <QEventLoop>
 #include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -62,5 +63,28 @@ private:
 
 // Runs the event loop for `ms`.
 void Spin(int ms);
+
+// quellix-sim started on a pseudo-terminal of its own, and stopped with this object. `device()` is the
+// path it serves, empty when it did not start (the reason is printed).
+class BenchSim {
+public:
+    explicit BenchSim(const QString& program);
+    ~BenchSim();
+    BenchSim(const BenchSim&) = delete;
+    BenchSim& operator=(const BenchSim&) = delete;
+    const QString& device() const { return device_; }
+
+private:
+    QProcess process_;
+    QString device_;
+};
+
+// This process's CPU time (every thread) against the wall time while the event loop runs for `seconds`.
+struct IdleCpu {
+    double cpuSeconds = 0;
+    double wallSeconds = 0;
+    double percent() const { return 100 * cpuSeconds / wallSeconds; }
+};
+IdleCpu MeasureIdle(int seconds);
 
 } // namespace quellix

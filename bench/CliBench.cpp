@@ -127,8 +127,8 @@ int main(int argc, char** argv) {
     if (const auto s = Measure(cli, QStringList{"find"} + paths, 3)) {
         std::printf("find over 8 pseudo-terminals, 4 with a unit: median %.0f ms, max %.0f ms\n", s->median,
                     s->max);
-        bench::PrintRow("quellix-cli find over 8 pseudo-terminals, 4 with a unit (n=" + std::to_string(s->count) +
-                            ", median / max)",
+        bench::PrintRow("quellix-cli find over 8 pseudo-terminals, 4 with a unit (n=" +
+                            std::to_string(s->count) + ", median / max)",
                         bench::Format("%.0f", s->median) + " / " + bench::Format("%.0f", s->max) + " ms",
                         "goal <= 2500 ms", {s->median / 2500, s->max / 2500}, 1.0);
     } else {

@@ -18,7 +18,6 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 
 #include <algorithm>
@@ -26,7 +25,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <sys/resource.h>
 #include <thread>
 #include <utility>
 
@@ -336,27 +334,15 @@ void ListenerCost() {
                     "no goal: the cost of being followed", {followed / alone}, std::nullopt);
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // The tool with Auto Read on against the simulated unit: its own CPU time (window and port workers)
 // over the whole period, with a reading requested and shown every second.
 bool IdleRun(const Options& o) {
-    QProcess sim;
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(o.sim, {});
-    if (!sim.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "quellix-sim did not start: %s\n", qPrintable(sim.errorString()));
+    const BenchSim sim(o.sim);
+    if (sim.device().isEmpty())
         return false;
-    }
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     bool ok = false;
     {
-        BenchWindow window(device);
+        BenchWindow window(sim.device());
         if (window.Ok()) {
             window.Find<QCheckBox>(QStringLiteral("AutoSend"))->setChecked(true);
             PaintWatch raw(window.Find<QLabel>(QStringLiteral("Raw_1")));
@@ -367,23 +353,17 @@ bool IdleRun(const Options& o) {
                 std::fprintf(stderr, "no readings from quellix-sim\n");
         }
         if (ok) {
-            const double cpuBefore = CpuSeconds();
-            const auto wallBefore = Clock::now();
-            Spin(o.idleSeconds * 1000);
-            const double cpu = CpuSeconds() - cpuBefore;
-            const double wall = Ms(Clock::now() - wallBefore) / 1000;
-            const double percent = 100 * cpu / wall;
+            const IdleCpu idle = MeasureIdle(o.idleSeconds);
+            const double percent = idle.percent();
             const QString shown = window.Find<QLabel>(QStringLiteral("Raw_1"))->text();
-            std::printf("  idle: %.3f s CPU in %.1f s; readings still shown at the end: %s\n", cpu, wall,
-                        shown == QLatin1String("---") ? "no" : "yes");
+            std::printf("  idle: %.3f s CPU in %.1f s; readings still shown at the end: %s\n",
+                        idle.cpuSeconds, idle.wallSeconds, shown == QLatin1String("---") ? "no" : "yes");
             bench::PrintRow(
                 "idle CPU, Auto Read on against quellix-sim, over " + std::to_string(o.idleSeconds) + " s",
                 bench::Format("%.3f %% of one core", percent),
                 bench::Format("goal <= %.1f %%", IdleCpuGoalPercent), {percent / IdleCpuGoalPercent}, 1.0);
         }
     }
-    sim.terminate();
-    sim.waitForFinished(5000);
     return ok;
 }
 

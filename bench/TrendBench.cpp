@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -27,7 +26,6 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <sys/resource.h>
 
 namespace quellix {
 
@@ -166,26 +164,14 @@ void Redraw() {
     }
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 bool IdleRun(const QString& simPath, int idleSeconds) {
-    QProcess sim;
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(simPath, {});
-    if (!sim.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "quellix-sim did not start: %s\n", qPrintable(sim.errorString()));
+    const BenchSim sim(simPath);
+    if (sim.device().isEmpty())
         return false;
-    }
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     bool ok = false;
     {
         QTemporaryDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/idle-XXXXXX"));
-        BenchWindow window(device);
+        BenchWindow window(sim.device());
         auto* recording = window.Form().findChild<TDataRecording*>();
         if (window.Ok() && recording && recording->StartRecording(dir.filePath(QStringLiteral("idle.csv")))) {
             recording->ShowTrend();
@@ -197,15 +183,12 @@ bool IdleRun(const QString& simPath, int idleSeconds) {
         }
         if (ok) {
             const auto linesBefore = recording->FileRecorder().Lines();
-            const double cpuBefore = CpuSeconds();
-            const auto wallBefore = Clock::now();
-            Spin(idleSeconds * 1000);
-            const double cpu = CpuSeconds() - cpuBefore;
-            const double wall = Ms(Clock::now() - wallBefore) / 1000;
-            const double percent = 100 * cpu / wall;
+            const IdleCpu idle = MeasureIdle(idleSeconds);
+            const double percent = idle.percent();
             std::printf(
-                "  idle with trend and recording: %.3f s CPU in %.1f s; %lld lines recorded meanwhile\n", cpu,
-                wall, static_cast<long long>(recording->FileRecorder().Lines() - linesBefore));
+                "  idle with trend and recording: %.3f s CPU in %.1f s; %lld lines recorded meanwhile\n",
+                idle.cpuSeconds, idle.wallSeconds,
+                static_cast<long long>(recording->FileRecorder().Lines() - linesBefore));
             bench::PrintRow(
                 "idle CPU, Auto Read on, trend open at 10 min and recording, against quellix-sim, "
                 "over " +
@@ -214,8 +197,6 @@ bool IdleRun(const QString& simPath, int idleSeconds) {
                 bench::Format("goal <= %.0f %%", IdleGoalPercent), {percent / IdleGoalPercent}, 1.0);
         }
     }
-    sim.terminate();
-    sim.waitForFinished(5000);
     return ok;
 }
 
