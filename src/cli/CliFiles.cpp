@@ -1,6 +1,6 @@
 #include "CliFiles.h"
 
-#include "BlockFile.h"
+#include "AtomicSave.h"
 #include "ConfigFiles.h"
 #include "ConfigJson.h"
 
@@ -16,7 +16,7 @@ bool SaveConfigFile(const ConfigBlock& block, const QString& path, QString& mess
                              : QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
     // No writing in place: a command's output file is either whole and new or untouched.
     QString reason;
-    if (SaveFileAtomically(path, bytes, false, &reason))
+    if (SaveFileAtomically(path, bytes, {}, &reason))
         return true;
     message = path + QStringLiteral(": cannot be written: ") + reason;
     return false;

@@ -1,34 +1,21 @@
 #include "BlockFile.h"
 
+#include "AtomicSave.h"
 #include "ConfigLog.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace quellix {
-
-bool SaveFileAtomically(const QString& name, const QByteArray& bytes, bool inPlaceFallback, QString* error) {
-    // Unbuffered: a buffered write error surfacing only at commit is not reliably seen by QSaveFile,
-    // which would then rename a truncated file over the old one.
-    QSaveFile file(name);
-    file.setDirectWriteFallback(inPlaceFallback);
-    const bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                       file.write(bytes) == bytes.size() && file.error() == QFileDevice::NoError &&
-                       file.commit();
-    if (!saved) {
-        qCWarning(lcConfig) << "save failed:" << name << file.errorString();
-        if (error)
-            *error = file.errorString();
-    }
-    return saved;
-}
 
 void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageSink& report) {
     // Where only the file itself is writable, the window writes it in place, as the tool always could.
     const QByteArray image(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
-    if (!SaveFileAtomically(name, image, true, nullptr))
+    QString error;
+    if (!SaveFileAtomically(name, image, SaveOptions{.inPlaceFallback = true}, &error)) {
+        qCWarning(lcConfig) << "save failed:" << name << error;
         report("Cannot Save " + name);
+    }
 }
 
 BlockFileRead ReadBlockFile(const QString& name) {

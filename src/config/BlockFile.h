@@ -30,9 +30,4 @@ struct BlockFileRead {
 };
 BlockFileRead ReadBlockFile(const QString& name);
 
-// Replaces the file `name` with `bytes` through a temporary file renamed over it, so a failure leaves
-// any previous file as it was. With `inPlaceFallback`, a file in a directory that cannot take the
-// temporary file is written in place instead. On failure `error` gets the system's reason.
-bool SaveFileAtomically(const QString& name, const QByteArray& bytes, bool inPlaceFallback, QString* error);
-
 } // namespace quellix

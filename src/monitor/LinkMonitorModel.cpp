@@ -1,9 +1,10 @@
 #include "LinkMonitorModel.h"
 
+#include "AtomicSave.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QFontDatabase>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -288,12 +289,7 @@ QString LinkMonitorModel::AllText() const {
 }
 
 bool LinkMonitorModel::SaveText(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    const bool saved =
-        file.open(QIODevice::WriteOnly) && file.write(AllText().toUtf8()) >= 0 && file.commit();
-    if (!saved && error)
-        *error = file.errorString();
-    return saved;
+    return SaveFileAtomically(path, AllText().toUtf8(), {}, error);
 }
 
 bool LinkMonitorModel::RowDropped(int row) const {

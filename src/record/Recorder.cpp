@@ -1,10 +1,11 @@
 #include "Recorder.h"
 
+#include "AtomicSave.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,18 +14,6 @@
 namespace quellix {
 
 namespace {
-
-// A write beyond the file size limit (ulimit -f) raises SIGXFSZ, which would end the program with the
-// recording's file half written. Ignored, the write fails with EFBIG like any other failed write.
-void IgnoreFileSizeSignal() {
-    struct sigaction current {};
-    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGXFSZ, &ignore, nullptr);
-    }
-}
 
 QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));

@@ -1,11 +1,11 @@
 #include "MemIniFile.h"
 
+#include "AtomicSave.h"
 #include "SettingsLog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace quellix {
 
@@ -183,12 +183,11 @@ bool TMemIniFile::UpdateFile() const {
     const QFileInfo info(fileName_);
     if (!QDir().mkpath(info.absolutePath()))
         return false;
-    QSaveFile file(fileName_);
-    const QByteArray bytes = Bytes();
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!saved)
-        qCWarning(lcSettings) << "cannot write" << fileName_ << file.errorString();
-    return saved;
+    QString why;
+    if (SaveFileAtomically(fileName_, Bytes(), {}, &why))
+        return true;
+    qCWarning(lcSettings) << "cannot write" << fileName_ << why;
+    return false;
 }
 
 } // namespace quellix

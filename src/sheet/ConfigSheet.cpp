@@ -1,13 +1,14 @@
 #include "ConfigSheet.h"
 
+#include "AtomicSave.h"
 #include "Charset.h"
 #include "FixedPoint.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextDocument>
 
 namespace quellix {
@@ -116,14 +117,11 @@ void RenderConfigSheet(const QString& html, QPagedPaintDevice& device) {
 }
 
 bool WriteConfigSheetPdf(const QString& html, const QString& path, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    QByteArray pdf;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(12, 15, 12, 15), QPageLayout::Millimeter));
         writer.setResolution(300);
@@ -131,12 +129,7 @@ bool WriteConfigSheetPdf(const QString& html, const QString& path, QString* erro
         writer.setCreator(QStringLiteral("Quellix Config V1.0"));
         RenderConfigSheet(html, writer);
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return SaveFileAtomically(path, pdf, {}, error);
 }
 
 } // namespace quellix

@@ -1,5 +1,6 @@
 #include "TrendWindow.h"
 
+#include "AtomicSave.h"
 #include "ReadingFormat.h"
 #include "TrendChart.h"
 #include "UserDialogs.h"
@@ -13,7 +14,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -31,11 +31,11 @@ QTableWidgetItem* Cell(Qt::Alignment align) {
     return item;
 }
 
-// Writes `bytes` to `path` atomically; the error for the user, empty on success.
+// Writes `bytes` to `path` whole or not at all; the error for the user, empty on success.
 QString WriteAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    QString why;
+    if (!SaveFileAtomically(path, bytes, {}, &why))
+        return QStringLiteral("Cannot write %1: %2").arg(path, why);
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "BlockFile.h"
 #include "BlockImages.h"
+#include "FileLimits.h"
 #include "TempDir.h"
 
 #include <QDir>
@@ -32,26 +33,6 @@ protected:
     }
     TempDir dir;
     QStringList messages;
-};
-
-// Lowers the file size limit for the life of the object; writes beyond it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
 };
 
 } // namespace

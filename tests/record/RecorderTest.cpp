@@ -2,6 +2,7 @@
 // line intact when a write fails.
 #include "Recorder.h"
 
+#include "FileLimits.h"
 #include "TempDir.h"
 
 #include <QFile>
@@ -23,23 +24,6 @@ Reading Uniform(std::int64_t ms, std::int16_t v) {
     r.flags = {1, 1, 1, 1};
     return r;
 }
-
-// Sets the process's file size limit for the scope; the old limit comes back on every exit path.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ok_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
-    bool Ok() const { return ok_; }
-
-private:
-    rlimit saved_{};
-    bool ok_ = false;
-};
 
 TEST(Recorder, FailingWriteStopsTheRecordingAndKeepsEveryEarlierLine) {
     struct Case {
