@@ -27,11 +27,12 @@ int main(int argc, char** argv) {
     if (const auto answered = AnswerHelpOrVersion(argc, argv, "quellix", usage, std::cout))
         return *answered;
     QApplication application(argc, argv);
+    // A kill, Ctrl-C or a closed terminal closes the window in order: nothing is lost. Taken before the
+    // window is built, so that a stop while it is built waits for it instead of ending the program.
+    StopSignals stopSignals;
     TForm1 form1;
     TForm2 form2;
     form1.SetEditDialog(&form2);
-    // A kill, Ctrl-C or a closed terminal closes the window as its close box does: nothing is lost.
-    StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::received, &form1, &TForm1::StopRequested);
     form1.show();
     return application.exec();

@@ -51,10 +51,17 @@ bool SameName(QStringView a, QStringView b) {
 
 TMemIniFile::TMemIniFile(QString fileName) : fileName_(std::move(fileName)) {
     QFile file(fileName_);
-    if (file.open(QIODevice::ReadOnly))
-        SetBytes(file.readAll());
-    else if (file.exists())
-        qCWarning(lcSettings) << "cannot read" << fileName_ << file.errorString();
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        if (file.error() == QFileDevice::NoError)
+            SetBytes(bytes);
+        else
+            readError_ = file.errorString();
+    } else if (QFileInfo info(fileName_); info.exists() && !info.isDir()) {
+        readError_ = file.errorString();
+    }
+    if (Unreadable())
+        qCWarning(lcSettings) << "cannot read" << fileName_ << readError_;
 }
 
 TMemIniFile TMemIniFile::FromBytes(const QByteArray& bytes) {
@@ -179,14 +186,18 @@ void TMemIniFile::WriteString(const QString& section, const QString& key, const 
     Insert(at, line);
 }
 
-bool TMemIniFile::UpdateFile() const {
-    const QFileInfo info(fileName_);
-    if (!QDir().mkpath(info.absolutePath()))
-        return false;
+bool TMemIniFile::UpdateFile(QString* error) const {
     QString why;
-    if (SaveFileAtomically(fileName_, Bytes(), {}, &why))
+    if (Unreadable())
+        why = QStringLiteral("it could not be read (%1), and writing it would lose what it holds")
+                  .arg(readError_);
+    else if (!QDir().mkpath(QFileInfo(fileName_).absolutePath()))
+        why = QStringLiteral("its directory cannot be made");
+    else if (SaveFileAtomically(fileName_, Bytes(), {}, &why))
         return true;
     qCWarning(lcSettings) << "cannot write" << fileName_ << why;
+    if (error)
+        *error = why;
     return false;
 }
 

@@ -13,7 +13,8 @@ namespace quellix {
 
 class TMemIniFile {
 public:
-    // Reads the file now; a missing or unreadable file reads as empty.
+    // Reads the file now; a missing file (or a directory in its place) reads as empty. A file that is
+    // there but cannot be read reads as empty too, and is never written over: see Unreadable().
     explicit TMemIniFile(QString fileName);
     static TMemIniFile FromBytes(const QByteArray& bytes);
     static TMemIniFile FromText(const QString& text) { return FromBytes(text.toUtf8()); }
@@ -31,8 +32,12 @@ public:
     // is written as UTF-8; no other line changes.
     void WriteString(const QString& section, const QString& key, const QString& value);
 
-    // Replaces the file atomically with the current text, creating its directory; false on failure.
-    bool UpdateFile() const;
+    // Replaces the file atomically with the current text, creating its directory; false on failure
+    // (`error` says why), and always for a file that could not be read, whose lines would be lost.
+    bool UpdateFile(QString* error = nullptr) const;
+    // The file is there but could not be read (no read permission, an I/O error); ReadError() says why.
+    bool Unreadable() const { return !readError_.isEmpty(); }
+    const QString& ReadError() const { return readError_; }
     QByteArray Bytes() const;
     QString Text() const { return QString::fromUtf8(Bytes()); }
     const QString& FileName() const { return fileName_; }
@@ -54,6 +59,7 @@ private:
     std::optional<qsizetype> FindKey(const Range& range, QStringView key) const;
 
     QString fileName_;
+    QString readError_;
     QList<Line> lines_;
     QByteArray lineEnd_ = "\n"; // of new lines: the file's own
 };

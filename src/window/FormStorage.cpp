@@ -35,11 +35,17 @@ void TFormStorage::AddStoredMark(const QString& key, QAction* item) {
     marks_.append({key, item});
 }
 
-void TFormStorage::RestoreFormPlacement() {
+bool TFormStorage::RestoreFormPlacement(QString* error) {
     restored_ = true;
     const TMemIniFile ini(FormStateFilePath());
+    if (ini.Unreadable()) {
+        unreadable_ = true;
+        if (error)
+            *error = ini.ReadError();
+        return false;
+    }
     if (ini.ReadInteger(section_, u"FormVersion", 0) < 0)
-        return;
+        return true;
     switch (ShowStateFromShowCmd(ini.ReadInteger(section_, u"ShowCmd", 0))) {
     case TShowState::Normal:
         break;
@@ -55,9 +61,13 @@ void TFormStorage::RestoreFormPlacement() {
         if (const auto mark = ReadMark(ini.ReadString(section_, key).value_or(QString())))
             item->setChecked(*mark);
     }
+    return true;
 }
 
-bool TFormStorage::SaveFormPlacement(bool destroying) {
+bool TFormStorage::SaveFormPlacement(bool destroying, QString* error) {
+    saved_ = true;
+    if (unreadable_)
+        return true;
     TMemIniFile ini(FormStateFilePath());
     const Qt::WindowStates state = form_->windowState();
     // Windows' "restore to maximized" flag: minimized from the maximized state.
@@ -76,8 +86,7 @@ bool TFormStorage::SaveFormPlacement(bool destroying) {
                     destroying ? QStringLiteral("1") : QStringLiteral("0"));
     for (const auto& [key, item] : marks_)
         ini.WriteString(section_, key, MarkText(item->isChecked()));
-    saved_ = true;
-    return ini.UpdateFile();
+    return ini.UpdateFile(error);
 }
 
 } // namespace quellix

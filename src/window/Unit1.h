@@ -11,6 +11,7 @@
 #include "UserDialogs.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -56,11 +57,16 @@ public:
     // Anything beside the window that follows the link (a monitor, a recorder) listens here.
     void AddLinkListener(LinkListener& listener) { Link.AddListener(listener); }
     void RemoveLinkListener(LinkListener& listener) { Link.RemoveListener(listener); }
-    // A stop from outside the window: a kill, Ctrl-C, a closed terminal, the end of the desktop session
-    // or of the application. Closes as the close box does, so the form state, the autosave and the
-    // port's stop happen once, and ends the program with 0, also from inside a dialog. Asked again while
-    // the start-up or the close waits on a message, they go on without waiting for the user.
+    // A stop from outside the window: a kill, Ctrl-C, a closed terminal. Every message or dialog that
+    // waits for the user ends, and none comes up any more (failures go to standard error); the close
+    // then writes the autosave first and the form state after it, once, stops the port and ends the
+    // program with 0. A start-up or a close that was waiting goes on to its end first. Asked again, it
+    // ends whatever waits again.
     void StopRequested();
+    // The desktop session asks to keep the state (a checkpoint, or a logout that may still be
+    // cancelled): both files are saved and the window stays open. A failure is shown only when
+    // `mayInteract` grants it, and otherwise goes to standard error.
+    void CommitSessionData(const std::function<bool()>& mayInteract);
 
 protected:
     void setVisible(bool visible) override;
@@ -139,6 +145,10 @@ private:
     // Start-up, port selection and shut-down (Unit1Startup.cpp).
     void FormShow();
     void FormClose();
+    void SaveFormState();
+    void ApplicationQuitting();
+    void FinishStop();
+    bool EndModalWaits();
     void Com_1Click(QObject* Sender);
     void SelectPort(QChar digit);
 
@@ -155,7 +165,7 @@ private:
     void PortHungUp();
     void PortReopened(bool open);
 
-    std::unique_ptr<TUserDialogs> Dialogs;
+    std::unique_ptr<TStoppableDialogs> Dialogs;
     TForm2* Form2 = nullptr;
 
     // Serial port of the link; port selection sets CommPort and opens it through the session.
@@ -180,15 +190,16 @@ private:
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
     QTimer* Timer4 = nullptr;        // download reply timer
 
-    bool Updating = false;    // true while BlockToWindow fills the controls
-    bool StartingUp = false;  // the first show is restoring the state and running FormShow
-    bool FormShown = false;   // FormShow has run
-    bool StopPending = false; // a stop came during the start-up; it closes the window after it
-    bool Closing = false;     // the close path is saving
-    bool Closed = false;      // the close path has run; it runs once
-    bool Painted = false;     // the first paint has been logged
-    QString StartDir;         // current directory at the first show; home of the autosave file
-    QString FileName;         // the configuration file last opened or saved as
+    bool Updating = false;   // true while BlockToWindow fills the controls
+    bool StartingUp = false; // the first show is restoring the state and running FormShow
+    bool FormShown = false;  // FormShow has run
+    bool Stopping = false;   // a stop from outside came: nothing waits for the user any more
+    bool Exiting = false;    // the stop has asked the event loops to end
+    bool Closing = false;    // the close path is saving
+    bool Closed = false;     // the close path has run; it runs once
+    bool Painted = false;    // the first paint has been logged
+    QString StartDir;        // current directory at the first show; home of the autosave file
+    QString FileName;        // the configuration file last opened or saved as
 
     // The readings' history, recording and trend (the "Data" menu's lower part); goes before the
     // block and the dialogs it uses.

@@ -102,7 +102,8 @@ QTimer* MakeTimer(QObject* owner, const QString& name, int intervalMs, bool runn
 } // namespace
 
 TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
-    : QMainWindow(parent), Dialogs(dialogs ? std::move(dialogs) : MakeQtUserDialogs()),
+    : QMainWindow(parent),
+      Dialogs(std::make_unique<TStoppableDialogs>(dialogs ? std::move(dialogs) : MakeQtUserDialogs())),
       FormStorage1(this, QStringLiteral("TForm1")) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quellix Config V1.0"));
@@ -323,9 +324,17 @@ void TForm1::ConnectHandlers() {
     ConnectPortSession();
     ConnectLink();
     // However the application ends, the window closes in order first.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &TForm1::StopRequested);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &TForm1::ApplicationQuitting);
 #if QT_CONFIG(sessionmanager)
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TForm1::StopRequested);
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        bool granted = false;
+        CommitSessionData([&manager, &granted] {
+            granted = manager.allowsInteraction();
+            return granted;
+        });
+        if (granted)
+            manager.release();
+    });
 #endif
 }
 

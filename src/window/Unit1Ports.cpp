@@ -83,8 +83,8 @@ bool TForm1::WritePortPaths(const QMap<int, QString>& paths) {
     TMemIniFile ini(FormStateFilePath());
     for (auto it = paths.begin(); it != paths.end(); ++it)
         ini.WriteString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(it.key()), it.value());
-    if (!ini.UpdateFile()) {
-        ShowMessage("Cannot Save " + FormStateFilePath());
+    if (QString why; !ini.UpdateFile(&why)) {
+        ShowMessage("Cannot Save " + FormStateFilePath(), why);
         return false;
     }
     return true;

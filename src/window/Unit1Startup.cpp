@@ -7,9 +7,11 @@
 #include "WindowLog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QThread>
 
@@ -36,13 +38,17 @@ void TForm1::setVisible(bool visible) {
     if (visible && !FormShown && !StartingUp) {
         StartingUp = true;
         CentreOnScreen();
-        FormStorage1.RestoreFormPlacement();
+        if (QString why; !FormStorage1.RestoreFormPlacement(&why))
+            ShowMessage("Cannot Read " + FormStateFilePath(),
+                        why +
+                            QStringLiteral(". The file is left as it is: the window's state and the checked "
+                                           "port are not saved to it."));
         FormShow();
         StartingUp = false;
         FormShown = true;
-        if (StopPending) {
+        if (Stopping) {
             // Never shown: the close runs from the event loop, which ends the program.
-            QMetaObject::invokeMethod(this, &TForm1::StopRequested, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &TForm1::FinishStop, Qt::QueuedConnection);
             return;
         }
     }
@@ -103,33 +109,97 @@ void TForm1::Com_1Click(QObject* Sender) {
     SelectPort(name.size() > 4 ? name[4] : QChar(u' '));
 }
 
-// Form state, then the autosave, then the port: once, whatever asked for the close.
+// Once, whatever asked for the close. The close box keeps the form state, then the autosave, each
+// failure with its message. A stop from outside keeps the autosave first, the user's work, and the form
+// state after it: a service manager sends SIGKILL a few seconds after SIGTERM.
 void TForm1::closeEvent(QCloseEvent* event) {
     if (!std::exchange(Closed, true)) {
         Closing = true;
-        if (FormStorage1.Restored() && !FormStorage1.SaveFormPlacement(false))
-            ShowMessage("Cannot Save " + FormStateFilePath());
+        const bool stop = Stopping;
+        if (!stop)
+            SaveFormState();
         FormClose();
+        if (stop)
+            SaveFormState();
         Closing = false;
+        if (Stopping)
+            QMetaObject::invokeMethod(this, &TForm1::FinishStop, Qt::QueuedConnection);
     }
     QMainWindow::closeEvent(event);
 }
 
+void TForm1::SaveFormState() {
+    if (QString why; FormStorage1.Restored() && !FormStorage1.SaveFormPlacement(false, &why))
+        ShowMessage("Cannot Save " + FormStateFilePath(), why);
+}
+
 void TForm1::StopRequested() {
-    if (StartingUp || Closing) {
-        // A message of the start-up or of the close waits for its OK: ending every event loop ends
-        // that wait and makes later messages return at once, so the start-up or the close goes on.
-        StopPending = StopPending || StartingUp;
-        QCoreApplication::exit(0);
+    Stopping = true;
+    Dialogs->Stop();
+    const bool waited = EndModalWaits();
+    // A start-up or a close that waited goes on to its end and finishes the stop from there.
+    if (StartingUp || Closing)
         return;
+    if (waited)
+        QMetaObject::invokeMethod(this, &TForm1::FinishStop, Qt::QueuedConnection);
+    else
+        FinishStop();
+}
+
+// Every dialog and message box that waits for the user ends as if cancelled, the innermost first. True
+// when there was one.
+bool TForm1::EndModalWaits() {
+    bool ended = false;
+    for (int depth = 0; depth < 16; ++depth) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->done(QDialog::Rejected);
+        else
+            modal->close();
+        ended = true;
     }
-    if (Closed)
+    return ended;
+}
+
+void TForm1::FinishStop() {
+    if (StartingUp || Closing)
         return;
-    close();
-    // Asked during a dialog's own loop (the edit dialog, a file dialog), the close alone would leave
-    // that dialog waiting over a closed window.
-    if (QThread::currentThread()->loopLevel() > 0)
+    if (!Closed)
+        close();
+    if (!std::exchange(Exiting, true))
         QCoreApplication::exit(0);
+}
+
+// The application ends by other ways than a stop signal (the desktop session's end, a quit from
+// elsewhere): the window closes in order first, without a message. No exit() from here: from Qt 6.5 on,
+// exit() itself emits aboutToQuit.
+void TForm1::ApplicationQuitting() {
+    if (Closed || StartingUp || Closing)
+        return;
+    Stopping = true;
+    Dialogs->Stop();
+    Exiting = true;
+    close();
+}
+
+void TForm1::CommitSessionData(const std::function<bool()>& mayInteract) {
+    if (!FormShown || Closed)
+        return;
+    QStringList failures;
+    SaveBlockFile(Block, AutosavePath(), [&failures](const QString& message) { failures << message; });
+    if (QString why; FormStorage1.Restored() && !FormStorage1.SaveFormPlacement(false, &why))
+        failures << "Cannot Save " + FormStateFilePath();
+    if (failures.isEmpty())
+        return;
+    const bool shown = !Stopping && mayInteract();
+    for (const QString& failure : failures) {
+        if (shown)
+            ShowMessage(failure);
+        else
+            ReportOnStandardError(failure, QString());
+    }
 }
 
 // The block goes to the autosave file whatever changed; then the port stops, so no worker outlives the

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace quellix {
 
 namespace {
@@ -52,6 +54,29 @@ private:
 
 std::unique_ptr<TUserDialogs> MakeQtUserDialogs() {
     return std::make_unique<TQtUserDialogs>();
+}
+
+void ReportOnStandardError(const QString& text, const QString& informative) {
+    QString line = QStringLiteral("quellix: ") + text;
+    if (!informative.isEmpty())
+        line += QStringLiteral(": ") + informative.simplified();
+    std::fprintf(stderr, "%s\n", qUtf8Printable(line));
+    std::fflush(stderr);
+}
+
+void TStoppableDialogs::ShowMessage(QWidget* parent, const QString& text, const QString& informative) {
+    if (stopped_)
+        ReportOnStandardError(text, informative);
+    else
+        inner_->ShowMessage(parent, text, informative);
+}
+
+std::optional<QString> TStoppableDialogs::OpenFileName(QWidget* parent, const FileDialogRequest& request) {
+    return stopped_ ? std::nullopt : inner_->OpenFileName(parent, request);
+}
+
+std::optional<QString> TStoppableDialogs::SaveFileName(QWidget* parent, const FileDialogRequest& request) {
+    return stopped_ ? std::nullopt : inner_->SaveFileName(parent, request);
 }
 
 } // namespace quellix

@@ -33,4 +33,25 @@ public:
 // The real boxes and dialogs of Qt.
 std::unique_ptr<TUserDialogs> MakeQtUserDialogs();
 
+// A message where no box may wait for the user: one line on standard error, "quellix: " in front.
+void ReportOnStandardError(const QString& text, const QString& informative);
+
+// Stands between the window and the user's boxes: once a stop from outside has come, nothing waits for
+// the user any more, so that nothing holds up the saves before the program ends. Messages then go to
+// standard error and file dialogs are cancelled.
+class TStoppableDialogs final : public TUserDialogs {
+public:
+    explicit TStoppableDialogs(std::unique_ptr<TUserDialogs> inner) : inner_(std::move(inner)) {}
+
+    void Stop() { stopped_ = true; }
+
+    void ShowMessage(QWidget* parent, const QString& text, const QString& informative) override;
+    std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) override;
+    std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) override;
+
+private:
+    std::unique_ptr<TUserDialogs> inner_;
+    bool stopped_ = false;
+};
+
 } // namespace quellix

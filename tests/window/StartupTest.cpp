@@ -1,11 +1,13 @@
 #include "WindowFixture.h"
 
 #include "Charset.h"
+#include "FileLimits.h"
 #include "MemIniFile.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -13,6 +15,7 @@
 #include <QTimer>
 
 #include <optional>
+#include <sys/stat.h>
 
 namespace quellix {
 
@@ -189,6 +192,62 @@ TEST_F(Startup, FormStateThatCannotBeWrittenIsReportedAndTheCloseGoesOn) {
     EXPECT_EQ(user->messages, QStringList{"Cannot Save " + FormStatePath()});
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
+}
+
+// Measured before: on a full disk the close left a 92-byte form-state file empty, and said nothing.
+TEST_F(Startup, SavesThatFailAtTheFlushKeepBothFilesAndSaySo) {
+    const QByteArray state = "[TForm1]\nShowCmd=1\n[Ports]\nCOM1=/dev/ttyUSB0\n; kept by hand, every byte\n";
+    config.write("quellix.INI", state + QByteArray(92 - state.size(), '#'));
+    start.write("quellix.ini", Image(Defaults()));
+    Start();
+    {
+        FileSizeLimit limit(40);
+        ASSERT_TRUE(limit.Ok());
+        Close();
+    }
+    EXPECT_EQ(user->messages,
+              (QStringList{"Cannot Save " + FormStatePath(), "Cannot Save " + StartDir() + "/quellix.ini"}));
+    EXPECT_EQ(TempDir::read(FormStatePath()).size(), 92);
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
+}
+
+// Measured before: a form-state file without read permission was replaced at the close by the window's
+// keys alone, its [Ports] section and every other line lost.
+TEST_F(Startup, AFormStateFileThatCannotBeReadIsNeverWrittenOver) {
+    const QByteArray state = "[Ports]\nCOM1=/dev/ttyUSB0\n[TForm1]\nShowCmd=3\n";
+    config.write("quellix.INI", state);
+    ASSERT_EQ(::chmod(QFile::encodeName(FormStatePath()).constData(), 0), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(config.path()).constData(), 0755), 0);
+    {
+        AsUnprivilegedUser nobody;
+        Start();
+    }
+    ASSERT_EQ(user->messages, QStringList{"Cannot Read " + FormStatePath()});
+    EXPECT_TRUE(user->informative[0].contains("not saved to it")) << user->informative[0].toStdString();
+    EXPECT_FALSE(form->isMaximized());
+    Close();
+    EXPECT_EQ(user->messages.size(), 1) << "said once";
+    EXPECT_EQ(TempDir::read(FormStatePath()), state);
+}
+
+// A checkpoint or a logout that may still be cancelled: both files are kept, and the tool runs on. A
+// failure is told only when the session manager lets the tool ask the user.
+TEST_F(Startup, SessionCommitSavesBothFilesAndTheWindowStays) {
+    Start();
+    int asked = 0;
+    form->CommitSessionData([&] { return ++asked, false; });
+    EXPECT_EQ(asked, 0) << "nothing to tell";
+    EXPECT_EQ(TempDir::read(AutosavePath()), Image(Defaults()));
+    EXPECT_EQ(Stored("Visible"), "0");
+    EXPECT_TRUE(form->isVisible());
+
+    ASSERT_TRUE(QFile::remove(AutosavePath()) && QDir(start.path()).mkdir("quellix.ini"));
+    form->CommitSessionData([&] { return ++asked, false; });
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(user->messages.isEmpty()) << "the failure went to standard error";
+    form->CommitSessionData([] { return true; });
+    EXPECT_EQ(user->messages, QStringList{"Cannot Save " + StartDir() + "/quellix.ini"});
+    EXPECT_TRUE(form->isVisible());
 }
 
 TEST_F(Startup, AutosaveStaysInTheStartDirectoryWhenTheCurrentOneChanges) {
