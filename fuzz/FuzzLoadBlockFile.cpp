@@ -1,5 +1,5 @@
 // Arbitrary file contents and lengths through LoadBlockFile: a full block is taken byte for byte,
-// anything shorter leaves the block untouched, and no text is read beyond its field.
+// anything shorter or in the text form leaves the block untouched, and no text is read beyond its field.
 #include "BlockFile.h"
 #include "Charset.h"
 
@@ -16,6 +16,15 @@ namespace {
 QString scratchPath() {
     static const QString path = QDir::tempPath() + QString("/quellix-fuzz-%1.qlx").arg(getpid());
     return path;
+}
+
+// A file that begins, after a byte order mark and blanks, with "{" and is not exactly a block long
+// holds the text form, which is no block image.
+bool IsTextForm(const std::uint8_t* data, std::size_t size) {
+    std::size_t at = size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    while (at < size && data[at] != 0 && std::strchr(" \t\r\n", data[at]))
+        ++at;
+    return size != ConfigBlockSize && at < size && data[at] == '{';
 }
 
 template <std::size_t N> void readText(const ShortString<N>& s) {
@@ -41,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int messages = 0;
     const bool loaded = LoadBlockFile(block, scratchPath(), [&](const QString&) { ++messages; });
 
-    if (loaded != (size >= ConfigBlockSize) || messages != (loaded ? 0 : 1))
+    if (loaded != (size >= ConfigBlockSize && !IsTextForm(data, size)) || messages != (loaded ? 0 : 1))
         std::abort();
     for (std::size_t i = 0; i < ConfigBlockSize; ++i) {
         const std::uint8_t expected = loaded ? data[i] : 0x5A;

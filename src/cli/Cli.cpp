@@ -155,22 +155,25 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
     if (name == QLatin1String("show"))
         return ShowCommand(files.first(), output);
 
+    // A file's name must fit the form written into it; standard output, a device or a FIFO has none.
     const QString target = parser.value(output_);
+    if (parser.isSet(output_) && target.isEmpty())
+        return usage(QStringLiteral("-o needs a file name, or - for standard output"), name);
+    const bool named = parser.isSet(output_) && !IsStreamTarget(target);
     if (name == QLatin1String("export")) {
-        if (parser.isSet(output_) && !IsTextFormName(target))
+        if (named && !IsTextFormName(target))
             return usage(
                 QStringLiteral("export writes the text form: the output's name must end in \".json\""), name);
-    } else {
-        if (!parser.isSet(output_))
-            return usage(QStringLiteral("import needs the block file to write: -o FILE.qlx"), name);
-        if (IsTextFormName(target))
-            return usage(
-                QStringLiteral("import writes a block file: the output's name must not end in \".json\""),
-                name);
+        return ConvertCommand(files.first(), target, ConfigForm::Text, output);
     }
-    if (parser.isSet(output_) && target.isEmpty())
-        return usage(QStringLiteral("-o needs a file name"), name);
-    return ConvertCommand(files.first(), target, output);
+    if (!parser.isSet(output_))
+        return usage(QStringLiteral("import needs the block file to write: -o FILE.qlx, or -o - for standard "
+                                    "output"),
+                     name);
+    if (named && IsTextFormName(target))
+        return usage(
+            QStringLiteral("import writes a block file: the output's name must not end in \".json\""), name);
+    return ConvertCommand(files.first(), target, ConfigForm::BlockImage, output);
 }
 
 // The two sides in the order given; QCommandLineParser keeps files and --port values apart, so the

@@ -1,25 +1,47 @@
 #include "CliFiles.h"
 
 #include "AtomicSave.h"
-#include "ConfigFiles.h"
 #include "ConfigJson.h"
 
 namespace quellix {
 
-std::optional<ConfigBlock> LoadConfigFile(const QString& path, QString& message) {
-    return ReadConfigFile(path, message);
+std::optional<ConfigBlock> LoadConfigFile(const QString& path, QString& message,
+                                          std::optional<ConfigForm> only) {
+    return ReadConfigFile(path, message, only);
 }
 
-bool SaveConfigFile(const ConfigBlock& block, const QString& path, QString& message) {
+bool IsStandardOutput(const QString& target) {
+    return target == QLatin1String("-");
+}
+
+bool IsStreamTarget(const QString& target) {
+    return IsStandardOutput(target) || IsStreamPath(target);
+}
+
+ConfigForm OutputForm(const QString& target) {
+    return IsStandardOutput(target) || IsTextFormName(target) ? ConfigForm::Text : ConfigForm::BlockImage;
+}
+
+int WriteConfigOutput(const ConfigBlock& block, const QString& target, ConfigForm form, CliOutput& output) {
     const QByteArray bytes =
-        IsTextFormName(path) ? ConfigToJson(block)
-                             : QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
-    // No writing in place: a command's output file is either whole and new or untouched.
+        form == ConfigForm::Text
+            ? ConfigToJson(block)
+            : QByteArray(reinterpret_cast<const char*>(BlockBytes(block)), ConfigBlockSize);
+    if (IsStandardOutput(target) && form == ConfigForm::Text) {
+        output.result() << QString::fromUtf8(bytes);
+        return ExitDone;
+    }
+    if (IsStandardOutput(target)) {
+        if (!output.resultBytes(bytes))
+            return output.fail(ExitFileError, QStringLiteral("standard output cannot be written"));
+        return ExitDone;
+    }
+    // A pipe another program reads is waited for, as shells wait; a file is never written in place.
     QString reason;
-    if (SaveFileAtomically(path, bytes, {}, &reason))
-        return true;
-    message = path + QStringLiteral(": cannot be written: ") + reason;
-    return false;
+    if (!SaveFileAtomically(target, bytes, SaveOptions{.waitForReader = true}, &reason))
+        return output.fail(ExitFileError, target + QStringLiteral(": cannot be written: ") + reason);
+    output.detail(QStringLiteral("wrote %1").arg(target));
+    return ExitDone;
 }
 
 } // namespace quellix

@@ -1,21 +1,32 @@
-// Configuration files as the command line reads and writes them: a name ending in ".json" holds the
-// text form, any other name (".qlx", the autosave file "quellix.ini") the 242-byte block image.
+// Configuration files as the command line reads and writes them (the forms as ConfigFiles.h tells them
+// apart), and where a command's output goes: a file, a character device or FIFO, or standard output.
 #pragma once
 
+#include "CliOutput.h"
 #include "ConfigBlock.h"
+#include "ConfigFiles.h"
 
 #include <QString>
 #include <optional>
 
 namespace quellix {
 
-bool IsTextFormName(const QString& path);
+// The configuration in `path`, or nothing with `message` saying why, naming the file; with `only`, a
+// file of the other form is refused.
+std::optional<ConfigBlock> LoadConfigFile(const QString& path, QString& message,
+                                          std::optional<ConfigForm> only = std::nullopt);
 
-// The configuration in `path`, or nothing with `message` saying why, naming the file.
-std::optional<ConfigBlock> LoadConfigFile(const QString& path, QString& message);
+// "-": the command's output goes to standard output.
+bool IsStandardOutput(const QString& target);
+// Standard output, a character device or a FIFO: written into as it is, whatever its name says.
+bool IsStreamTarget(const QString& target);
+// The form a target's name asks for: the text form for a name ending in ".json" and for standard
+// output, else the block image.
+ConfigForm OutputForm(const QString& target);
 
-// Writes the block to `path` in the form its name asks for, replacing the file only once the whole of
-// it is written; false with `message` naming the file.
-bool SaveConfigFile(const ConfigBlock& block, const QString& path, QString& message);
+// Writes the block in `form` to `target`: a file is replaced only once the whole of it is written, a
+// character device or FIFO is written into, "-" is standard output. Returns the exit status, after a
+// message naming the target when it failed.
+int WriteConfigOutput(const ConfigBlock& block, const QString& target, ConfigForm form, CliOutput& output);
 
 } // namespace quellix

@@ -2,6 +2,7 @@
 // each message with the program's name in front.
 #pragma once
 
+#include <QFileDevice>
 #include <QString>
 #include <QTextStream>
 
@@ -27,6 +28,18 @@ public:
 
     // A command's result, asked for by its user: printed whatever the verbosity.
     QTextStream& result() { return out_; }
+    // Bytes of a result as they are, such as a block image; false when they cannot be written. A stream
+    // on a string (the tests') takes each byte as the character of the same code.
+    bool resultBytes(const QByteArray& bytes) {
+        out_.flush();
+        QIODevice* device = out_.device();
+        if (!device) {
+            out_ << QString::fromLatin1(bytes);
+            return true;
+        }
+        auto* file = qobject_cast<QFileDevice*>(device);
+        return device->write(bytes) == bytes.size() && (!file || file->flush());
+    }
     // A message about the run that --quiet silences.
     void note(const QString& text) {
         if (verbosity_ != Verbosity::Quiet)

@@ -90,20 +90,14 @@ int DiffCommand(const ConfigSource& first, const ConfigSource& second, bool hidd
     return differences.empty() ? ExitDone : ExitDifferences;
 }
 
-int ConvertCommand(const QString& file, const QString& target, CliOutput& output) {
-    int status = ExitDone;
-    const std::optional<ConfigBlock> block = load(ConfigSource{file, {}}, output, status);
-    if (!block)
-        return status;
-    if (target.isEmpty()) {
-        output.result() << QString::fromUtf8(ConfigToJson(*block));
-        return ExitDone;
-    }
+int ConvertCommand(const QString& file, const QString& target, ConfigForm to, CliOutput& output) {
+    const ConfigForm from = to == ConfigForm::Text ? ConfigForm::BlockImage : ConfigForm::Text;
     QString message;
-    if (!SaveConfigFile(*block, target, message))
+    const std::optional<ConfigBlock> block = LoadConfigFile(file, message, from);
+    if (!block)
         return output.fail(ExitFileError, message);
-    output.detail(QStringLiteral("wrote %1").arg(target));
-    return ExitDone;
+    output.detail(QStringLiteral("read %1").arg(file));
+    return WriteConfigOutput(*block, target.isEmpty() ? QStringLiteral("-") : target, to, output);
 }
 
 } // namespace quellix

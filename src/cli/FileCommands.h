@@ -4,6 +4,7 @@
 #include "CliOutput.h"
 #include "CliPort.h"
 #include "ConfigBlock.h"
+#include "ConfigFiles.h"
 
 #include <optional>
 
@@ -21,8 +22,8 @@ QString ShowText(const ConfigBlock& block);
 
 int ShowCommand(const QString& file, CliOutput& output);
 int DiffCommand(const ConfigSource& first, const ConfigSource& second, bool hidden, CliOutput& output);
-// Reads a configuration in either form and writes it in the form `target`'s name asks for (export and
-// import); `target` empty: the text form goes to standard output.
-int ConvertCommand(const QString& file, const QString& target, CliOutput& output);
+// Reads a configuration in the other form than `to` and writes it to `target` in form `to` (export:
+// the text form, import: the block image); `target` empty or "-" is standard output.
+int ConvertCommand(const QString& file, const QString& target, ConfigForm to, CliOutput& output);
 
 } // namespace quellix

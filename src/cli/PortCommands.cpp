@@ -1,5 +1,6 @@
 #include "PortCommands.h"
 
+#include "AtomicSave.h"
 #include "CliFiles.h"
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
@@ -60,6 +61,9 @@ int ReadCommand(const PortName& port, const QString& target, const QString& base
         block = *loaded;
         output.detail(QStringLiteral("read %1").arg(base));
     }
+    // Known before the unit is asked, not after a read of seconds.
+    if (QString why; !IsStandardOutput(target) && !CanSaveFile(target, &why))
+        return output.fail(ExitFileError, target + QStringLiteral(": cannot be written: ") + why);
     {
         UnitSession unit(port, output);
         int status = unit.open();
@@ -70,11 +74,7 @@ int ReadCommand(const PortName& port, const QString& target, const QString& base
                        ? Interrupted(output, status, target + QStringLiteral(" was not written"))
                        : status;
     }
-    QString message;
-    if (!SaveConfigFile(block, target, message))
-        return output.fail(ExitFileError, message);
-    output.detail(QStringLiteral("wrote %1").arg(target));
-    return ExitDone;
+    return WriteConfigOutput(block, target, OutputForm(target), output);
 }
 
 int WriteCommand(const PortName& port, const QString& file, bool verify, CliOutput& output) {

@@ -1,12 +1,33 @@
 #include "BlockFile.h"
 
 #include "AtomicSave.h"
+#include "ConfigFiles.h"
 #include "ConfigLog.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+
 namespace quellix {
+
+namespace {
+
+// Whether the file goes on, past a byte order mark and blanks, with "{"; read on from `head` only as far
+// as the blanks go.
+bool StartsWithBrace(QFile& file, QByteArray head) {
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head.remove(0, 3);
+    for (; !head.isEmpty(); head = file.read(4096)) {
+        for (const char c : head) {
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                return c == '{';
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageSink& report) {
     // Where only the file itself is writable, the window writes it in place, as the tool always could.
@@ -34,14 +55,19 @@ BlockFileRead ReadBlockFile(const QString& name) {
         result.systemReason = file.errorString();
         return result;
     }
-    const qint64 got = file.read(reinterpret_cast<char*>(BlockBytes(result.block)), ConfigBlockSize);
-    if (got < 0) {
+    const QByteArray head = file.read(ConfigBlockSize);
+    if (file.error() != QFileDevice::NoError) {
         qCWarning(lcConfig) << "read failed:" << name << file.errorString();
         result.systemReason = file.errorString();
         return result;
     }
-    result.size = got;
-    result.status = got < qint64(ConfigBlockSize) ? BlockFileRead::TooShort : BlockFileRead::Loaded;
+    if (IsTextFormName(name) || (info.size() != qint64(ConfigBlockSize) && StartsWithBrace(file, head))) {
+        result.status = BlockFileRead::TextForm;
+        return result;
+    }
+    std::memcpy(BlockBytes(result.block), head.constData(), std::size_t(head.size()));
+    result.size = head.size();
+    result.status = head.size() < qint64(ConfigBlockSize) ? BlockFileRead::TooShort : BlockFileRead::Loaded;
     return result;
 }
 
@@ -59,6 +85,9 @@ bool LoadBlockFile(ConfigBlock& block, const QString& name, const MessageSink& r
         return false;
     case BlockFileRead::TooShort:
         report("ERROR " + name);
+        return false;
+    case BlockFileRead::TextForm:
+        report("ERROR " + name + ": the text form of a configuration, not its 242-byte block image");
         return false;
     }
     return false;

@@ -20,9 +20,10 @@ void SaveBlockFile(const ConfigBlock& block, const QString& name, const MessageS
 // reported before it returns false, and leaves the block as it was.
 bool LoadBlockFile(ConfigBlock& block, const QString& name, const MessageSink& report);
 
-// The outcome of reading a block file, for callers that word their own messages.
+// The outcome of reading a block file, for callers that word their own messages. A file that holds the
+// text form (ConfigFiles.h) is no block image, whatever its first 242 bytes.
 struct BlockFileRead {
-    enum Status { Loaded, NotFound, CannotRead, TooShort };
+    enum Status { Loaded, NotFound, CannotRead, TooShort, TextForm };
     Status status = NotFound;
     ConfigBlock block{};  // the image when Loaded
     qint64 size = 0;      // bytes found when TooShort

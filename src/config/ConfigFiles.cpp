@@ -45,8 +45,7 @@ std::optional<ConfigBlock> loadTextForm(const QString& path, QString& message) {
     return block;
 }
 
-std::optional<ConfigBlock> loadImage(const QString& path, QString& message) {
-    const BlockFileRead read = ReadBlockFile(path);
+std::optional<ConfigBlock> imageOf(const BlockFileRead& read, const QString& path, QString& message) {
     switch (read.status) {
     case BlockFileRead::Loaded:
         return read.block;
@@ -61,6 +60,8 @@ std::optional<ConfigBlock> loadImage(const QString& path, QString& message) {
                              .arg(read.size)
                              .arg(ConfigBlockSize);
         break;
+    case BlockFileRead::TextForm:
+        break;
     }
     return std::nullopt;
 }
@@ -71,8 +72,21 @@ bool IsTextFormName(const QString& path) {
     return path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
 }
 
-std::optional<ConfigBlock> ReadConfigFile(const QString& path, QString& message) {
-    return IsTextFormName(path) ? loadTextForm(path, message) : loadImage(path, message);
+std::optional<ConfigBlock> ReadConfigFile(const QString& path, QString& message,
+                                          std::optional<ConfigForm> only) {
+    const BlockFileRead read = ReadBlockFile(path);
+    const bool held = read.status == BlockFileRead::Loaded || read.status == BlockFileRead::TooShort ||
+                      read.status == BlockFileRead::TextForm;
+    const ConfigForm found =
+        read.status == BlockFileRead::TextForm ? ConfigForm::Text : ConfigForm::BlockImage;
+    if (held && only && found != *only) {
+        message = path + (found == ConfigForm::Text
+                              ? QStringLiteral(": the text form of a configuration, not a block image")
+                              : QStringLiteral(": a block image, not the text form of a configuration (whose "
+                                               "name ends in \".json\" or which begins with \"{\")"));
+        return std::nullopt;
+    }
+    return found == ConfigForm::Text ? loadTextForm(path, message) : imageOf(read, path, message);
 }
 
 } // namespace quellix

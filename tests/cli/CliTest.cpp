@@ -4,11 +4,15 @@
 #include "ConfigJson.h"
 #include "TempDir.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 
 namespace quellix {
 
@@ -33,6 +37,8 @@ protected:
         QByteArray bad = ConfigToJson(DefaultBlock());
         bad.replace("\"Tag 3\"", "\"Tag 3 of the boiler house\"");
         dir.write("bad.json", bad);
+        dir.write("plant.json.orig", ConfigToJson(b));
+        QDir(dir.path()).mkdir("folder.json");
     }
 
     Result run(QStringList args) {
@@ -98,6 +104,18 @@ TEST_F(CliTest, FileCommandsExitWithTheDocumentedStatus) {
         {{"import", "DIR/bad.json", "-o", "DIR/x.qlx"}, 5, "", "bad.json: channel3.tag:"},
         {{"import", "DIR/a.json", "-o", "DIR/no/such/dir/x.qlx"}, 5, "", "x.qlx: cannot be written"},
         {{"--verbose", "import", "DIR/a.json", "-o", "DIR/x.qlx"}, 0, "", "wrote"},
+        // The form is in the content too: an edited copy of a text form is read as one.
+        {{"show", "DIR/plant.json.orig"}, 0, "channel 2  \"Feed Pump\"", ""},
+        {{"diff", "DIR/b.qlx", "DIR/plant.json.orig"}, 0, "", ""},
+        {{"import", "DIR/a.qlx", "-o", "DIR/x.qlx"}, 5, "", "a.qlx: a block image, not the text form"},
+        {{"export", "DIR/plant.json.orig"}, 5, "", "plant.json.orig: the text form of a configuration"},
+        {{"export", "DIR/a.qlx", "-o", "DIR/folder.json"},
+         5,
+         "",
+         "folder.json: cannot be written: it is a dir"},
+        {{"export", "DIR/a.qlx", "-o", "-"}, 0, "\"format\": \"quellix-config\"", ""},
+        // Known before the port is opened, not after the unit was read.
+        {{"read", "--port", "DIR/no-tty", "-o", "DIR/gone/x.json"}, 5, "", "x.json: cannot be written: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -134,6 +152,36 @@ TEST_F(CliTest, TextsCannotActOnTheTerminal) {
         EXPECT_TRUE(r.out.contains(R"("\u001B[2J\u00A0›")")) << r.out.toStdString();
         EXPECT_FALSE(r.out.contains(QChar(0x1B)));
     }
+}
+
+// Measured before: as root, "-o /dev/null" replaced the device node with a regular file.
+TEST_F(CliTest, OutputIntoADeviceOrFifoIsWrittenIntoNotReplaced) {
+    const QByteArray image = BlockImage(DefaultBlock());
+    EXPECT_EQ(run({"import", "DIR/a.json", "-o", "-"}).out.toLatin1(), image);
+
+    const QString fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QByteArray read;
+    std::thread reader([&] { read = TempDir::read(fifo); });
+    EXPECT_EQ(run({"import", "DIR/a.json", "-o", fifo}).status, 0);
+    reader.join();
+    EXPECT_EQ(read, image);
+    EXPECT_FALSE(QFileInfo(fifo).isFile()) << "still the FIFO";
+
+    QProcess process;
+    process.start(QStringLiteral(QUELLIX_CLI_PATH), {"import", dir.file("a.json"), "-o", "/dev/stdout"});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.readAllStandardOutput(), image);
+
+    const QString null = dir.file("null");
+    if (::mknod(QFile::encodeName(null).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "mknod needs CAP_MKNOD: " << std::strerror(errno);
+    EXPECT_EQ(run({"import", "DIR/a.json", "-o", null}).status, 0);
+    EXPECT_EQ(run({"export", "DIR/a.qlx", "-o", null}).status, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(null).constData(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 TEST_F(CliTest, AFailedImportLeavesTheTargetAsItWas) {
