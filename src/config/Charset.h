@@ -20,6 +20,14 @@ std::string ToWin1252(const QString& text);
 // starts in `text`. Exactly the texts FromWin1252 can make convert, so such a text survives both ways.
 std::optional<std::string> ToWin1252Exact(const QString& text, qsizetype* badIndex = nullptr);
 
+// The control characters below the blank (C0): invisible, and a NUL ends a text on the unit.
+inline bool IsC0Control(char32_t c) {
+    return c < 0x20;
+}
+inline bool IsC0Control(char c) {
+    return static_cast<unsigned char>(c) < 0x20;
+}
+
 template <std::size_t Capacity> QString ShortStringToText(const ShortString<Capacity>& s) {
     return FromWin1252(s.text());
 }

@@ -5,6 +5,7 @@
 #include "Charset.h"
 #include "ConfigView.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace quellix {
@@ -67,16 +68,23 @@ void addPoint(Node& parent, const char* name, std::int16_t raw, std::int16_t val
     parent.addObject(name, true).add("raw", rawValue(raw)).add("value", displayedValue(value, flags));
 }
 
-// The visible part of a short string is its text; what lies beyond it goes to the hidden part.
+// The visible part of a short string is its text up to the first control character, which no one can
+// see or type; the rest of the field goes to the hidden part, with the length byte where it differs.
+template <std::size_t N> std::string_view visibleText(const ShortString<N>& s) {
+    const std::string_view text = s.text();
+    const auto control = std::find_if(text.begin(), text.end(), [](char c) { return IsC0Control(c); });
+    return text.substr(0, std::size_t(control - text.begin()));
+}
+
 template <std::size_t N> QByteArray text(const ShortString<N>& s) {
-    return quoted(ShortStringToText(s));
+    return quoted(FromWin1252(visibleText(s)));
 }
 
 template <std::size_t N> void addTextRest(Node& parent, const char* name, const ShortString<N>& s) {
     Node& node = parent.addObject(name, true);
-    if (s.Length > N)
+    const std::size_t used = visibleText(s).size();
+    if (s.Length != used)
         node.add("length", number(s.Length));
-    const std::size_t used = s.text().size();
     node.add("after", hexBytes(std::string_view(s.Chars + used, N - used)));
 }
 

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QStringList>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -29,17 +30,45 @@ struct Failure {
     throw Failure{path, reason};
 }
 
-QString join(const QString& parent, const QString& key) {
-    return parent.isEmpty() ? key : parent + u'.' + key;
-}
-
+// Input echoed in a message: escaped as the text form writes texts, so that nothing in it can act on a
+// terminal, and cut, so that a key or text of a megabyte does not flood the message.
 QString show(const QString& text) {
-    return u'"' + text + u'"';
+    constexpr qsizetype MaxShown = 40;
+    if (text.size() <= MaxShown)
+        return QuotedText(text);
+    const qsizetype cut = text[MaxShown - 1].isHighSurrogate() ? MaxShown - 1 : MaxShown;
+    return QuotedText(text.left(cut)) + QStringLiteral("\u2026");
 }
 
-// QJsonDocument keeps the last of repeated keys without a word; in a file edited by hand that would
-// silently drop a value, so repeats are looked for in the text itself (already known to be valid JSON).
-void checkRepeatedKeys(const QByteArray& json) {
+// A key path; a key that is not a plain name (an unknown key from the file) is shown quoted.
+QString join(const QString& parent, const QString& key) {
+    const bool plain = !key.isEmpty() && key.size() <= 40 && std::all_of(key.begin(), key.end(), [](QChar c) {
+        return c.unicode() < 0x80 && (std::isalnum(c.unicode()) || c == u'_');
+    });
+    const QString shown = plain ? key : show(key);
+    return parent.isEmpty() ? shown : parent + u'.' + shown;
+}
+
+QString position(const QByteArray& json, qsizetype offset);
+
+// The index of the quote that ends the string starting at `open`, and in `control` the first control
+// character in it as it is (-1 when none).
+qsizetype stringEnd(const QByteArray& json, qsizetype open, qsizetype& control) {
+    control = -1;
+    qsizetype i = open + 1;
+    for (; i < json.size() && json[i] != '"'; ++i) {
+        if (json[i] == '\\')
+            ++i;
+        else if (control < 0 && IsC0Control(json[i]))
+            control = i;
+    }
+    return i;
+}
+
+// What QJsonDocument lets through is looked for in the text itself (already known to parse): it keeps
+// the last of repeated keys without a word, which in a file edited by hand would silently drop a value,
+// and it takes control characters inside strings as they are, which JSON forbids.
+void checkText(const QByteArray& json) {
     struct Level {
         bool object;
         QString path;
@@ -69,19 +98,26 @@ void checkRepeatedKeys(const QByteArray& json) {
             ++levels.back().index;
         } else if (c == '"') {
             const qsizetype start = i;
-            for (++i; i < json.size() && json[i] != '"'; ++i)
-                if (json[i] == '\\')
-                    ++i;
+            qsizetype control = -1;
+            i = stringEnd(json, start, control);
             const qsizetype after = skipBlanks(i + 1);
-            if (after < json.size() && json[after] == ':' && !levels.empty() && levels.back().object) {
-                const QByteArray literal = '[' + json.mid(start, i - start + 1) + ']';
-                const QString key = QJsonDocument::fromJson(literal).array().at(0).toString();
-                Level& level = levels.back();
-                if (level.keys.contains(key))
-                    fail(join(level.path, key), QStringLiteral("appears twice"));
-                level.keys.insert(key);
-                level.lastKey = key;
-            }
+            const bool isKey =
+                after < json.size() && json[after] == ':' && !levels.empty() && levels.back().object;
+            if (control >= 0)
+                fail(isKey ? levels.back().path : childPath(),
+                     position(json, control) +
+                         QStringLiteral(": a control character (U+%1) as it is inside a string, which JSON "
+                                        "allows only written as an escape")
+                             .arg(int(uchar(json[control])), 4, 16, QChar(u'0')));
+            if (!isKey)
+                continue;
+            const QByteArray literal = '[' + json.mid(start, i - start + 1) + ']';
+            const QString key = QJsonDocument::fromJson(literal).array().at(0).toString();
+            Level& level = levels.back();
+            if (level.keys.contains(key))
+                fail(join(level.path, key), QStringLiteral("appears twice"));
+            level.keys.insert(key);
+            level.lastKey = key;
         }
     }
 }
@@ -154,6 +190,11 @@ QString describeCharacter(const QString& text, qsizetype at) {
 
 std::string readText(const QJsonValue& v, const QString& path, std::size_t capacity) {
     const QString text = readString(v, path);
+    if (const auto control = std::find_if(text.begin(), text.end(),
+                                          [](QChar c) { return IsC0Control(char32_t(c.unicode())); });
+        control != text.end())
+        fail(path, describeCharacter(text, control - text.begin()) +
+                       QStringLiteral(" is a control character, which a text of the window cannot hold"));
     qsizetype bad = 0;
     const std::optional<std::string> bytes = ToWin1252Exact(text, &bad);
     if (!bytes)
@@ -241,19 +282,26 @@ struct TextField {
     std::optional<std::uint8_t> length;
 };
 
+// A length byte other than the text's own goes on past the visible text: into a field full of it (a
+// byte above the capacity), or into "after" where that begins with a control character, which the
+// visible text cannot hold. Anything else would hide characters the window shows.
 void readTextRest(const QJsonValue& v, const QString& path, std::size_t capacity, TextField& field) {
     const Object rest(v, path, {"length", "after"});
     if (rest.has("after"))
         field.after = readHex(rest.get("after"), rest.at("after"), capacity);
-    if (rest.has("length")) {
-        field.length =
-            static_cast<std::uint8_t>(readInteger(rest.get("length"), rest.at("length"), capacity + 1, 255));
-        if (field.text.size() != capacity)
-            fail(rest.at("length"),
-                 QStringLiteral("a length byte above %1 needs a text of %1 bytes; this one has %2")
-                     .arg(capacity)
-                     .arg(field.text.size()));
-    }
+    if (!rest.has("length"))
+        return;
+    const std::size_t used = field.text.size();
+    const auto length = static_cast<std::size_t>(readInteger(rest.get("length"), rest.at("length"), 0, 255));
+    const std::size_t start = capacity - field.after.size(); // where "after" begins in the field
+    const bool control = used < capacity && (start > used || IsC0Control(field.after[used - start]));
+    if (length < used || (length > used && used < capacity && !control))
+        fail(rest.at("length"),
+             QStringLiteral("%1 does not fit the text of %2 bytes: a longer length needs a text that fills "
+                            "the field, or \"after\" going on from the text with a control character")
+                 .arg(length)
+                 .arg(used));
+    field.length = static_cast<std::uint8_t>(length);
 }
 
 // The bytes after the text are placed at the end of the field, so that a text edited longer or shorter
@@ -299,7 +347,7 @@ void readChannel(const Object& root, int n, ConfigBlock& block, Channel& channel
             fail(c.at("flags"),
                  QStringLiteral("%1 holds decimals %2 and disabled %3, but the channel says decimals %4 and "
                                 "disabled %5; change both, or leave \"flags\" out")
-                     .arg(c.get("flags").toString())
+                     .arg(show(c.get("flags").toString()))
                      .arg(heldDecimals)
                      .arg(heldDisabled ? "true" : "false")
                      .arg(decimals)
@@ -349,7 +397,7 @@ ConfigBlock readDocument(QByteArray json) {
     const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
     if (parse.error != QJsonParseError::NoError)
         fail({}, position(json, parse.offset) + QStringLiteral(": ") + parse.errorString());
-    checkRepeatedKeys(json);
+    checkText(json);
 
     ConfigBlock block = DefaultBlock();
     const Object root(document.isObject() ? QJsonValue(document.object()) : QJsonValue(), {},

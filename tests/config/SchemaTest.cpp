@@ -1,6 +1,8 @@
 // The JSON Schema in data/ describes what the exporter writes: every exported document satisfies it,
 // and every key the schema names is one the exporter writes.
 #include "ConfigJson.h"
+#include "ConfigView.h"
+#include "FixedPoint.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 
 namespace quellix {
@@ -18,7 +21,7 @@ namespace quellix {
 namespace {
 
 // The few keywords the schema uses: $ref (local), type, const, required, properties,
-// additionalProperties, minimum, maximum, maxLength, pattern.
+// additionalProperties, minimum, maximum, maxLength, pattern, allOf, if, then, else.
 class MiniValidator {
 public:
     explicit MiniValidator(QJsonObject schema) : root_(std::move(schema)) {}
@@ -28,6 +31,14 @@ public:
             const QString name = schema["$ref"].toString().section(u'/', -1);
             check(value, root_["$defs"].toObject()[name].toObject(), path);
             return;
+        }
+        for (const QJsonValue& part : schema["allOf"].toArray())
+            check(value, part.toObject(), path);
+        if (schema.contains("if")) {
+            MiniValidator condition(root_);
+            condition.check(value, schema["if"].toObject(), path);
+            const char* branch = condition.errors.isEmpty() ? "then" : "else";
+            check(value, schema[branch].toObject(), path);
         }
         if (schema.contains("const") && value != schema["const"])
             errors << path + ": not the constant";
@@ -133,6 +144,75 @@ TEST(SchemaTest, ExportedDocumentsSatisfyTheSchemaAndUseAllOfIt) {
     QSet<QString> named;
     validator.collect(schema, {}, named);
     EXPECT_EQ(named, validator.seen);
+}
+
+} // namespace quellix
+
+namespace quellix {
+
+namespace {
+
+QJsonObject edited(const QString& path, const QJsonValue& value) {
+    QJsonObject root = QJsonDocument::fromJson(ConfigToJson(DefaultBlock())).object();
+    std::function<void(QJsonObject&, QStringList)> go = [&](QJsonObject& o, QStringList keys) {
+        const QString key = keys.takeFirst();
+        if (keys.isEmpty()) {
+            o[key] = value;
+            return;
+        }
+        QJsonObject inner = o[key].toObject();
+        go(inner, keys);
+        o[key] = inner;
+    };
+    go(root, path.split(u'.'));
+    return root;
+}
+
+} // namespace
+
+// What the import refuses, the schema refuses too, where a schema can say it.
+TEST(SchemaTest, RefusesWhatTheImportRefuses) {
+    const struct {
+        const char* path;
+        QJsonValue value;
+    } cases[] = {
+        {"channel1.tag", QString::fromUtf8("Pump \u2192 1")},              // no place in Windows-1252
+        {"header1", QString("Zone\x1B[2J")},                               // a control character
+        {"channel2.flags", "0x03"},                                        // decimals 3, the channel's are 2
+        {"channel3.flags", "0x43"},                                        // disabled, the channel is not
+        {"channel1.point1", QJsonObject{{"raw", 1}, {"value", "1.25"}}},   // more decimals than 1
+        {"channel1.point2", QJsonObject{{"raw", 1}, {"value", "3276.8"}}}, // beyond 32767 scaled
+        {"hidden.header2", QJsonObject{{"after", QString("00 ").repeated(21)}}},
+    };
+    const QJsonObject schema = loadSchema();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const QJsonObject document = edited(c.path, c.value);
+        EXPECT_FALSE(ConfigFromJson(QJsonDocument(document).toJson()));
+        MiniValidator validator(schema);
+        validator.check(document, schema, {});
+        EXPECT_FALSE(validator.errors.isEmpty());
+    }
+}
+
+// The patterns of a value in 0 to 3 decimals take exactly what the import takes: every value the
+// window writes, and none beyond the range or with decimals the channel does not have.
+TEST(SchemaTest, ValuePatternsTakeWhatTheImportTakes) {
+    const QJsonObject defs = loadSchema()["$defs"].toObject();
+    for (int d = 0; d <= 3; ++d) {
+        SCOPED_TRACE(d);
+        const QRegularExpression pattern(defs[QString("value%1").arg(d)].toObject()["pattern"].toString());
+        for (int v = -32767; v <= 32767; v += std::abs(v) > 32700 ? 1 : 7) {
+            const std::string text =
+                PlainValueText(static_cast<std::int16_t>(v), std::uint8_t(d)).toStdString();
+            ASSERT_TRUE(pattern.match(QString::fromStdString(text)).hasMatch()) << text;
+        }
+        for (const char* text :
+             {"32768", "3276.8", "327.68", "32.768", "0.0001", "1.5", "-", "1.", ".5", "1e3"}) {
+            const bool imported = ExactTextToFixed(text, d).has_value();
+            EXPECT_EQ(pattern.match(QString::fromLatin1(text)).hasMatch(), imported) << text;
+        }
+    }
 }
 
 } // namespace quellix
