@@ -45,25 +45,27 @@ Recorder::Recorder() {
 bool Recorder::Start(const QString& path, const QByteArray& header) {
     Stop();
     error_.clear();
+    otherChannels_ = false;
     lines_ = 0;
     path_ = path;
-    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
-    if (!fd.IsValid()) {
-        error_ = QStringLiteral("Cannot record to %1: %2").arg(path, SystemError(errno));
-        return false;
-    }
+    // A device or FIFO is not even opened: opening a serial port, for one, changes its lines.
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const QByteArray name = QFile::encodeName(path);
+    if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         error_ = QStringLiteral("Cannot record to %1: not a regular file").arg(path);
         return false;
     }
-    // Lines go after whatever the file holds; a file that is not a recording is left alone.
-    if (st.st_size > 0 && !IsCsvHeader(FirstLine(fd.Get()))) {
-        error_ = QStringLiteral("Cannot record to %1: it holds something else than recorded readings "
-                                "(its first line is no \"Time,...\" header)")
-                     .arg(path);
+    UniqueFd fd(::open(name.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0) {
+        error_ = QStringLiteral("Cannot record to %1: %2").arg(path, SystemError(errno));
         return false;
     }
+    if (!S_ISREG(st.st_mode)) {
+        error_ = QStringLiteral("Cannot record to %1: not a regular file").arg(path);
+        return false;
+    }
+    if (st.st_size > 0 && !TakesLinesOf(fd.Get(), header))
+        return false;
     fd_ = std::move(fd);
     size_ = st.st_size;
     QByteArray lead = size_ == 0 ? header : QByteArray();
@@ -95,6 +97,30 @@ bool Recorder::Append(const Reading& reading) {
 
 void Recorder::Stop() {
     fd_.Reset();
+}
+
+// Lines go after what the file holds only when it is a recording of the same columns: under another
+// header they would be read as values of other channels.
+bool Recorder::TakesLinesOf(int fd, const QByteArray& header) {
+    QByteArray first = FirstLine(fd);
+    if (first.endsWith('\r'))
+        first.chop(1);
+    if (first.startsWith("\xEF\xBB\xBF"))
+        first.remove(0, 3);
+    if (!IsCsvHeader(first)) {
+        error_ = QStringLiteral("Cannot record to %1: it holds something else than recorded readings "
+                                "(its first line is no \"Time,...\" header)")
+                     .arg(path_);
+        return false;
+    }
+    if (first + '\n' != header) {
+        otherChannels_ = true;
+        error_ = QStringLiteral("Cannot add to %1: it records other columns (other tags, units or channels) "
+                                "than this recording would write")
+                     .arg(path_);
+        return false;
+    }
+    return true;
 }
 
 // One write; on failure whatever part of `line` reached the file is cut off again. Returns why it

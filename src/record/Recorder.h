@@ -16,9 +16,10 @@ class Recorder {
 public:
     Recorder();
 
-    // Opens `path` for appending, creating it when missing. An empty file gets `header` first; a file
-    // that holds lines already keeps them and gets no second header. False, with Error() set, when the
-    // file cannot be opened or written.
+    // Opens `path` for appending, creating it when missing. An empty file gets `header` first; a
+    // recording under the same header keeps its lines and gets no second header. False, with Error()
+    // set, when the file cannot be opened or written, is not a regular file, holds something else, or
+    // is a recording under another header (OtherChannels()).
     bool Start(const QString& path, const QByteArray& header);
     // Appends the reading's line. False when the recording is not running or the write failed; a
     // failure stops the recording, and Error() tells why.
@@ -32,15 +33,19 @@ public:
     std::int64_t Lines() const { return lines_; }
     // Why the last Start or Append failed, for the user, naming the file; empty when none did.
     QString Error() const { return error_; }
+    // The last Start found a recording of other columns, whose header is not `header`.
+    bool OtherChannels() const { return otherChannels_; }
 
 private:
     QString WriteLine(const QByteArray& line);
+    bool TakesLinesOf(int fd, const QByteArray& header);
 
     UniqueFd fd_;
     QString path_;
     std::int64_t size_ = 0; // where the file's last whole line ends
     std::int64_t lines_ = 0;
     QString error_;
+    bool otherChannels_ = false;
 };
 
 } // namespace quellix

@@ -79,21 +79,29 @@ void TDataRecording::ReadingsStale() {
         trend_->HistoryAdded();
 }
 
+// A recording of other columns cannot take this one's lines: the dialog comes again for a new file.
 void TDataRecording::RecordClick() {
-    const QString dir = lastDir_.isEmpty() ? QDir::currentPath() : lastDir_;
-    const auto path =
-        dialogs_.SaveFileName(window_, {dir, QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv")});
-    if (!path)
-        return;
-    lastDir_ = QFileInfo(*path).absolutePath();
-    StartRecording(*path);
+    for (;;) {
+        const QString dir = lastDir_.isEmpty() ? QDir::currentPath() : lastDir_;
+        const auto path =
+            dialogs_.SaveFileName(window_, {dir, QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv")});
+        if (!path)
+            return;
+        lastDir_ = QFileInfo(*path).absolutePath();
+        if (StartRecording(*path) || !recorder_.OtherChannels())
+            return;
+    }
 }
 
 bool TDataRecording::StartRecording(const QString& path) {
     const bool started = recorder_.Start(path, CsvHeader(ChannelNames::FromBlock(block_)));
     ShowRecordingState();
     if (!started)
-        dialogs_.ShowMessage(window_, recorder_.Error(), QString());
+        dialogs_.ShowMessage(window_, recorder_.Error(),
+                             recorder_.OtherChannels()
+                                 ? QStringLiteral("Its lines would come under the wrong column names. Choose "
+                                                  "a new file for this recording.")
+                                 : QString());
     return started;
 }
 

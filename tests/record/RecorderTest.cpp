@@ -74,6 +74,10 @@ TEST(Recorder, StartsOnWhatTheFileHolds) {
         {"a recording gets no second header", Header + line, true, Header + line + line},
         {"a cut-off last line gets its line break", Header + "2026-12", true, Header + "2026-12\n" + line},
         {"a file of something else is left alone", "[TForm1]\nShowCmd=1\n", false, "[TForm1]\nShowCmd=1\n"},
+        {"a spreadsheet's byte order mark and line ends", "\xEF\xBB\xBF" + Header.chopped(1) + "\r\n", true,
+         "\xEF\xBB\xBF" + Header.chopped(1) + "\r\n" + line},
+        {"a recording of other columns is left alone", "Time,x raw,x\n" + line, false,
+         "Time,x raw,x\n" + line},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -91,4 +91,19 @@ TEST_F(ToolsMenu, ExportPdfWritesTheSheetOfTheWindowsConfiguration) {
     EXPECT_FALSE(QFile::exists(unwritable));
 }
 
+// Measured before: new readings went on under the old columns' names of another recording.
+TEST_F(ToolsMenu, RecordOffersANewFileForARecordingOfOtherColumns) {
+    const QByteArray other =
+        "Time,Pump raw,Pump (bar),b raw,b,c raw,c,d raw,d\n2026-01-01T00:00:00.000+00:00,1,2,,,,,,\n";
+    const QString held = start.write("old.csv", other);
+    const QString fresh = start.file("new.csv");
+    user->saveAnswers << held << fresh;
+    Trigger("Record1");
+    ASSERT_EQ(user->messages.size(), 1);
+    EXPECT_TRUE(user->messages[0].startsWith("Cannot add to " + held)) << user->messages[0].toStdString();
+    EXPECT_EQ(user->saveRequests.size(), 2) << "a new file is offered";
+    EXPECT_EQ(TempDir::read(held), other);
+    EXPECT_TRUE(TempDir::read(fresh).startsWith("Time,Tag 1 raw,Tag 1 (unit),")) << "recording there";
+}
+
 } // namespace quellix
