@@ -103,20 +103,6 @@ TEST_F(Files, OpenOfAShortFileReportsTwiceAndChangesNothing) {
     }
 }
 
-// A text form's first 242 bytes are no configuration, whatever the file's name.
-TEST_F(Files, OpenOfATextFormSaysSoAndChangesNothing) {
-    const QString path =
-        start.write("plant.qlx", "\xEF\xBB\xBF\n  {\"format\": \"quellix-config\"}" + QByteArray(300, ' '));
-    const QByteArray before = Image(form->Block);
-    Answer(user->openAnswers, path);
-    Trigger("Open1");
-    EXPECT_EQ(
-        user->messages,
-        (QStringList{"ERROR " + path + ": the text form of a configuration, not its 242-byte block image",
-                     "Error Reading: " + path}));
-    EXPECT_EQ(Image(form->Block), before);
-}
-
 TEST_F(Files, OpenTakesTheFirst242BytesOfALongerFile) {
     const QString path = start.write("long.qlx", Image(Plant()) + QByteArray(58, '\x7f'));
     Answer(user->openAnswers, path);
