@@ -155,11 +155,10 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
     if (name == QLatin1String("show"))
         return ShowCommand(files.first(), output);
 
-    // A file's name must fit the form written into it; standard output, a device or a FIFO has none.
     const QString target = parser.value(output_);
     if (parser.isSet(output_) && target.isEmpty())
         return usage(QStringLiteral("-o needs a file name, or - for standard output"), name);
-    const bool named = parser.isSet(output_) && !IsStreamTarget(target);
+    const bool named = parser.isSet(output_) && NamesAFile(target);
     if (name == QLatin1String("export")) {
         if (named && !IsTextFormName(target))
             return usage(

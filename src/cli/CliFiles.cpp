@@ -3,6 +3,8 @@
 #include "AtomicSave.h"
 #include "ConfigJson.h"
 
+#include <QFileInfo>
+
 namespace quellix {
 
 std::optional<ConfigBlock> LoadConfigFile(const QString& path, QString& message,
@@ -14,8 +16,10 @@ bool IsStandardOutput(const QString& target) {
     return target == QLatin1String("-");
 }
 
-bool IsStreamTarget(const QString& target) {
-    return IsStandardOutput(target) || IsStreamPath(target);
+bool NamesAFile(const QString& target) {
+    const QFileInfo info(target);
+    return !IsStandardOutput(target) && !target.startsWith(QLatin1String("/dev/")) &&
+           (!info.exists() || info.isFile());
 }
 
 ConfigForm OutputForm(const QString& target) {

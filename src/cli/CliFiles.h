@@ -18,8 +18,10 @@ std::optional<ConfigBlock> LoadConfigFile(const QString& path, QString& message,
 
 // "-": the command's output goes to standard output.
 bool IsStandardOutput(const QString& target);
-// Standard output, a character device or a FIFO: written into as it is, whatever its name says.
-bool IsStreamTarget(const QString& target);
+// Whether the target's name must fit the form written into it: a new or regular file, but not standard
+// output, a device, a FIFO or a directory, nor a name under /dev (/dev/stdout leads to whatever standard
+// output is).
+bool NamesAFile(const QString& target);
 // The form a target's name asks for: the text form for a name ending in ".json" and for standard
 // output, else the block image.
 ConfigForm OutputForm(const QString& target);

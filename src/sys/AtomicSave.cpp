@@ -187,12 +187,6 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, const Save
     return Fail(error, why);
 }
 
-bool IsStreamPath(const QString& path) {
-    QString why;
-    const Target target = TargetOf(path, &why);
-    return target == Target::Stream || target == Target::Fifo;
-}
-
 bool CanSaveFile(const QString& path, QString* error) {
     QString why;
     switch (TargetOf(path, &why)) {

@@ -23,9 +23,6 @@ struct SaveOptions {
 bool SaveFileAtomically(const QString& path, const QByteArray& bytes, const SaveOptions& options = {},
                         QString* error = nullptr);
 
-// Whether `path` is a character device or FIFO, which a save writes into as it is.
-bool IsStreamPath(const QString& path);
-
 // Whether SaveFileAtomically could write `path` now: a character device or FIFO, or a regular or new
 // file in a directory that can take a new file. For a check before work that takes a while; false with
 // `error` set.

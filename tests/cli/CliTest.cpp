@@ -37,7 +37,7 @@ protected:
         bad.replace("\"Tag 3\"", "\"Tag 3 of the boiler house\"");
         dir.write("bad.json", bad);
         dir.write("plant.json.orig", ConfigToJson(b));
-        QDir(dir.path()).mkdir("folder.json");
+        QDir(dir.path()).mkdir("folder");
     }
 
     Result run(QStringList args) {
@@ -107,10 +107,7 @@ TEST_F(CliTest, FileCommandsExitWithTheDocumentedStatus) {
         {{"show", "DIR/plant.json.orig"}, 0, "channel 2  \"Feed Pump\"", ""},
         {{"import", "DIR/a.qlx", "-o", "DIR/x.qlx"}, 5, "", "a.qlx: a block image, not the text form"},
         {{"export", "DIR/plant.json.orig"}, 5, "", "plant.json.orig: the text form of a configuration"},
-        {{"export", "DIR/a.qlx", "-o", "DIR/folder.json"},
-         5,
-         "",
-         "folder.json: cannot be written: it is a dir"},
+        {{"export", "DIR/a.qlx", "-o", "DIR/folder"}, 5, "", "folder: cannot be written: it is a dir"},
         {{"export", "DIR/a.qlx", "-o", "-"}, 0, "\"format\": \"quellix-config\"", ""},
         // Known before the port is opened, not after the unit was read.
         {{"read", "--port", "DIR/no-tty", "-o", "DIR/gone/x.json"}, 5, "", "x.json: cannot be written: "},
