@@ -20,7 +20,9 @@ const char* const SimUsage =
     "  --drop-every N      leave every Nth request unanswered\n"
     "  --garble-every N    send every Nth reply with a stray zero byte after it, which makes the\n"
     "                      tool drop the whole batch\n"
-    "  --reply-delay MS    wait MS milliseconds before each reply\n"
+    "  --advance-every N   answer every Nth request with 'T', which moves a download on without\n"
+    "                      its item\n"
+    "  --reply-delay MS    wait MS milliseconds before each reply, one request after another\n"
     "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
     "  --store-other       store channel 1's tag one character short, acknowledging it as usual\n"
     "  --pace              send at the pace of 9600 bit/s\n"
@@ -94,6 +96,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             ok = parseNumber(v, o.dropEvery) && o.dropEvery >= 0;
         } else if (arg == "--garble-every") {
             ok = parseNumber(v, o.garbleEvery) && o.garbleEvery >= 0;
+        } else if (arg == "--advance-every") {
+            ok = parseNumber(v, o.advanceEvery) && o.advanceEvery >= 0;
         } else if (arg == "--reply-delay") {
             ok = parseNumber(v, o.replyDelayMs) && o.replyDelayMs >= 0;
         } else {

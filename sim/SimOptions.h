@@ -20,6 +20,7 @@ struct SimOptions {
     bool mute = false;
     int dropEvery = 0;   // leave every Nth request unanswered
     int garbleEvery = 0; // send every Nth reply with a stray byte after it
+    int advanceEvery = 0; // answer every Nth request with 'T' instead of its reply
     int replyDelayMs = 0;
     bool splitReplies = false;
     bool pace = false;       // send at 9600 bit/s, 10 bits a byte

@@ -1,6 +1,7 @@
 #include "SimPort.h"
 
 #include "BlockFile.h"
+#include "Frames.h"
 #include "TtyOpen.h"
 #include "UniqueFd.h"
 
@@ -45,7 +46,8 @@ void makeRaw(int fd, bool realDevice) {
 
 class Line {
 public:
-    Line(const SimOptions& o) : options_(o), start_(Clock::now()) {}
+    // `signals`: the stop signals' descriptor, which ends every wait at once.
+    Line(const SimOptions& o, int signals) : options_(o), signals_(signals), start_(Clock::now()) {}
 
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
@@ -77,9 +79,10 @@ public:
         }
     }
 
-    void SendReply(int fd, const Bytes& reply) const {
-        if (options_.replyDelayMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(options_.replyDelayMs));
+    // False when a stop signal came meanwhile: the reply is then not sent.
+    bool SendReply(int fd, const Bytes& reply) const {
+        if (options_.replyDelayMs > 0 && !Wait(std::chrono::milliseconds(options_.replyDelayMs)))
+            return false;
         if (options_.pace) {
             auto due = Clock::now();
             for (const std::uint8_t byte : reply) {
@@ -90,16 +93,31 @@ public:
         } else if (options_.splitReplies && reply.size() > 1) {
             const std::size_t half = reply.size() / 2;
             WriteAll(fd, reply.data(), half);
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            if (!Wait(std::chrono::milliseconds(150)))
+                return false;
             WriteAll(fd, reply.data() + half, reply.size() - half);
         } else {
             WriteAll(fd, reply.data(), reply.size());
         }
         Log("out", reply);
+        return true;
     }
 
 private:
+    // Waits, but not past a stop signal, which stays pending for the serving loop to see.
+    bool Wait(std::chrono::milliseconds duration) const {
+        const auto until = Clock::now() + duration;
+        for (auto now = Clock::now(); now < until; now = Clock::now()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+            pollfd p{signals_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) > 0 && (p.revents & POLLIN))
+                return false;
+        }
+        return true;
+    }
+
     const SimOptions& options_;
+    int signals_;
     Clock::time_point start_;
 };
 
@@ -159,12 +177,19 @@ struct Counts {
     long replies = 0;
 };
 
-void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, RequestAssembler& requests, int fd,
+// False when a stop signal ended it.
+bool serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, RequestAssembler& requests, int fd,
                    Counts& counts) {
     while (auto frame = requests.Next()) {
         const long requestCount = ++counts.requests;
         if (o.mute || (o.dropEvery > 0 && requestCount % o.dropEvery == 0)) {
             line.Log("in ", *frame, "  (left unanswered)");
+            continue;
+        }
+        if (o.advanceEvery > 0 && requestCount % o.advanceEvery == 0) {
+            line.Log("in ", *frame, "  (answered with 'T')");
+            if (!line.SendReply(fd, BuildCommand('T')))
+                return false;
             continue;
         }
         const auto reply = unit.Handle(*frame, line.Seconds());
@@ -181,14 +206,16 @@ void serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
         Bytes sent = *reply;
         if (o.garbleEvery > 0 && ++counts.replies % o.garbleEvery == 0)
             sent.push_back(0x00);
-        line.SendReply(fd, sent);
+        if (!line.SendReply(fd, sent))
+            return false;
     }
+    return true;
 }
 
 // Serves until a stop signal. A partial request that sits through 500 ms of silence is dropped, so a
 // stray 0x01 cannot hold up the requests after it.
 int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
-    Line line(o);
+    Line line(o, signals);
     RequestAssembler requests;
     Counts counts;
     for (;;) {
@@ -207,7 +234,8 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n > 0) {
                 requests.Feed(buffer, static_cast<std::size_t>(n));
-                serveRequests(o, unit, line, requests, fd, counts);
+                if (!serveRequests(o, unit, line, requests, fd, counts))
+                    return 0;
                 continue;
             }
         }

@@ -7,6 +7,7 @@
 #include "CliHelp.h"
 #include "FileCommands.h"
 #include "FormState.h"
+#include "MemIniFile.h"
 #include "PortCommands.h"
 
 #include <QCommandLineParser>
@@ -42,6 +43,8 @@ private:
     bool readVerbosity(const QCommandLineParser& parser);
     int runCommand(const CommandHelp& command, const QCommandLineParser& parser, const QStringList& tokens);
     int diff(const QCommandLineParser& parser, const QStringList& tokens);
+    // The form-state file whose "Ports" section maps COM1..COM4.
+    QString formStateFile() const;
     std::optional<PortName> resolve(const QString& argument, const QString& command, int& status);
     std::optional<PortName> portOption(const QCommandLineParser& parser, const QString& command, int& status);
     int portCommand(const QString& name, const QCommandLineParser& parser, const QStringList& files);
@@ -146,7 +149,8 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
     if (name == QLatin1String("diff"))
         return diff(parser, tokens);
     if (name == QLatin1String("find"))
-        return FindCommand(files, output);
+        return FindCommand(files, PortDevicePaths(TMemIniFile(formStateFile())), settings_.deviceRoot,
+                           output);
     if (name == QLatin1String("info") || name == QLatin1String("read") || name == QLatin1String("write") ||
         name == QLatin1String("watch"))
         return portCommand(name, parser, files);
@@ -213,11 +217,13 @@ int Run::diff(const QCommandLineParser& parser, const QStringList& tokens) {
     return DiffCommand(sides[0], sides[1], parser.isSet(hidden_), output);
 }
 
+QString Run::formStateFile() const {
+    return settings_.formStateFile.isEmpty() ? FormStateFilePath() : settings_.formStateFile;
+}
+
 std::optional<PortName> Run::resolve(const QString& argument, const QString& command, int& status) {
     QString error;
-    const QString formState =
-        settings_.formStateFile.isEmpty() ? FormStateFilePath() : settings_.formStateFile;
-    std::optional<PortName> resolved = ResolvePort(argument, formState, error);
+    std::optional<PortName> resolved = ResolvePort(argument, formStateFile(), error);
     if (!resolved)
         status = usage(QStringLiteral("--port: ") + error, command);
     return resolved;

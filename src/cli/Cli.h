@@ -14,6 +14,8 @@ struct CliSettings {
     QString formStateFile;
     // Standard error is a terminal: progress lines are shown there.
     bool terminal = false;
+    // Where find reads /dev, /sys and /proc; empty: the machine's own. Tests hand in a scratch tree.
+    QString deviceRoot;
 };
 
 // `arguments` as main receives them, the program's name first. Returns the exit status (ExitCode).

@@ -1,6 +1,9 @@
 // Where a command's results and messages go: results to standard output, messages to standard error,
-// each message with the program's name in front.
+// each message with the program's name in front and its control characters escaped, since messages
+// carry texts of units, files and other programs.
 #pragma once
+
+#include "ConfigJson.h"
 
 #include <QFileDevice>
 #include <QString>
@@ -43,12 +46,12 @@ public:
     // A message about the run that --quiet silences.
     void note(const QString& text) {
         if (verbosity_ != Verbosity::Quiet)
-            err_ << text << Qt::endl;
+            err_ << EscapedControls(text) << Qt::endl;
     }
     // What --verbose adds.
     void detail(const QString& text) {
         if (verbosity_ == Verbosity::Verbose)
-            err_ << text << Qt::endl;
+            err_ << EscapedControls(text) << Qt::endl;
     }
     // A progress line, rewritten in place with "\r": the caller shows it only on a terminal.
     void progress(const QString& text) {
@@ -59,7 +62,7 @@ public:
     QTextStream& errorStream() { return err_; }
     // An error, always shown; returns `code` for the caller to return.
     int fail(int code, const QString& text) {
-        err_ << QStringLiteral("quellix-cli: ") << text << Qt::endl;
+        err_ << QStringLiteral("quellix-cli: ") << EscapedControls(text) << Qt::endl;
         return code;
     }
     Verbosity verbosity() const { return verbosity_; }

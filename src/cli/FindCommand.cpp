@@ -1,12 +1,13 @@
-// find: every serial device, or the paths given, probed at once for the unit.
+// find: every serial device and every device the "Ports" section names, or the paths given, probed at
+// once for the unit.
 #include "PortCommands.h"
 
-#include "SerialDevices.h"
+#include "ConfigJson.h"
+#include "ProbeTargets.h"
 #include "StopSignals.h"
 #include "UnitProbe.h"
 
 #include <QEventLoop>
-#include <QMap>
 
 namespace quellix {
 
@@ -15,7 +16,7 @@ namespace {
 QString ResultText(const ProbeResult& result) {
     switch (result.outcome) {
     case ProbeResult::Outcome::Unit:
-        return QStringLiteral("unit, version \"%1\"").arg(result.version);
+        return QStringLiteral("unit, version ") + QuotedText(result.version);
     case ProbeResult::Outcome::NoAnswer:
         return QStringLiteral("no answer");
     case ProbeResult::Outcome::NotProbed:
@@ -28,22 +29,36 @@ QString ResultText(const ProbeResult& result) {
     return QStringLiteral("not probed: stopped");
 }
 
+// "/dev/ttyUSB0 (/dev/serial/by-id/usb-FTDI_..., COM2)": the path probed, its by-id name and the ports
+// that use it.
+QString TargetName(const ProbeTarget& target, const QMap<QString, QString>& ports, const QString& root) {
+    QStringList notes;
+    if (target.device && !target.device->byIdPath.isEmpty())
+        notes << target.device->byIdPath;
+    notes << PortsUsing(root, ports, target.probed);
+    return notes.isEmpty() ? target.probed
+                           : QStringLiteral("%1 (%2)").arg(target.probed, notes.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
-int FindCommand(const QStringList& givenPaths, CliOutput& output) {
-    QStringList paths = givenPaths;
-    QMap<QString, QString> byId; // node -> its by-id name, shown beside it
-    if (paths.isEmpty()) {
-        for (const SerialDeviceInfo& device : ListSerialDevices()) {
-            paths.append(device.path);
-            if (!device.byIdPath.isEmpty())
-                byId.insert(device.path, device.byIdPath);
-        }
-        if (paths.isEmpty())
-            return output.fail(ExitNoAnswer, QStringLiteral("no serial device found"));
+int FindCommand(const QStringList& givenPaths, const QMap<QString, QString>& ports, const QString& deviceRoot,
+                CliOutput& output) {
+    QList<ProbeTarget> targets;
+    if (givenPaths.isEmpty())
+        targets = GatherProbeTargets(deviceRoot, ports);
+    else
+        for (const QString& path : givenPaths)
+            targets.append({path, path, std::nullopt});
+    if (targets.isEmpty())
+        return output.fail(ExitNoAnswer, QStringLiteral("no serial device found, and no port names one"));
+    QStringList paths;
+    for (const ProbeTarget& target : targets)
+        paths << target.probed;
+    if (givenPaths.isEmpty())
         output.detail(QStringLiteral("probing %1").arg(paths.join(QStringLiteral(", "))));
-    }
     UnitProbe probe;
+    probe.setDeviceRoot(deviceRoot);
     StopSignals signals;
     int signal = 0;
     QEventLoop loop;
@@ -57,11 +72,11 @@ int FindCommand(const QStringList& givenPaths, CliOutput& output) {
     if (probe.isRunning())
         loop.exec();
     int units = 0;
-    for (const ProbeResult& result : probe.results()) {
-        const QString name = byId.contains(result.path)
-                                 ? QStringLiteral("%1 (%2)").arg(result.path, byId.value(result.path))
-                                 : result.path;
-        output.result() << name << QStringLiteral(": ") << ResultText(result) << u'\n';
+    for (qsizetype i = 0; i < probe.results().size(); ++i) {
+        const ProbeResult& result = probe.results()[i];
+        // Paths and reasons come from the file system and other programs' names: escaped as messages are.
+        output.result() << EscapedControls(TargetName(targets[i], ports, deviceRoot)) << QStringLiteral(": ")
+                        << EscapedControls(ResultText(result)) << u'\n';
         units += result.outcome == ProbeResult::Outcome::Unit;
     }
     if (signal != 0)

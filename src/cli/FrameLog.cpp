@@ -19,6 +19,10 @@ void FrameLog::FrameDispatched(char, std::string_view frame) {
          << FrameWords(frame, LinkDirection::FromUnit, ChannelFlagBytes(block_.ChannelFlags)) << Qt::endl;
 }
 
+void FrameLog::LateReply(LinkSequence, std::string_view frame) {
+    err_ << QStringLiteral("  ") << LateWords(frame) << Qt::endl;
+}
+
 void FrameLog::Dropped(DropReason reason, std::string_view bytes) {
     err_ << QStringLiteral("< ") << HexText(bytes) << QStringLiteral("  dropped: ") << DropWords(reason)
          << Qt::endl;

@@ -21,6 +21,7 @@ public:
 
     void FrameSent(std::string_view frame, int resend) override;
     void FrameDispatched(char letter, std::string_view frame) override;
+    void LateReply(LinkSequence sequence, std::string_view frame) override;
     void Dropped(DropReason reason, std::string_view bytes) override;
 
 private:

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
 
 namespace quellix {
 
@@ -23,6 +24,11 @@ int Interrupted(CliOutput& output, int status, const QString& consequence) {
     return status;
 }
 
+// Ctrl-C is the usual end of a watch; SIGTERM or SIGHUP still end it with 128 + the signal.
+int WatchEnd(const UnitSession& unit, int status) {
+    return unit.stopSignal() == SIGINT ? ExitDone : status;
+}
+
 } // namespace
 
 int InfoCommand(const PortName& port, CliOutput& output) {
@@ -32,7 +38,7 @@ int InfoCommand(const PortName& port, CliOutput& output) {
     QString version;
     if (const int status = unit.version(version); status != ExitDone)
         return unit.stopSignal() ? Interrupted(output, status, QStringLiteral("no answer yet")) : status;
-    output.result() << version << u'\n';
+    output.result() << EscapedControls(version) << u'\n';
     return ExitDone;
 }
 
@@ -178,7 +184,7 @@ int WatchCommand(const PortName& port, const WatchOptions& options, CliOutput& o
     if (status == ExitDone)
         status = unit.download(block, QStringLiteral("Reading"));
     if (status != ExitDone)
-        return unit.stopSignal() ? ExitDone : status;
+        return WatchEnd(unit, status);
     const ChannelNames names = ChannelNames::FromBlock(block);
     if (!options.json) {
         output.result() << QString::fromUtf8(CsvHeader(names));
@@ -190,8 +196,7 @@ int WatchCommand(const PortName& port, const WatchOptions& options, CliOutput& o
         return output.fail(
             ExitNoAnswer,
             QStringLiteral("%1: the unit did not answer the measurement request").arg(unit.portLabel()));
-    // Ctrl-C is the usual end of a watch.
-    return unit.stopSignal() ? ExitDone : status;
+    return WatchEnd(unit, status);
 }
 
 } // namespace quellix

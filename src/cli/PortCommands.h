@@ -6,6 +6,7 @@
 #include "ConfigBlock.h"
 #include "LinkHost.h"
 
+#include <QMap>
 #include <QStringList>
 #include <optional>
 
@@ -26,8 +27,10 @@ struct WatchOptions {
 };
 int WatchCommand(const PortName& port, const WatchOptions& options, CliOutput& output);
 
-// Probes `paths`, or every serial device found when there are none.
-int FindCommand(const QStringList& paths, CliOutput& output);
+// Probes `paths`, or when there are none every serial device found and every device `ports` (COM1..COM4
+// to device paths, as the "Ports" section maps them) names; devices are looked for below `deviceRoot`.
+int FindCommand(const QStringList& paths, const QMap<QString, QString>& ports, const QString& deviceRoot,
+                CliOutput& output);
 
 // The unit's configuration as a download into the defaults gives it, for diff; nothing with `status`
 // set when it failed.

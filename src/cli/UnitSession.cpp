@@ -3,6 +3,7 @@
 #include "FrameLog.h"
 #include "FrameWords.h"
 
+#include <bitset>
 #include <utility>
 
 namespace quellix {
@@ -20,11 +21,24 @@ public:
     }
     const QString& lastRequest() const { return lastRequest_; }
     int sends() const { return sends_; }
+    // The requests of a whole download whose reply stored nothing: a unit that moved the download on
+    // with 'T', or sent a reply too short to use.
+    QStringList unanswered() const {
+        QStringList requests;
+        for (int step = 0; step < static_cast<int>(stored_.size()); ++step) {
+            const FrameBytes request = DownloadRequest(step);
+            if (!request.empty() && !stored_.test(static_cast<std::size_t>(step)))
+                requests << FrameWords({reinterpret_cast<const char*>(request.data()), request.size()},
+                                       LinkDirection::ToUnit, ChannelFlagBytes(block_.ChannelFlags));
+        }
+        return requests;
+    }
 
     void FrameSent(std::string_view frame, int resend) override {
         lastRequest_ = FrameWords(frame, LinkDirection::ToUnit, ChannelFlagBytes(block_.ChannelFlags));
         sends_ = resend + 1;
     }
+    void ReplyStored(int step) override { stored_.set(static_cast<std::size_t>(step)); }
     void SequenceStep(LinkSequence sequence, int step, StepOutcome outcome) override {
         if (!progress_ || outcome != StepOutcome::Requested)
             return;
@@ -42,6 +56,7 @@ private:
     bool shown_ = false;
     QString lastRequest_;
     int sends_ = 0;
+    std::bitset<16> stored_; // by download step
 };
 
 UnitSession::UnitSession(const PortName& port, CliOutput& output)
@@ -74,7 +89,7 @@ int UnitSession::open() {
 
 int UnitSession::download(ConfigBlock& block, const QString& verb) {
     return run(
-        block, [](HeadlessLink& link) { return link.download(); }, verb);
+        block, [](HeadlessLink& link) { return link.download(); }, verb, true);
 }
 
 int UnitSession::upload(const ConfigBlock& block) {
@@ -100,10 +115,11 @@ int UnitSession::autoRead(ConfigBlock& block, int intervalMs, LinkListener& read
 }
 
 int UnitSession::run(ConfigBlock& block, const std::function<HeadlessLink::Result(HeadlessLink&)>& operation,
-                     const QString& verb) {
+                     const QString& verb, bool wholeConfiguration) {
     if (stopped_)
         return 128 + signal_;
     HeadlessLink link(port_, block);
+    link.setStopPending([this] { return stopped_ || signals_.Pending(); });
     FrameLog frames(output_.errorStream(), link, block);
     if (output_.verbosity() == Verbosity::Verbose)
         link.link().AddListener(frames);
@@ -117,6 +133,9 @@ int UnitSession::run(ConfigBlock& block, const std::function<HeadlessLink::Resul
     watcher.done();
     switch (result) {
     case HeadlessLink::Result::Complete:
+        if (const QStringList missing = watcher.unanswered(); wholeConfiguration && !missing.isEmpty())
+            return output_.fail(ExitNoAnswer, QStringLiteral("%1: no usable reply came to the %2")
+                                                  .arg(portLabel(), missing.join(QStringLiteral("; "))));
         return ExitDone;
     case HeadlessLink::Result::NoAnswer:
         return output_.fail(ExitNoAnswer, QStringLiteral("%1: the unit did not answer the %2, sent %3 times")

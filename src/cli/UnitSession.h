@@ -25,7 +25,9 @@ public:
     // ExitDone, or ExitPortNotOpened with the window's reason printed.
     int open();
 
-    // A configuration download into `block`, shown as `verb` ("Reading 5/13").
+    // A configuration download into `block`, shown as `verb` ("Reading 5/13"). ExitDone only when every
+    // item arrived: a download that completed without storing one (moved on by 'T', or with a reply too
+    // short to use) is ExitNoAnswer, naming what is missing.
     int download(ConfigBlock& block, const QString& verb);
     // The upload of `block`, ending with the store command.
     int upload(const ConfigBlock& block);
@@ -45,8 +47,9 @@ public:
 private:
     class Watcher;
 
+    // `wholeConfiguration`: the operation is a download, which must store every item.
     int run(ConfigBlock& block, const std::function<HeadlessLink::Result(HeadlessLink&)>& operation,
-            const QString& verb);
+            const QString& verb, bool wholeConfiguration = false);
     void received(int signalNumber);
 
     PortName name_;

@@ -114,7 +114,33 @@ QByteArray channelKey(int n) {
     return "channel" + QByteArray::number(n);
 }
 
+bool IsControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// A control character as its escape: "\n", "\t", or "\u001B".
+void AppendEscape(QString& out, char16_t c) {
+    if (c == u'\n')
+        out += QStringLiteral("\\n");
+    else if (c == u'\t')
+        out += QStringLiteral("\\t");
+    else
+        out += QStringLiteral("\\u") + QString::number(uint(c), 16).rightJustified(4, u'0').toUpper();
+}
+
 } // namespace
+
+QString EscapedControls(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        if (IsControl(ch.unicode()))
+            AppendEscape(out, ch.unicode());
+        else
+            out += ch;
+    }
+    return out;
+}
 
 QString QuotedText(const QString& text) {
     QString out = QStringLiteral("\"");
@@ -123,14 +149,10 @@ QString QuotedText(const QString& text) {
         if (c == u'"' || c == u'\\') {
             out += u'\\';
             out += ch;
-        } else if (c == u'\n') {
-            out += QStringLiteral("\\n");
-        } else if (c == u'\t') {
-            out += QStringLiteral("\\t");
-        } else if (c < 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0xAD) {
-            // Control characters, the no-break space and the soft hyphen, which an editor or a terminal
-            // shows as nothing or as a plain blank, are written as escapes.
-            out += QStringLiteral("\\u") + QString::number(uint(c), 16).rightJustified(4, u'0').toUpper();
+        } else if (IsControl(c) || c == 0xA0 || c == 0xAD) {
+            // Also the no-break space and the soft hyphen, which an editor or a terminal shows as nothing
+            // or as a plain blank.
+            AppendEscape(out, c);
         } else {
             out += ch;
         }

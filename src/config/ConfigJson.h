@@ -28,6 +28,9 @@ QByteArray ConfigToJson(const ConfigBlock& block);
 // characters (which would be invisible or act on a terminal), the no-break space and the soft hyphen
 // as \u escapes.
 QString QuotedText(const QString& text);
+// A text to print on a terminal as it is, but for its control characters (C0, DEL and C1), which would
+// act on the terminal or vanish: those as the same escapes ("\n", "\t", "\u001B").
+QString EscapedControls(const QString& text);
 
 // Where an import failed: a key path such as "channel2.point1.value" (empty for the document as a
 // whole) and why.

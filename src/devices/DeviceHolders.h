@@ -1,5 +1,5 @@
-// Which processes hold a device open, found through /proc/<pid>/fd, to name the program that keeps a
-// port busy.
+// Which processes keep a device busy, to name the program to close: the one holding its lock (from
+// /proc/locks), or else those holding it open (through /proc/<pid>/fd).
 #pragma once
 #include <QList>
 #include <QString>
@@ -19,7 +19,12 @@ struct HolderScan {
 };
 
 // Scans rootPrefix/proc for descriptors leading to the device at path (an unrooted path; links such
-// as /dev/serial/by-id/... are resolved first).
+// as /dev/serial/by-id/... are resolved first). For a pseudo-terminal, the process on its other side
+// (holding its master, such as a simulated unit) is its peer, not a program to close, and is left out.
 HolderScan FindDeviceHolders(const QString& path, const QString& rootPrefix = {});
+
+// The processes rootPrefix/proc/locks says hold a lock (flock or POSIX) on the device at path; those
+// waiting for one are left out. Empty when none holds one or the list cannot be read.
+QList<DeviceHolder> FindLockHolders(const QString& path, const QString& rootPrefix = {});
 
 } // namespace quellix

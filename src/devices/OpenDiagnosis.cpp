@@ -96,8 +96,13 @@ OpenDiagnosis PermissionDiagnosis(const QString& label, const QString& path, con
                     .arg(OwnerText(st, root))};
 }
 
+// The program holding the device's lock is the one to close; without a lock (a program that only set the
+// tty's exclusive mark), those that have it open.
 OpenDiagnosis BusyDiagnosis(const QString& label, const QString& path, const QString& root) {
-    const HolderScan scan = FindDeviceHolders(path, root);
+    HolderScan scan;
+    scan.holders = FindLockHolders(path, root);
+    if (scan.holders.isEmpty())
+        scan = FindDeviceHolders(path, root);
     if (scan.holders.isEmpty()) {
         const QString unnamed = scan.incomplete
                                     ? QStringLiteral(", which could not be named (it may run as another "

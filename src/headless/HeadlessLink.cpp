@@ -155,6 +155,8 @@ void HeadlessLink::Pause(int ms) {
 }
 
 bool HeadlessLink::WriteCommData(const std::uint8_t* data, std::uint16_t length) {
+    if (!holding_ && stopPending_ && stopPending_())
+        holding_ = true;
     if (holding_)
         return false;
     return port_.WriteCommData(reinterpret_cast<const char*>(data), length);

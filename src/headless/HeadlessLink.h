@@ -55,9 +55,13 @@ public:
     // The port's device went away: the running operation ends with PortGone.
     void portGone();
 
+    // Asked before each request is written: while it says a stop is on its way (a signal not yet told),
+    // that request and every later one is held back, so that nothing reaches the unit after it.
+    void setStopPending(std::function<bool()> pending) { stopPending_ = std::move(pending); }
+
     // The step left unanswered by the last NoAnswer.
     int failedStep() const { return failedStep_; }
-    // True while requests are held back instead of written (see requestVersion).
+    // True while requests are held back instead of written (see requestVersion and setStopPending).
     bool holding() const { return holding_; }
 
 private:
@@ -94,6 +98,7 @@ private:
     bool holding_ = false;
     QString version_;
     int failedStep_ = 0;
+    std::function<bool()> stopPending_;
 };
 
 } // namespace quellix

@@ -20,6 +20,16 @@ namespace quellix {
 
 inline constexpr char SoftwareVersionPrefix[] = "Software version: ";
 
+// The download step (2 to 14) whose request a reply answers: by its letter and, for an item reply, its
+// item code and, for tags and units, its index; 0 for a reply that answers none of them ('T', 'X', an
+// acknowledgement, an unknown item).
+int DownloadStepAnswered(std::string_view frame);
+// The request a download step sends; empty for a step the download does not have.
+FrameBytes DownloadRequest(int step);
+// Whether an acknowledgement of this letter answers upload step `step` (1 to 13): 'Q' an item write,
+// 'B' the calibration write, 'S' the store command.
+bool UploadStepAnswered(int step, char letter);
+
 class DeviceLink {
 public:
     DeviceLink(ConfigBlock& block, LinkHost& host) : block_(block), host_(host) {}
@@ -68,8 +78,10 @@ private:
 
     // Receive assembly and its two-stage dispatch (RxAssembly.cpp).
     void dispatch(std::string_view frame);
-    Report advanceSequences(char letter);
-    void storeReply(std::string_view frame);
+    // `answers`: the download step the reply answers (DownloadStepAnswered).
+    Report advanceSequences(std::string_view frame, int answers);
+    // True when the reply stored what it carries.
+    bool storeReply(std::string_view frame);
 
     // The step routines; what they report is told once the event that ran them is handled.
     Report RunReadStep(SequenceEvent event);
@@ -79,11 +91,11 @@ private:
     void sendUploadStep(int step, int resend);
     void report(const Report& step);
 
-    // Reply handlers; each takes one whole frame, SOH at offset 0.
-    void HandleMeasurementReply(std::string_view frame);
-    void HandleCalibrationReply(std::string_view frame);
-    void HandleItemReply(std::string_view frame);
-    void HandleVersionReply(std::string_view frame);
+    // Reply handlers; each takes one whole frame, SOH at offset 0, and tells whether it stored it.
+    bool HandleMeasurementReply(std::string_view frame);
+    bool HandleCalibrationReply(std::string_view frame);
+    bool HandleItemReply(std::string_view frame);
+    bool HandleVersionReply(std::string_view frame);
 
     // Requests: each pauses PauseBeforeSendMs, then hands the bytes to the port and returns its result.
     bool SendFrame(FrameBytes frame, int resend = 0);

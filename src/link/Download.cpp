@@ -9,9 +9,10 @@ namespace quellix {
 
 namespace {
 
-// One download step: the request it sends and the reply the unit answers it with. Replies are not
-// matched to requests: what a reply stores follows from its own letter and, for 'P', its own item
-// code and index, whichever step is pending.
+// One download step: the request it sends and the reply the unit answers it with. What a reply stores
+// follows from its own letter and, for 'P', its own item code and index, whichever step is pending; it
+// moves the download on only when it answers the step pending, so that a second answer to a request
+// sent again cannot pass over a step whose own reply has not come.
 struct DownloadStep {
     int step;
     char request;
@@ -47,7 +48,38 @@ template <std::size_t Capacity> void storeText(ShortString<Capacity>& field, std
     field.assign(BytesToText(content, static_cast<int>(content.size())));
 }
 
+// The index tells tags and units apart; the headers' and the flags' index is not examined in replies.
+bool SameItem(const DownloadStep& row, std::uint8_t index, std::uint8_t code) {
+    if (code != CodeByte(row.code))
+        return false;
+    return (row.code != ItemCode::TagName && row.code != ItemCode::UnitName) || index == row.index;
+}
+
 } // namespace
+
+int DownloadStepAnswered(std::string_view frame) {
+    const FrameView reply(frame);
+    const std::string_view payload = reply.payload();
+    for (const DownloadStep& row : DownloadSteps) {
+        if (reply.letter() != row.reply)
+            continue;
+        if (row.reply != Letter::Item)
+            return row.step;
+        if (payload.size() >= 2 &&
+            SameItem(row, static_cast<std::uint8_t>(payload[0]), static_cast<std::uint8_t>(payload[1])))
+            return row.step;
+    }
+    return 0;
+}
+
+FrameBytes DownloadRequest(int step) {
+    const DownloadStep* row = StepRow(DownloadSteps, step);
+    if (row == nullptr)
+        return {};
+    if (row->request == Letter::ItemRequest)
+        return BuildParamRequest(row->request, row->index, CodeByte(row->code));
+    return BuildCommand(row->request);
+}
 
 void DeviceLink::Button13Click() {
     report(RunReadStep(SequenceEvent::Start));
@@ -66,45 +98,43 @@ DeviceLink::Report DeviceLink::RunReadStep(SequenceEvent event) {
 }
 
 void DeviceLink::sendDownloadStep(int step, int resend) {
-    const DownloadStep* found = StepRow(DownloadSteps, step);
-    if (found == nullptr)
-        return;
-    const DownloadStep& row = *found;
-    if (row.request == Letter::ItemRequest)
-        SendParamRequest(row.request, row.index, CodeByte(row.code), resend);
-    else
-        SendCommand(row.request, resend);
+    const FrameBytes request = DownloadRequest(step);
+    if (!request.empty())
+        SendFrame(request, resend);
 }
 
-void DeviceLink::HandleVersionReply(std::string_view frame) {
+bool DeviceLink::HandleVersionReply(std::string_view frame) {
     const FrameView reply(frame);
     host_.ShowVersion(SoftwareVersionPrefix +
                       BytesToText(reply.payload(), static_cast<int>(reply.payload().size())));
+    return true;
 }
 
-void DeviceLink::HandleCalibrationReply(std::string_view frame) {
+bool DeviceLink::HandleCalibrationReply(std::string_view frame) {
     // A table too short to fill the block's is not copied at all rather than in part.
     const std::string_view table = FrameView(frame).payload();
     if (table.size() < CalibrationTableSize) {
         notify([&](LinkListener& l) { l.Dropped(DropReason::ReplyTooShort, frame); });
-        return;
+        return false;
     }
     std::memcpy(block_.Calibration, table.data(), CalibrationTableSize);
     host_.BlockToWindow();
+    return true;
 }
 
-void DeviceLink::HandleItemReply(std::string_view frame) {
+bool DeviceLink::HandleItemReply(std::string_view frame) {
     const FrameView reply(frame);
     const std::string_view payload = reply.payload();
     if (reply.length() < 2 || payload.size() < 2) {
         notify([&](LinkListener& l) { l.Dropped(DropReason::ReplyTooShort, frame); });
-        return;
+        return false;
     }
     const auto index = static_cast<std::uint8_t>(payload[0]);
     const auto code = static_cast<std::uint8_t>(payload[1]);
     if (code < CodeByte(ItemCode::Header1) || code > CodeByte(ItemCode::Flags))
-        return;
+        return false;
     const std::string_view content = payload.substr(2);
+    bool stored = true;
     switch (static_cast<ItemCode>(code)) {
     case ItemCode::Header1:
         storeText(block_.Header1, content);
@@ -113,21 +143,25 @@ void DeviceLink::HandleItemReply(std::string_view frame) {
         storeText(block_.Header2, content);
         break;
     case ItemCode::TagName:
-        if (index < 4)
+        stored = index < 4;
+        if (stored)
             storeText(block_.TagName[index], content);
         break;
     case ItemCode::UnitName:
-        if (index < 4)
+        stored = index < 4;
+        if (stored)
             storeText(block_.UnitName[index], content);
         break;
     case ItemCode::Flags:
         // Raw bytes: a zero is a valid flag byte.
-        if (reply.length() == 2 + FlagsItemSize && content.size() == FlagsItemSize)
+        stored = reply.length() == 2 + FlagsItemSize && content.size() == FlagsItemSize;
+        if (stored)
             std::memcpy(block_.ChannelFlags, content.data(), FlagsItemSize);
         break;
     }
     // Redrawn also when nothing was stored.
     host_.BlockToWindow();
+    return stored;
 }
 
 } // namespace quellix

@@ -49,6 +49,13 @@ public:
     virtual void BatchReceived(std::string_view /*batch*/) {}
     // A complete received frame, before the link acts on it; every letter, unknown ones included.
     virtual void FrameDispatched(char /*letter*/, std::string_view /*frame*/) {}
+    // A complete reply of a sequence's letters that moved no step on: it answers a request that is not
+    // the one pending (sent before and answered twice, or of a step already passed), or no sequence of
+    // its kind runs. Told after FrameDispatched; what it carries is stored all the same.
+    virtual void LateReply(LinkSequence /*sequence*/, std::string_view /*frame*/) {}
+    // A reply stored what download step `step` (2 to 14) asks for, whether or not a download runs and
+    // whichever step is pending; told after the reply's data is in the block.
+    virtual void ReplyStored(int /*step*/) {}
     // Received bytes that were dropped; for ReplyTooShort, the frame dispatched just before.
     virtual void Dropped(DropReason /*reason*/, std::string_view /*bytes*/) {}
     // An 'X' reply stored in the block: its readings, and the channel flag bytes at that moment (their

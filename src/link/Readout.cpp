@@ -30,12 +30,12 @@ void DeviceLink::Timer3Timer() {
     notify([](LinkListener& l) { l.ReadingsStale(); });
 }
 
-void DeviceLink::HandleMeasurementReply(std::string_view frame) {
+bool DeviceLink::HandleMeasurementReply(std::string_view frame) {
     // A reply too short for eight values is consumed like an unknown letter.
     const FrameView reply(frame);
     if (reply.payload().size() < MeasurementPayloadSize) {
         notify([&](LinkListener& l) { l.Dropped(DropReason::ReplyTooShort, frame); });
-        return;
+        return false;
     }
     host_.RestartStalenessTimer();
     std::array<std::int16_t, 4> raw, displayed;
@@ -47,6 +47,7 @@ void DeviceLink::HandleMeasurementReply(std::string_view frame) {
     std::copy(displayed.begin(), displayed.end(), block_.MeasuredValue);
     host_.BlockToWindow();
     notify([&](LinkListener& l) { l.ReadingsTaken(raw, displayed, block_.ChannelFlags); });
+    return true;
 }
 
 } // namespace quellix

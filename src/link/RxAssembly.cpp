@@ -16,39 +16,49 @@ void DeviceLink::dispatch(std::string_view frame) {
     notify([&](LinkListener& l) { l.FrameDispatched(frame[1], frame); });
     // The next request goes out before the reply is stored: a download's last reply shows
     // " Complete " first and stores its item right after. Listeners hear of the step once both are done.
-    const Report step = advanceSequences(frame[1]);
-    storeReply(frame);
+    const int answers = DownloadStepAnswered(frame);
+    const Report step = advanceSequences(frame, answers);
+    if (storeReply(frame) && answers > 0)
+        notify([&](LinkListener& l) { l.ReplyStored(answers); });
     report(step);
 }
 
-DeviceLink::Report DeviceLink::advanceSequences(char letter) {
-    if (AdvancesUpload(letter) && upload_.step > 0) {
-        ++upload_.step;
-        return RunSendStep(SequenceEvent::Reply);
+// A reply moves a sequence on only when it answers the step pending; 'T' says nothing of which
+// request it answers and moves a running download on as it always has.
+DeviceLink::Report DeviceLink::advanceSequences(std::string_view frame, int answers) {
+    const char letter = frame[1];
+    std::optional<LinkSequence> late;
+    if (AdvancesUpload(letter)) {
+        if (upload_.step > 0 && UploadStepAnswered(upload_.step, letter)) {
+            ++upload_.step;
+            return RunSendStep(SequenceEvent::Reply);
+        }
+        late = LinkSequence::Upload;
+    } else if (AdvancesDownload(letter)) {
+        if (download_.step > 0 && (letter == Letter::Advance || answers == download_.step)) {
+            ++download_.step;
+            return RunReadStep(SequenceEvent::Reply);
+        }
+        if (letter == Letter::Advance || answers > 0)
+            late = LinkSequence::Download;
     }
-    if (AdvancesDownload(letter) && download_.step > 0) {
-        ++download_.step;
-        return RunReadStep(SequenceEvent::Reply);
-    }
+    if (late)
+        notify([&](LinkListener& l) { l.LateReply(*late, frame); });
     return std::nullopt;
 }
 
-void DeviceLink::storeReply(std::string_view frame) {
+bool DeviceLink::storeReply(std::string_view frame) {
     switch (frame[1]) {
     case Letter::Measurement:
-        HandleMeasurementReply(frame);
-        break;
+        return HandleMeasurementReply(frame);
     case Letter::Calibration:
-        HandleCalibrationReply(frame);
-        break;
+        return HandleCalibrationReply(frame);
     case Letter::Item:
-        HandleItemReply(frame);
-        break;
+        return HandleItemReply(frame);
     case Letter::Version:
-        HandleVersionReply(frame);
-        break;
+        return HandleVersionReply(frame);
     default:
-        break;
+        return false;
     }
 }
 

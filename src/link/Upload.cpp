@@ -16,31 +16,33 @@ enum class Content {
     None,
 };
 
-// One upload step: the request it sends and where its content comes from. Every step is acknowledged
-// by 'B', 'Q' or 'S', whichever it is; an acknowledgement stores nothing.
+// One upload step: the request it sends, where its content comes from, and the acknowledgement that
+// answers it. An acknowledgement stores nothing; it moves the upload on only when it is the one of the
+// write pending, so that " Complete " comes only once the unit has acknowledged the store command.
 struct UploadStep {
     int step;
     char request;
     std::uint8_t index; // item writes only
     ItemCode code;      // item writes only
     Content content;
+    char reply;
     const char* label = nullptr;
 };
 
 constexpr UploadStep UploadSteps[] = {
-    {1, Letter::ItemWrite, 0, ItemCode::TagName, Content::Label, "Tag_1"},
-    {2, Letter::ItemWrite, 1, ItemCode::TagName, Content::Label, "Tag_2"},
-    {3, Letter::ItemWrite, 2, ItemCode::TagName, Content::Label, "Tag_3"},
-    {4, Letter::ItemWrite, 3, ItemCode::TagName, Content::Label, "Tag_4"},
-    {5, Letter::ItemWrite, 0, ItemCode::UnitName, Content::Label, "Units_1"},
-    {6, Letter::ItemWrite, 1, ItemCode::UnitName, Content::Label, "Units_2"},
-    {7, Letter::ItemWrite, 2, ItemCode::UnitName, Content::Label, "Units_3"},
-    {8, Letter::ItemWrite, 3, ItemCode::UnitName, Content::Label, "Units_4"},
-    {9, Letter::ItemWrite, 0, ItemCode::Header1, Content::Label, "Header_1"},
-    {10, Letter::ItemWrite, 0, ItemCode::Header2, Content::Label, "Header_2"},
-    {11, Letter::ItemWrite, FlagsItemIndex, ItemCode::Flags, Content::ChannelFlags},
-    {12, Letter::CalibrationWrite, 0, {}, Content::CalibrationTable},
-    {13, Letter::Store, 0, {}, Content::None},
+    {1, Letter::ItemWrite, 0, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_1"},
+    {2, Letter::ItemWrite, 1, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_2"},
+    {3, Letter::ItemWrite, 2, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_3"},
+    {4, Letter::ItemWrite, 3, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_4"},
+    {5, Letter::ItemWrite, 0, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_1"},
+    {6, Letter::ItemWrite, 1, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_2"},
+    {7, Letter::ItemWrite, 2, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_3"},
+    {8, Letter::ItemWrite, 3, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_4"},
+    {9, Letter::ItemWrite, 0, ItemCode::Header1, Content::Label, Letter::ItemAck, "Header_1"},
+    {10, Letter::ItemWrite, 0, ItemCode::Header2, Content::Label, Letter::ItemAck, "Header_2"},
+    {11, Letter::ItemWrite, FlagsItemIndex, ItemCode::Flags, Content::ChannelFlags, Letter::ItemAck},
+    {12, Letter::CalibrationWrite, 0, {}, Content::CalibrationTable, Letter::CalibrationAck},
+    {13, Letter::Store, 0, {}, Content::None, Letter::StoreAck},
     // 14: none, the upload is complete.
 };
 
@@ -62,8 +64,15 @@ constexpr bool ContentFitsRequest(const UploadStep& row) {
     return false;
 }
 static_assert(std::ranges::all_of(UploadSteps, ContentFitsRequest));
+static_assert(std::ranges::all_of(UploadSteps,
+                                  [](const UploadStep& row) { return AdvancesUpload(row.reply); }));
 
 } // namespace
+
+bool UploadStepAnswered(int step, char letter) {
+    const UploadStep* row = StepRow(UploadSteps, step);
+    return row != nullptr && row->reply == letter;
+}
 
 void DeviceLink::Button14Click() {
     report(RunSendStep(SequenceEvent::Start));

@@ -285,6 +285,39 @@ QString DropWords(DropReason reason) {
     return {};
 }
 
+QString LateWords(std::string_view frame) {
+    const FrameView reply(frame);
+    const std::string_view payload = reply.payload();
+    QString request;
+    switch (reply.letter()) {
+    case Letter::Version:
+        request = QStringLiteral("a version request");
+        break;
+    case Letter::Calibration:
+        request = QStringLiteral("a calibration request");
+        break;
+    case Letter::Item:
+        request = payload.size() < 2 ? QStringLiteral("an item request")
+                                     : QStringLiteral("the item request for ") +
+                                           itemName(static_cast<std::uint8_t>(payload[1]),
+                                                    static_cast<std::uint8_t>(payload[0]));
+        break;
+    case Letter::ItemAck:
+        request = QStringLiteral("an item write");
+        break;
+    case Letter::CalibrationAck:
+        request = QStringLiteral("a calibration write");
+        break;
+    case Letter::StoreAck:
+        request = QStringLiteral("a store command");
+        break;
+    default:
+        request = QStringLiteral("a download step");
+        break;
+    }
+    return QStringLiteral("late reply to ") + request + QStringLiteral(": no step moved on");
+}
+
 QString ResendWords(int resend) {
     return resend > 0 ? QStringLiteral("resend %1").arg(resend) : QString();
 }

@@ -21,6 +21,8 @@ QString HexText(std::string_view bytes);
 QString FrameWords(std::string_view frame, LinkDirection direction, ChannelFlagBytes flags);
 
 QString DropWords(DropReason reason);
+// For a reply that moved no sequence on: "late reply to the item request for Tag 1: no step moved on".
+QString LateWords(std::string_view frame);
 // "resend 1"; empty for a first sending.
 QString ResendWords(int resend);
 // A sequence's start ("download started", told for its first step requested) or end (`download:

@@ -133,6 +133,15 @@ void LinkMonitorModel::FrameDispatched(char, std::string_view frame) {
     changed(openBatch_ - 1);
 }
 
+// Told right after the frame it marks.
+void LinkMonitorModel::LateReply(LinkSequence, std::string_view) {
+    Entry* e = paused_ ? nullptr : openBatch();
+    if (!e || !e->dispatched)
+        return;
+    e->late = true;
+    changed(openBatch_ - 1);
+}
+
 void LinkMonitorModel::Dropped(DropReason reason, std::string_view bytes) {
     if (paused_)
         return;
@@ -234,7 +243,9 @@ QString LinkMonitorModel::receivedWords(const Entry& e) const {
     }
     if (!e.dispatched)
         return QStringLiteral("part of a frame, waiting for the rest");
-    const QString words = FrameWords(frame, LinkDirection::FromUnit, e.flags);
+    QString words = FrameWords(frame, LinkDirection::FromUnit, e.flags);
+    if (e.late)
+        words += QStringLiteral(" (") + LateWords(frame) + u')';
     return e.frame.empty() ? words : QStringLiteral("end of a frame: ") + words;
 }
 

@@ -41,6 +41,7 @@ public:
     void FrameSent(std::string_view frame, int resend) override;
     void BatchReceived(std::string_view batch) override;
     void FrameDispatched(char letter, std::string_view frame) override;
+    void LateReply(LinkSequence sequence, std::string_view frame) override;
     void Dropped(DropReason reason, std::string_view bytes) override;
     void ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes flags) override;
     void ReadingsStale() override;
@@ -78,6 +79,7 @@ private:
         std::uint8_t resend = 0;
         bool dispatched = false;
         bool dropped = false;
+        bool late = false; // a reply that moved no sequence on
         DropReason reason = DropReason::ExtraBytes;
         LinkSequence sequence = LinkSequence::Download;
         StepOutcome outcome = StepOutcome::Complete;

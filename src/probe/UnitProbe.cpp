@@ -5,23 +5,12 @@
 #include "FrameAssembler.h"
 #include "Frames.h"
 #include "PortSession.h"
-#include "RootedPath.h"
+#include "ProbeTargets.h"
 
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 
 namespace quellix {
-
-namespace {
-
-// The device a path leads to, so that a by-id name and its node count as one device.
-QString DeviceKey(const QString& root, const QString& path) {
-    const QString canonical = QFileInfo(Rooted(root, path)).canonicalFilePath();
-    return canonical.isEmpty() ? path : canonical;
-}
-
-} // namespace
 
 struct UnitProbe::Device {
     TComPort port;
@@ -39,7 +28,7 @@ UnitProbe::~UnitProbe() {
 void UnitProbe::setSkipped(const QMap<QString, QString>& notes) {
     skipped_.clear();
     for (auto it = notes.begin(); it != notes.end(); ++it)
-        skipped_.insert(DeviceKey(root_, it.key()), it.value());
+        skipped_.insert(ProbeDeviceKey(root_, it.key()), it.value());
 }
 
 void UnitProbe::start(const QStringList& paths) {
@@ -53,7 +42,7 @@ void UnitProbe::start(const QStringList& paths) {
     for (const QString& path : paths) {
         const int index = static_cast<int>(results_.size());
         results_.append(ProbeResult{path, ProbeResult::Outcome::Pending, {}, {}});
-        const QString key = DeviceKey(root_, path);
+        const QString key = ProbeDeviceKey(root_, path);
         sameAs_.push_back(first.value(key, index));
         devices_.push_back(nullptr);
         if (sameAs_.back() != index)

@@ -1,12 +1,10 @@
 #include "ReadingFormat.h"
 
 #include "Charset.h"
+#include "ConfigJson.h"
 #include "FixedPoint.h"
 
 #include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,11 +80,12 @@ QByteArray RawValueText(std::int16_t value) {
     return QByteArray::number(value);
 }
 
+// Control characters in a tag or units text are escaped: the header is also printed on a terminal.
 QByteArray CsvHeader(const ChannelNames& names) {
     QByteArray header = TimeColumn;
     for (int n = 1; n <= 4; ++n) {
-        header += ',' + CsvField(names.Tag(n) + QStringLiteral(" raw"));
-        header += ',' + CsvField(names.SeriesName(n));
+        header += ',' + CsvField(EscapedControls(names.Tag(n) + QStringLiteral(" raw")));
+        header += ',' + CsvField(EscapedControls(names.SeriesName(n)));
     }
     return header + '\n';
 }
@@ -111,33 +110,30 @@ bool IsCsvHeader(const QByteArray& line) {
     return text.startsWith(QByteArray(TimeColumn) + ',');
 }
 
+// Written by hand rather than through QJsonDocument, which would turn 0.740 into 0.74: the value keeps
+// the channel's decimals as the CSV line does.
 QByteArray JsonLine(const Reading& reading, const ChannelNames* names, const QTimeZone& zone) {
-    static constexpr double Scale[] = {1.0, 10.0, 100.0, 1000.0};
-    QJsonArray channels;
+    QByteArray line = "{\"channels\":[";
     for (std::size_t i = 0; i < 4; ++i) {
         const std::uint8_t flags = reading.flags[i];
-        QJsonObject channel;
-        channel.insert(QStringLiteral("channel"), static_cast<int>(i) + 1);
-        if (names) {
-            channel.insert(QStringLiteral("tag"), names->tags[i]);
-            channel.insert(QStringLiteral("units"), names->units[i]);
-        }
-        const std::int16_t raw = reading.raw[i];
-        channel.insert(QStringLiteral("raw"), raw == NoValue ? QJsonValue() : QJsonValue(raw));
-        const std::int16_t shown = reading.shown[i];
-        const bool missing = shown == NoValue || Disabled(flags);
-        channel.insert(QStringLiteral("value"),
-                       missing ? QJsonValue() : QJsonValue(shown / Scale[Decimals(flags)]));
-        channel.insert(QStringLiteral("decimals"), Decimals(flags));
+        const int channel = static_cast<int>(i) + 1;
+        if (i > 0)
+            line += ',';
+        line += "{\"channel\":" + QByteArray::number(channel);
+        line += ",\"decimals\":" + QByteArray::number(Decimals(flags));
         if (Disabled(flags))
-            channel.insert(QStringLiteral("disabled"), true);
-        channels.append(channel);
+            line += ",\"disabled\":true";
+        const QByteArray raw = RawValueText(reading.raw[i]);
+        line += ",\"raw\":" + (raw.isEmpty() ? QByteArray("null") : raw);
+        if (names) {
+            line += ",\"tag\":" + QuotedText(names->Tag(channel)).toUtf8();
+            line += ",\"units\":" + QuotedText(names->units[i]).toUtf8();
+        }
+        const QByteArray value = DisplayedValueText(reading.shown[i], flags);
+        line += ",\"value\":" + (value.isEmpty() ? QByteArray("null") : value) + '}';
     }
-    QJsonObject record;
-    record.insert(QStringLiteral("time"),
-                  QString::fromLatin1(ReadingTimeText(reading.msecsSinceEpoch, zone)));
-    record.insert(QStringLiteral("channels"), channels);
-    return QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
+    line += "],\"time\":\"" + ReadingTimeText(reading.msecsSinceEpoch, zone) + "\"}\n";
+    return line;
 }
 
 } // namespace quellix

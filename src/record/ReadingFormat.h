@@ -37,7 +37,8 @@ QByteArray DisplayedValueText(std::int16_t value, std::uint8_t flags);
 QByteArray RawValueText(std::int16_t value);
 
 // Column names, UTF-8, ending in "\n": Time, then per channel "<tag> raw" and "<tag> (<units>)".
-// Names holding a comma, a quote or a line break are quoted as CSV quotes them.
+// Control characters in the names are escaped ("\u001B"); names holding a comma or a quote are quoted
+// as CSV quotes them.
 QByteArray CsvHeader(const ChannelNames& names);
 // One reading, ending in "\n": time, then raw and displayed value of channels 1 to 4.
 QByteArray CsvLine(const Reading& reading, const QTimeZone& zone = QTimeZone());
@@ -45,10 +46,11 @@ QByteArray CsvLine(const Reading& reading, const QTimeZone& zone = QTimeZone());
 bool IsCsvHeader(const QByteArray& line);
 
 // One compact JSON object ending in "\n" (keys in alphabetical order):
-//   {"channels":[{"channel":1,"decimals":2,"raw":512,"value":12.34}, ...],"time":"2026-..."}
-// "value" is the displayed value as a number in the channel's units. "raw" and "value" are null when
-// missing; a disabled channel has "disabled":true and a null value. With `names`, each channel also
-// carries "tag" and "units".
+//   {"channels":[{"channel":1,"decimals":3,"raw":512,"value":0.740}, ...],"time":"2026-..."}
+// "value" is the displayed value as a number in the channel's units, written with the channel's
+// decimals as the CSV line writes it. "raw" and "value" are null when missing; a disabled channel has
+// "disabled":true and a null value. With `names`, each channel also carries "tag" (named as the CSV
+// header names it: "Channel 2" for a blank tag) and "units".
 QByteArray JsonLine(const Reading& reading, const ChannelNames* names = nullptr,
                     const QTimeZone& zone = QTimeZone());
 

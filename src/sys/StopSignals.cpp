@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace quellix {
@@ -64,6 +65,13 @@ StopSignals::~StopSignals() {
     writeFd.store(-1);
     for (std::size_t i = 0; i < std::size(Handled); ++i)
         ::sigaction(Handled[i], &previous_[i], nullptr);
+}
+
+bool StopSignals::Pending() const {
+    if (!active_)
+        return false;
+    pollfd p{readEnd_.Get(), POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0;
 }
 
 // One signal per wake-up: a second one that came with it is read at the next, which the event loop

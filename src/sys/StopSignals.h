@@ -22,6 +22,9 @@ public:
     // False when the signals could not be taken over (another object has them, or no pipe could be
     // made); they then keep what they had.
     bool IsActive() const { return active_; }
+    // True while a signal has come that `received` has not yet told: for code that must not act on its
+    // own meanwhile, such as a request about to be written after a blocking pause.
+    bool Pending() const;
 
 Q_SIGNALS:
     // Once per signal, in the order they came.

@@ -1,16 +1,13 @@
 #include "FindUnitDialog.h"
 
 #include "PortSession.h"
-#include "RootedPath.h"
-#include "SerialDevices.h"
+#include "ProbeTargets.h"
 
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSet>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -131,32 +128,13 @@ void TFindUnitDialog::BuildLayout() {
     resize(DialogWidth, DialogHeight);
 }
 
-// The device a path leads to, so that a by-id name, its node and a link to either count once.
-QString TFindUnitDialog::DeviceKey(const QString& path) const {
-    const QString canonical = QFileInfo(Rooted(root_, path)).canonicalFilePath();
-    return canonical.isEmpty() ? path : canonical;
-}
-
 // The devices found, then those the "Ports" section names that were not found (a pseudo-terminal, an
 // adapter not plugged in), then the window's own port: each device once.
 void TFindUnitDialog::GatherRows() {
     rows_.clear();
-    QSet<QString> seen;
-    const auto add = [&](const Row& row) {
-        if (seen.contains(DeviceKey(row.probed)))
-            return;
-        seen.insert(DeviceKey(row.probed));
-        rows_.append(row);
-    };
-    for (const SerialDeviceInfo& device : ListSerialDevices(root_))
-        add({device.preferredPath(), device.path, DescriptionOf(device)});
-    for (int n = 1; n <= PortCount; ++n) {
-        const QString path = ports_.value(QStringLiteral("COM%1").arg(n));
-        if (!path.isEmpty())
-            add({path, path, {}});
-    }
-    if (!openPath_.isEmpty())
-        add({openPath_, openPath_, {}});
+    for (const ProbeTarget& target : GatherProbeTargets(root_, ports_, {openPath_}))
+        rows_.append(
+            {target.shown, target.probed, target.device ? DescriptionOf(*target.device) : QString()});
 }
 
 void TFindUnitDialog::Find() {
@@ -170,11 +148,8 @@ void TFindUnitDialog::Find() {
         const Row& row = rows_[r];
         const QString device = row.description.isEmpty() ? row.shown : row.shown + u'\n' + row.description;
         table_->setItem(r, DeviceColumn, TextItem(device));
-        QStringList users;
-        for (int n = 1; n <= PortCount; ++n)
-            if (DeviceKey(PortSession::comDevicePath(ports_, n)) == DeviceKey(row.probed))
-                users << QStringLiteral("COM%1").arg(n);
-        table_->setItem(r, PortsColumn, TextItem(users.join(QStringLiteral(", "))));
+        table_->setItem(r, PortsColumn,
+                        TextItem(PortsUsing(root_, ports_, row.probed).join(QStringLiteral(", "))));
         table_->setItem(r, FoundColumn, TextItem(FoundText({}, row.probed)));
         paths << row.probed;
     }

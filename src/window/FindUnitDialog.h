@@ -53,7 +53,6 @@ private:
     void ShowResult(int row);
     void ShowFinished();
     void Assign(int row, int port);
-    QString DeviceKey(const QString& path) const;
 
     QString root_;
     QMap<QString, QString> ports_;

@@ -4,14 +4,17 @@
 #include "Cli.h"
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
+#include "SignalProcess.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 #include "TestPty.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -52,10 +55,10 @@ struct Result {
     QString err;
 };
 
-Result runCli(const QStringList& args) {
+Result runCli(const QStringList& args, const CliSettings& settings = {}) {
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
-    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream);
+    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream, settings);
     return {status, out, err};
 }
 
@@ -239,8 +242,8 @@ TEST_F(PortCommandsTest, FailuresExitWithTheirStatus) {
     }
 }
 
-// Ctrl-C ends a watch with 0 and any other command with 128 + the signal, the port closed and nothing
-// written.
+// Ctrl-C ends a watch with 0, and SIGTERM or any other command with 128 + the signal, the port closed
+// and nothing written.
 TEST_F(PortCommandsTest, StopSignalsEndCommandsCleanly) {
     SimProcess sim(simArgs(), SimProcess::Port::LeaveClosed);
     SimProcess mute(QStringList{"--mute"}, SimProcess::Port::LeaveClosed);
@@ -252,7 +255,7 @@ TEST_F(PortCommandsTest, StopSignalsEndCommandsCleanly) {
     };
     const Case cases[] = {
         {{"watch", "--port", sim.path(), "--interval", "0.25"}, SIGINT, 0},
-        {{"watch", "--port", sim.path()}, SIGTERM, 0},
+        {{"watch", "--port", sim.path()}, SIGTERM, 128 + SIGTERM},
         {{"read", "--port", mute.path(), "-o", dir.file("never.qlx")}, SIGINT, 128 + SIGINT},
         {{"write", "--port", mute.path(), dir.file("state.qlx")}, SIGTERM, 128 + SIGTERM},
     };
@@ -272,7 +275,7 @@ TEST_F(PortCommandsTest, StopSignalsEndCommandsCleanly) {
                 return watch ? out.count('\n') >= 2 : err.contains("> 01 ");
             },
             15000));
-        ::kill(static_cast<pid_t>(cli.processId()), c.signal);
+        ASSERT_TRUE(SignalProcess(cli, c.signal));
         ASSERT_TRUE(cli.waitForFinished(5000));
         EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(cli.exitCode(), c.status) << (err + cli.readAllStandardError()).toStdString();
@@ -281,5 +284,95 @@ TEST_F(PortCommandsTest, StopSignalsEndCommandsCleanly) {
     // The ports were let go: they open again at once.
     EXPECT_EQ(runCli({"info", "--port", sim.path()}).status, 0);
 }
+
+// A stop signal that comes in the pause before a request: that request is never written.
+TEST_F(PortCommandsTest, NoRequestReachesTheUnitAfterAStopSignal) {
+    SimProcess sim(simArgs({"--log"}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    QProcess cli;
+    cli.start(QStringLiteral(QUELLIX_CLI_PATH), {"read", "--port", sim.path(), "-o", dir.file("never.qlx")});
+    // After the first reply the tool waits out the receive gap, then pauses 100 ms before the next request.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.errorOutput().contains(" out "); }, 15000));
+    QThread::msleep(100);
+    const qsizetype requests = sim.errorOutput().count(" in ");
+    ASSERT_TRUE(SignalProcess(cli, SIGINT));
+    ASSERT_TRUE(cli.waitForFinished(5000));
+    EXPECT_EQ(cli.exitCode(), 128 + SIGINT);
+    QThread::msleep(300);
+    EXPECT_EQ(sim.errorOutput().count(" in "), requests) << sim.errorOutput().toStdString();
+}
+
+// Items the unit moved on from with 'T' are named; no default stands in for them and nothing is written.
+TEST_F(PortCommandsTest, AnItemThatNeverCameIsAnError) {
+    SimProcess sim(simArgs({"--advance-every", "5"}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    const Result read = runCli({"read", "--port", sim.path(), "-o", dir.file("unit.qlx")});
+    EXPECT_EQ(read.status, 4);
+    EXPECT_TRUE(read.err.endsWith(": no usable reply came to the item request: Tag 1 (code 22, index 0); "
+                                  "item request: Units 2 (code 23, index 1)\n"))
+        << read.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.file("unit.qlx")));
+}
+
+// Texts of the unit, of files and of other programs reach the terminal with their control characters
+// escaped, in results and messages alike. find asks what the "Ports" section names beside the serial
+// devices (none in this tree).
+TEST_F(PortCommandsTest, ControlCharactersOfTextsAreEscapedInEveryOutput) {
+    ConfigBlock b = unusual();
+    b.TagName[0].assign("Flow\x1b[2J");
+    b.UnitName[0].assign("\x9D"
+                         "0;x\x07"); // an OSC: a C1 control once read as Windows-1252
+    dir.write("state.qlx", BlockImage(b));
+    SimProcess sim(simArgs({"--version", "QX\x1b[31m"}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started() && QDir().mkpath(dir.file("root/dev")));
+    ASSERT_TRUE(QFile::link(sim.path(), dir.file("root/dev/unit")));
+    const CliSettings settings{dir.write("quellix.INI", "[Ports]\nCOM3=/dev/unit\n"), false,
+                               dir.file("root")};
+    const QStringList watch{"watch", "--port", sim.path(), "--count", "1"};
+    const std::pair<QStringList, QString> cases[] = {
+        {{"info", "--port", sim.path()}, "QX\\u001B[31m\n"},
+        {{"find"}, "/dev/unit (COM3): unit, version \"QX\\u001B[31m\"\n"},
+        {watch, ",Flow\\u001B[2J raw,Flow\\u001B[2J (\\u009D0;x\\u0007),"},
+        {watch + QStringList{"--format", "json"}, "\"units\":\"\\u009D0;x\\u0007\""},
+        {{"info", "--port", dir.file("no\x1b[2Jtty")},
+         "Error opening com port " + dir.file("no\\u001B[2Jtty")},
+    };
+    for (const auto& [args, shown] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Result r = runCli(args, settings);
+        EXPECT_TRUE((r.out + r.err).contains(shown)) << (r.out + r.err).toStdString();
+        for (const QChar ch : r.out + r.err)
+            EXPECT_TRUE(ch == u'\n' || ch.category() != QChar::Other_Control) << "U+" << int(ch.unicode());
+    }
+}
+
+// Against a unit slower than the 2-second reply timer, requests are sent again and both sendings are
+// answered: a command takes every item or fails. Each case waits 14 to 52 s on real timers.
+class LateReplies : public PortCommandsTest,
+                    public testing::WithParamInterface<std::pair<int, QStringList>> {};
+
+TEST_P(LateReplies, EveryItemArrivesOrTheCommandFails) {
+    const auto& [delayMs, command] = GetParam();
+    const bool read = command.first() == "read", done = delayMs == 2050;
+    ConfigBlock plant = unusual();
+    plant.Header2.assign("H2"); // no empty text: what the unit stores is then the file's image
+    dir.write(read ? "state.qlx" : "plant.qlx", BlockImage(plant));
+    SimProcess sim(simArgs({"--reply-delay", QString::number(delayMs)}), SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    const Result r =
+        runCli(QStringList{"--verbose"} + command + QStringList{"--port", sim.path()} +
+               (read ? QStringList{"-o", dir.file("unit.qlx")} : QStringList{dir.file("plant.qlx")}));
+    EXPECT_EQ(r.status, done ? 0 : 4);
+    EXPECT_TRUE(r.err.contains(done ? "late reply to " : "the unit did not answer the "))
+        << r.err.toStdString();
+    const QString result = dir.file(read ? "unit.qlx" : "state.qlx");
+    EXPECT_EQ(TempDir::read(result), done ? BlockImage(plant) : QByteArray());
+}
+
+INSTANTIATE_TEST_SUITE_P(, LateReplies,
+                         testing::Values(std::pair{2050, QStringList{"read"}},
+                                         std::pair{2050, QStringList{"write", "--no-verify"}},
+                                         std::pair{2500, QStringList{"read"}},
+                                         std::pair{2500, QStringList{"write"}}));
 
 } // namespace quellix

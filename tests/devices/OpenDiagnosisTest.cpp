@@ -1,11 +1,15 @@
 #include "OpenDiagnosis.h"
+#include "DeviceLocks.h"
 #include "FakeTree.h"
+#include "RootedPath.h"
+#include "TestPty.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace quellix {
@@ -240,6 +244,42 @@ TEST(DiagnoseOpenFailure, SaysSoWhenTheHolderCannotBeNamed) {
 
     const OpenDiagnosis named = AnalyseOpenFailure(EBUSY, "/dev/ttyUSB0", tree.root(), Alice(false));
     EXPECT_EQ(named.kind, OpenFailureKind::InUseBy) << "holders found are named even when others are hidden";
+}
+
+// The program to close is the one holding the lock, not every program with the device open, and never
+// the process on the other side of a pseudo-terminal.
+TEST(DiagnoseOpenFailure, NamesTheLockHolderAndNotAPseudoTerminalsPeer) {
+    TestPty pty;
+    const DeviceLockHolder held(pty.path());
+    FakeTree tree;
+    BuildMachine(tree, "dialout:x:%gid:\n");
+    struct stat st {};
+    ::stat(QFile::encodeName(tree.rooted("/dev/ttyUSB0")).constData(), &st);
+    const QByteArray file = QByteArray::number(major(st.st_dev), 16).rightJustified(2, '0') + ':' +
+                            QByteArray::number(minor(st.st_dev), 16).rightJustified(2, '0') + ':' +
+                            QByteArray::number(qulonglong(st.st_ino));
+    tree.writeFile("/proc/locks", "1: FLOCK  ADVISORY  WRITE 977 " + file + " 0 EOF\n" +
+                                      "1: -> FLOCK  ADVISORY  WRITE 4321 " + file + " 0 EOF\n");
+    // A simulated unit holds the master of the pseudo-terminal, and its slave too.
+    tree.makeLink("/dev/ttyPTY", pty.path());
+    tree.writeFile("/proc/500/comm", "quellix-sim\n");
+    tree.makeLink("/proc/500/fd/3", "/dev/ptmx");
+    tree.writeFile("/proc/500/fdinfo/3", "pos:\t0\ntty-index:\t" + pty.path().mid(9).toUtf8() + "\n");
+    tree.makeLink("/proc/500/fd/4", pty.path());
+    tree.writeFile("/proc/600/comm", "picocom\n");
+    tree.makeLink("/proc/600/fd/5", pty.path());
+    const QString self =
+        QStringLiteral("%1 (process %2).").arg(ReadAttribute("/proc/self/comm")).arg(::getpid());
+    const std::tuple<QString, QString, QString> cases[] = {
+        {"/dev/ttyUSB0", tree.root(), "in use by another program: screen (process 977). Close it"},
+        {"/dev/ttyPTY", tree.root(), "in use by another program: picocom (process 600). Close it"},
+        {pty.path(), QString(), "in use by another program: " + self}, // the machine's own lock list
+    };
+    for (const auto& [path, root, named] : cases) {
+        const OpenDiagnosis busy = AnalyseOpenFailure(EBUSY, path, root, Alice(false));
+        EXPECT_EQ(busy.kind, OpenFailureKind::InUseBy);
+        EXPECT_TRUE(busy.text.contains(named)) << busy.text.toStdString();
+    }
 }
 
 TEST(DiagnoseOpenFailure, UsesTheRealMachineWithoutPrefix) {

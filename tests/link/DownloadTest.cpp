@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <tuple>
 
 namespace quellix {
 
@@ -82,14 +84,14 @@ TEST_F(DownloadTest, ReplyStoredOnlyAfterTheNextRequestIsSent) {
     EXPECT_EQ(block.ChannelFlags[2], 9);
 }
 
-TEST_F(DownloadTest, SecondAnswerToAResentRequestAdvancesOnceMore) {
+// Both sendings of a resent request answered: the second answer is stored but passes over no step.
+TEST_F(DownloadTest, SecondAnswerToAResentRequestIsStoredButMovesNothingOn) {
     link.Button13Click();
     link.Timer4Timer();
     receive("01 56 01 41");
     receive("01 56 01 42");
-    EXPECT_EQ(recorder.downloadStep, 4);
-    EXPECT_EQ(host.writtenHex(),
-              (std::vector<std::string>{"01 76 00", "01 76 00", "01 63 00", DownloadRequests[2]}));
+    EXPECT_EQ(recorder.downloadStep, 3);
+    EXPECT_EQ(host.writtenHex(), (std::vector<std::string>{"01 76 00", "01 76 00", "01 63 00"}));
     EXPECT_EQ(host.versions, (std::vector<std::string>{"Software version: A", "Software version: B"}));
 }
 
@@ -196,6 +198,46 @@ TEST_F(DownloadTest, CalibrationReplyFillsTheTableOnlyWhenWhole) {
 TEST_F(DownloadTest, VersionTextEndsAtItsFirstZeroByte) {
     receive("01 56 05 31 2E 32 00 39");
     EXPECT_EQ(host.versions, std::vector<std::string>{"Software version: 1.2"});
+}
+
+// At a step reached by prompt answers, whether one reply moves the sequence on or is late, and which
+// download step's item it stored.
+TEST(ReplyMatchingTest, OnlyTheAnswerToThePendingStepMovesItOn) {
+    struct Heard : LinkListener {
+        void LateReply(LinkSequence, std::string_view) override { ++late; }
+        void ReplyStored(int step) override { stored = step; }
+        int late = 0, stored = 0;
+    };
+    const std::tuple<int, int, const char*, bool, int, int> cases[] = {
+        // download step, upload step (0: not running), reply, moves on, late, item stored
+        {2, 0, "01 56 01 41", true, 0, 2},         {3, 0, "01 56 01 41", false, 1, 2},
+        {6, 0, "01 50 03 00 16 41", true, 0, 6},   {6, 0, "01 50 03 01 16 41", false, 1, 7},
+        {6, 0, "01 50 03 00 17 41", false, 1, 10}, {4, 0, "01 50 03 05 14 41", true, 0, 4},
+        {6, 0, "01 50 03 00 13 41", false, 0, 0},  {9, 0, "01 54 00", true, 0, 0},
+        {0, 0, "01 54 00", false, 1, 0},           {0, 1, "01 51 00", true, 0, 0},
+        {0, 1, "01 53 00", false, 1, 0},           {0, 12, "01 42 00", true, 0, 0},
+        {0, 12, "01 51 00", false, 1, 0},
+    };
+    for (const auto& [downloadAt, uploadAt, reply, moves, late, stores] : cases) {
+        SCOPED_TRACE(reply + std::string(" at ") + std::to_string(downloadAt + uploadAt));
+        LinkFixture f;
+        Heard heard;
+        f.link.AddListener(heard);
+        if (downloadAt > 0)
+            f.link.Button13Click();
+        for (int step = 2; step < downloadAt; ++step)
+            f.receive("01 54 00");
+        if (uploadAt > 0)
+            f.link.Button14Click();
+        for (int step = 1; step < uploadAt; ++step)
+            f.receive(step < 12 ? "01 51 00" : "01 42 00");
+        f.receive(reply);
+        const int at = std::max(downloadAt, uploadAt);
+        EXPECT_EQ(downloadAt > 0 ? f.recorder.downloadStep : f.recorder.uploadStep, moves ? at + 1 : at);
+        EXPECT_EQ(heard.late, late);
+        EXPECT_EQ(heard.stored, stores);
+        f.link.RemoveListener(heard);
+    }
 }
 
 TEST_F(DownloadTest, AdvanceReplyStoresNothing) {

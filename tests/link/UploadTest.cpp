@@ -104,19 +104,20 @@ TEST_F(UploadTest, SilentUnitGetsThreeRequestsThenError) {
     EXPECT_EQ(recorder.uploadStep, 0);
 }
 
-TEST_F(UploadTest, LateAcknowledgementAdvancesOnceMore) {
+// Only the acknowledgement of the write pending moves the upload on.
+TEST_F(UploadTest, AcknowledgementOfAnotherWriteMovesNothingOn) {
     link.Button14Click();
     link.Timer1Timer();
     receive("01 51 00");
     receive("01 42 00");
-    EXPECT_EQ(recorder.uploadStep, 3);
-    EXPECT_EQ(host.writtenHex().back(), "01 71 04 02 16 54 33");
+    EXPECT_EQ(recorder.uploadStep, 2);
+    EXPECT_EQ(host.writtenHex().back(), "01 71 04 01 16 54 32");
 }
 
 TEST_F(UploadTest, ButtonRestartsARunningUpload) {
     link.Button14Click();
     for (int step = 1; step < 12; ++step)
-        receive("01 53 00");
+        receive("01 51 00");
     ASSERT_EQ(HexOf(host.writes.back()).substr(0, 8), "01 62 20");
     link.Timer1Timer();
     host.clear();

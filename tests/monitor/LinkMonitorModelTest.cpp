@@ -197,6 +197,14 @@ TEST_F(MonitorModel, WordsChangeOnceTheFrameIsTakenAfterTheRowIsShown) {
     EXPECT_EQ(Words(0), "item acknowledged");
 }
 
+TEST_F(MonitorModel, ARowSaysWhenItsReplyMovedNoStepOn) {
+    model.BatchReceived(HexBytes("01 50 03 01 16 41"));
+    model.FrameDispatched('P', HexBytes("01 50 03 01 16 41"));
+    model.LateReply(LinkSequence::Download, HexBytes("01 50 03 01 16 41"));
+    EXPECT_EQ(AllWords(), QStringList{"item reply: Tag 2 = 'A' (late reply to the item request for Tag 2: no "
+                                      "step moved on)"});
+}
+
 TEST_F(MonitorModel, ReadingsShowTheDecimalsStoredWithThem) {
     const std::int16_t values[4] = {};
     const std::uint8_t none[4] = {0, 0, 0, 0};

@@ -130,6 +130,17 @@ TEST(JsonLine, SameRecordWithNumbersAndNulls) {
     EXPECT_FALSE(JsonLine(Make({1, 2, 3, 4}, {1, 2, 3, 4}, {0, 0, 0, 0})).contains("\"tag\""));
 }
 
+// As in the CSV line and header: 0.740 stays 0.740, and a blank tag is "Channel 2".
+TEST(JsonLine, KeepsDecimalsAndNamesABlankTagAsTheHeaderDoes) {
+    ChannelNames names;
+    names.tags = {"Flow", "", "", ""};
+    const QByteArray line = JsonLine(Make({1, 2, 3, 4}, {740, 1200, -5, 7}, {3, 2, 0, 1}), &names);
+    for (const char* part :
+         {"\"value\":0.740}", "\"value\":12.00}", "\"value\":-5}", "\"tag\":\"Channel 2\""})
+        EXPECT_TRUE(line.contains(part)) << part << " in " << line.toStdString();
+    EXPECT_DOUBLE_EQ(QJsonDocument::fromJson(line)["channels"][0]["value"].toDouble(), 0.74);
+}
+
 } // namespace
 
 } // namespace quellix

@@ -285,15 +285,18 @@ TEST(SimulatorLifecycle, SurvivesThePortClosingAndOpeningAgain) {
     }
 }
 
+// Also at once while it waits out a reply delay.
 TEST(SimulatorLifecycle, LinkIsMadeAndRemovedWhenStopped) {
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         TempDir dir;
         const QString link = dir.file("unit-tty");
-        SimProcess sim({"--link", link});
+        SimProcess sim({"--link", link, "--reply-delay", "60000"});
         ASSERT_TRUE(sim.started());
         EXPECT_TRUE(QFileInfo(link).isSymLink());
         EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.path());
+        sim.send(Frame(signal == SIGTERM ? 'v' : 's'));
+        EXPECT_TRUE(sim.receiveBatch(200).empty()) << "the reply is being delayed";
         EXPECT_EQ(sim.terminate(signal), 0);
         EXPECT_FALSE(QFileInfo(link).isSymLink());
     }
@@ -318,9 +321,9 @@ TEST(SimulatorLifecycle, RefusesBadOptionsAndListsThemInHelp) {
     help.start(QUELLIX_SIM_PATH, {"--help"});
     ASSERT_TRUE(help.waitForFinished(5000));
     const QString usage = help.readAllStandardOutput();
-    for (const char* option :
-         {"--link", "--device", "--state", "--version", "--seed", "--raw", "--mute", "--drop-every",
-          "--garble-every", "--reply-delay", "--split-replies", "--pace", "--log", "--help"})
+    for (const char* option : {"--link", "--device", "--state", "--version", "--seed", "--raw", "--mute",
+                               "--drop-every", "--garble-every", "--advance-every", "--reply-delay",
+                               "--split-replies", "--pace", "--log", "--help"})
         EXPECT_TRUE(usage.contains(option)) << option;
 
     const QStringList bad[] = {{"--version", QString(36, 'v')}, {"--raw", "1,2,3"},

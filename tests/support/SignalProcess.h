@@ -1,0 +1,16 @@
+// Sends a signal to a test's child process, and to nothing else: a process that has already ended has
+// no id, and kill() with 0 or -1 would reach the whole process group or, as root, every process.
+#pragma once
+
+#include <QProcess>
+
+#include <csignal>
+
+namespace quellix {
+
+inline bool SignalProcess(const QProcess& process, int signal) {
+    const qint64 pid = process.processId();
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), signal) == 0;
+}
+
+} // namespace quellix
