@@ -23,6 +23,7 @@ const char* const SimUsage =
     "  --advance-every N   answer every Nth request with 'T', which moves a download on without\n"
     "                      its item\n"
     "  --reply-delay MS    wait MS milliseconds before each reply, one request after another\n"
+    "  --delay-every N     with --reply-delay: wait only before the reply to every Nth request\n"
     "  --split-replies     send each reply in two pieces further apart than the receive gap\n"
     "  --store-other       store channel 1's tag one character short, acknowledging it as usual\n"
     "  --pace              send at the pace of 9600 bit/s\n"
@@ -100,6 +101,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             ok = parseNumber(v, o.advanceEvery) && o.advanceEvery >= 0;
         } else if (arg == "--reply-delay") {
             ok = parseNumber(v, o.replyDelayMs) && o.replyDelayMs >= 0;
+        } else if (arg == "--delay-every") {
+            ok = parseNumber(v, o.delayEvery) && o.delayEvery >= 1;
         } else {
             error = std::string(arg) + ": unknown option";
             return std::nullopt;

@@ -18,10 +18,11 @@ struct SimOptions {
     std::uint32_t seed = 1;
     std::optional<RawReadings> raw;
     bool mute = false;
-    int dropEvery = 0;   // leave every Nth request unanswered
-    int garbleEvery = 0; // send every Nth reply with a stray byte after it
+    int dropEvery = 0;    // leave every Nth request unanswered
+    int garbleEvery = 0;  // send every Nth reply with a stray byte after it
     int advanceEvery = 0; // answer every Nth request with 'T' instead of its reply
     int replyDelayMs = 0;
+    int delayEvery = 1; // the reply delay holds every Nth request only
     bool splitReplies = false;
     bool pace = false;       // send at 9600 bit/s, 10 bits a byte
     bool storeOther = false; // keep channel 1's tag one character short

@@ -79,9 +79,10 @@ public:
         }
     }
 
-    // False when a stop signal came meanwhile: the reply is then not sent.
-    bool SendReply(int fd, const Bytes& reply) const {
-        if (options_.replyDelayMs > 0 && !Wait(std::chrono::milliseconds(options_.replyDelayMs)))
+    // False when a stop signal came meanwhile: the reply is then not sent. `delayed`: the reply delay
+    // holds this reply.
+    bool SendReply(int fd, const Bytes& reply, bool delayed = true) const {
+        if (delayed && options_.replyDelayMs > 0 && !Wait(std::chrono::milliseconds(options_.replyDelayMs)))
             return false;
         if (options_.pace) {
             auto due = Clock::now();
@@ -206,7 +207,7 @@ bool serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
         Bytes sent = *reply;
         if (o.garbleEvery > 0 && ++counts.replies % o.garbleEvery == 0)
             sent.push_back(0x00);
-        if (!line.SendReply(fd, sent))
+        if (!line.SendReply(fd, sent, requestCount % o.delayEvery == 0))
             return false;
     }
     return true;
