@@ -1,6 +1,7 @@
 // Program start: the main window, then the hidden edit dialog, then the event loop until the main
 // window closes. --help and --version are answered first, without a display.
 #include "About.h"
+#include "NoDisplay.h"
 #include "StopSignals.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -26,6 +27,7 @@ const char* const usage =
 int main(int argc, char** argv) {
     if (const auto answered = AnswerHelpOrVersion(argc, argv, "quellix", usage, std::cout))
         return *answered;
+    ExplainMissingDisplay();
     QApplication application(argc, argv);
     TForm1 form1;
     TForm2 form2;
