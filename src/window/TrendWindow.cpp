@@ -1,6 +1,7 @@
 #include "TrendWindow.h"
 
 #include "ReadingFormat.h"
+#include "ToolWindows.h"
 #include "TrendChart.h"
 #include "UserDialogs.h"
 
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
@@ -97,7 +99,14 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
         for (int col = LastCol; col < StatColumns; ++col)
             stats_->setItem(row, col, Cell(Qt::AlignRight));
     }
-    stats_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The number columns hold any value from the start, so the chart keeps its width as they grow.
+    QHeaderView* header = stats_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    const int widest = stats_->fontMetrics().horizontalAdvance(QStringLiteral("-32768.000"));
+    for (int col = LastCol; col < StatColumns; ++col) {
+        header->setSectionResizeMode(col, QHeaderView::Fixed);
+        stats_->setColumnWidth(col, std::max(widest, header->sectionSizeHint(col)));
+    }
     stats_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     stats_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     stats_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -127,6 +136,13 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
     connect(saveImage, &QPushButton::clicked, this, [this] { SaveImageClick(); });
     connect(exportButton, &QPushButton::clicked, this, [this] { ExportClick(); });
     ShowStats();
+}
+
+// Closed by the user or with the main window: its place is kept for the next run.
+void TTrendWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        KeepToolWindowPlace(this);
 }
 
 void TTrendWindow::HistoryAdded() {
