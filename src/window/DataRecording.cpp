@@ -123,10 +123,10 @@ void TDataRecording::ShowRecordingState() {
     status_->setVisible(running);
     if (!running)
         return;
-    // It takes the room it needs, at most half the bar's, which it shares with the port's state; a long
-    // file name gives way in its middle, and the count of lines always shows.
+    // It takes the room it needs, at most three fifths of the bar, which it shares with the port's state
+    // and device; a long file name gives way in its middle, and the count of lines always shows.
     const QString name = QFileInfo(recorder_.Path()).fileName();
-    status_->setMaximumWidth(window_->width() / 2);
+    status_->setMaximumWidth(window_->width() * 3 / 5);
     status_->SetText(QStringLiteral("Recording %1 \u2014 %2 lines").arg(name).arg(recorder_.Lines()), name);
     status_->setToolTip(recorder_.Path());
 }

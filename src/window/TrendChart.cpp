@@ -176,7 +176,7 @@ QRect TTrendChart::PlotRect() const {
     left = std::max(left, EdgeMargin);
     right = width() - 1 - std::max(right, EdgeMargin);
     // Below the legend's lines, a line for the axes' units.
-    const std::vector<QPoint> legend = Legend(left, right);
+    const std::vector<QPoint> legend = Legend();
     const int top = (legend.empty() ? 0 : legend.back().y()) + 2 * LineHeight();
     return QRect(QPoint(left, top), QPoint(right, height() - 1 - TimeAxisHeight));
 }
@@ -190,10 +190,12 @@ QString TTrendChart::LegendText(int channel) const {
 }
 
 // The top-left corner of each drawn channel's entry, channel 1 first: entries follow each other across
-// the plot's width and wrap to a new line where the next does not fit, so none is cut.
-std::vector<QPoint> TTrendChart::Legend(int left, int right) const {
+// the chart's width and wrap to a new line where the next does not fit, so none is cut.
+std::vector<QPoint> TTrendChart::Legend() const {
     std::vector<QPoint> places;
     const QFontMetrics metrics = fontMetrics();
+    const int left = EdgeMargin;
+    const int right = width() - 1 - EdgeMargin;
     int x = left;
     int y = 0;
     for (int n = 1; n <= 4; ++n) {
@@ -262,7 +264,7 @@ void TTrendChart::paintEvent(QPaintEvent*) {
     for (int i = 0; i < count; ++i)
         DrawSeries(p, plot, axes[static_cast<std::size_t>(i)]);
     p.restore();
-    DrawLegend(p, plot);
+    DrawLegend(p);
     if (reducer_.Columns().empty()) {
         p.setPen(palette().color(QPalette::Text));
         p.drawText(plot, Qt::AlignCenter,
@@ -371,8 +373,8 @@ void TTrendChart::DrawSeries(QPainter& p, const QRect& plot, const Axis& axis) c
     flush();
 }
 
-void TTrendChart::DrawLegend(QPainter& p, const QRect& plot) const {
-    const std::vector<QPoint> places = Legend(plot.left(), plot.right());
+void TTrendChart::DrawLegend(QPainter& p) const {
+    const std::vector<QPoint> places = Legend();
     const QFontMetrics metrics(p.font());
     const int line = LineHeight();
     p.setPen(palette().color(QPalette::Text));
@@ -384,7 +386,7 @@ void TTrendChart::DrawLegend(QPainter& p, const QRect& plot) const {
         p.fillRect(QRect(at.x(), at.y() + (line - LegendSwatch) / 2, LegendSwatch, LegendSwatch),
                    ChannelColour(n));
         // A name wider than the whole line gives way at its end.
-        const int room = plot.right() - at.x() - LegendSwatch - 4;
+        const int room = width() - EdgeMargin - at.x() - LegendSwatch - 4;
         p.drawText(QPoint(at.x() + LegendSwatch + 4, at.y() + (line + metrics.ascent()) / 2 - 1),
                    metrics.elidedText(LegendText(n), Qt::ElideRight, room));
     }

@@ -24,6 +24,7 @@ namespace quellix {
 namespace {
 
 constexpr int Channels = 4;
+constexpr int CellPadding = 6; // each side of a cell's text
 enum StatColumn { ChannelCol, LastCol, MinCol, MaxCol, MeanCol, CountCol, StatColumns };
 
 QTableWidgetItem* Cell(Qt::Alignment align) {
@@ -102,10 +103,12 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
     // The number columns hold any value from the start, so the chart keeps its width as they grow.
     QHeaderView* header = stats_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    const int widest = stats_->fontMetrics().horizontalAdvance(QStringLiteral("-32768.000"));
+    // The widest: a value of -32768 units at 0 or 3 decimals, a mean with one more, 7 digits of count.
+    const QString widest[StatColumns] = {{}, "-32.768", "-32.768", "-32.768", "-32.7680", "8888888"};
     for (int col = LastCol; col < StatColumns; ++col) {
         header->setSectionResizeMode(col, QHeaderView::Fixed);
-        stats_->setColumnWidth(col, std::max(widest, header->sectionSizeHint(col)));
+        const int text = stats_->fontMetrics().horizontalAdvance(widest[col]) + 2 * CellPadding;
+        stats_->setColumnWidth(col, std::max(text, header->sectionSizeHint(col)));
     }
     stats_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     stats_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
