@@ -25,6 +25,8 @@ public:
     }
     std::optional<QString> OpenFileName(QWidget*, const FileDialogRequest&) override { return {}; }
     std::optional<QString> SaveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    void ShowAbout(QWidget*, const QString&) override {}
+    bool StartHelpViewer(const HelpViewer&) override { return false; }
 
 private:
     std::shared_ptr<bool> shown_;

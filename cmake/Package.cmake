@@ -31,6 +31,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window's icon is an SVG, which Qt draws with the plugins of libqt6svg6; the completions are
+# loaded by bash-completion (they also work sourced by hand); the manual shows in yelp from Help.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, bash-completion")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "yelp")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUELLIX_MAINTAINER}")

@@ -1,6 +1,7 @@
 // Program start: the main window, then the hidden edit dialog, then the event loop until the main
 // window closes. --help and --version are answered first, without a display.
 #include "About.h"
+#include "NoDisplay.h"
 #include "StopSignals.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -26,6 +27,7 @@ const char* const usage =
 int main(int argc, char** argv) {
     if (const auto answered = AnswerHelpOrVersion(argc, argv, "quellix", usage, std::cout))
         return *answered;
+    ExplainMissingDisplay();
     QApplication application(argc, argv);
     // A kill, Ctrl-C or a closed terminal closes the window in order: nothing is lost. Taken before the
     // window is built, so that a stop while it is built waits for it instead of ending the program.

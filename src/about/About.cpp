@@ -1,6 +1,7 @@
 #include "About.h"
 
 #include <QCommandLineParser>
+#include <QtGlobal>
 
 namespace quellix {
 
@@ -38,6 +39,13 @@ std::optional<int> AnswerHelpOrVersion(int argc, const char* const* argv, std::s
         return 0;
     }
     return std::nullopt;
+}
+
+QString AboutText(const QString& formStateFile, const QString& autosaveFile, const QString& manual) {
+    return QString::fromStdString(VersionText("quellix")) +
+           QStringLiteral("\nQt %1 (built with %2)\n\nForm-state file: %3\nAutosave file: %4\nManual: %5")
+               .arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR), formStateFile,
+                    autosaveFile, manual);
 }
 
 } // namespace quellix

@@ -1,6 +1,8 @@
-// What every program of the project prints for --version, and the start-up check of the window
-// program, whose only options are --help and --version.
+// What every program of the project prints for --version, the start-up check of the window
+// program, whose only options are --help and --version, and the window's About box.
 #pragma once
+
+#include <QString>
 
 #include <optional>
 #include <ostream>
@@ -20,5 +22,8 @@ std::string VersionText(std::string_view program);
 // options (-platform, -style) or ignored, as in a program without a command line.
 std::optional<int> AnswerHelpOrVersion(int argc, const char* const* argv, std::string_view program,
                                        std::string_view usage, std::ostream& out);
+
+// The About box: VersionText, the Qt version in use, and the files the window uses.
+QString AboutText(const QString& formStateFile, const QString& autosaveFile, const QString& manual);
 
 } // namespace quellix

@@ -1,6 +1,8 @@
 #include "DataRecording.h"
 
+#include "Controls.h"
 #include "ReadingFormat.h"
+#include "ToolWindows.h"
 #include "TrendWindow.h"
 #include "UserDialogs.h"
 
@@ -8,8 +10,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontMetrics>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
@@ -18,30 +18,25 @@
 
 namespace quellix {
 
-namespace {
-constexpr int StatusMinNamePx = 60;
-constexpr int StatusMarginsPx = 16; // the label's own and the status bar's
-} // namespace
-
 TDataRecording::TDataRecording(QMainWindow* window, QMenu* menu, const ConfigBlock& block,
                                TUserDialogs& dialogs)
     : QObject(window), window_(window), block_(block), dialogs_(dialogs) {
     setObjectName(QStringLiteral("DataRecording"));
     menu->addSeparator();
-    record_ = menu->addAction(QStringLiteral("Record\u2026"));
+    record_ = menu->addAction(QStringLiteral("&Record\u2026"));
     record_->setObjectName(QStringLiteral("Record1"));
-    stop_ = menu->addAction(QStringLiteral("Stop Recording"));
+    stop_ = menu->addAction(QStringLiteral("&Stop Recording"));
     stop_->setObjectName(QStringLiteral("StopRecording1"));
     menu->addSeparator();
-    QAction* trend = menu->addAction(QStringLiteral("Trend\u2026"));
+    QAction* trend = menu->addAction(QStringLiteral("&Trend\u2026"));
     trend->setObjectName(QStringLiteral("Trend1"));
+    trend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(record_, &QAction::triggered, this, [this] { RecordClick(); });
     connect(stop_, &QAction::triggered, this, [this] { StopRecording(); });
     connect(trend, &QAction::triggered, this, [this] { ShowTrend(); });
 
-    status_ = new QLabel(window);
+    status_ = new TElidedLabel(window);
     status_->setObjectName(QStringLiteral("RecordingStatus"));
-    status_->setTextFormat(Qt::PlainText);
     status_->setContentsMargins(4, 0, 4, 0);
     window->statusBar()->addPermanentWidget(status_);
     ShowRecordingState();
@@ -126,9 +121,7 @@ void TDataRecording::Shutdown() {
 void TDataRecording::ShowTrend() {
     if (!trend_)
         trend_ = new TTrendWindow(history_, block_, dialogs_, window_);
-    trend_->show();
-    trend_->raise();
-    trend_->activateWindow();
+    ShowToolWindow(trend_, window_);
 }
 
 void TDataRecording::ShowRecordingState() {
@@ -138,16 +131,11 @@ void TDataRecording::ShowRecordingState() {
     status_->setVisible(running);
     if (!running)
         return;
-    // The designed window is narrow and shares its status bar with the port: a long file name gives way
-    // in its middle, and the count of lines always shows.
-    const QString tail = QStringLiteral(" \u2014 %1 lines").arg(recorder_.Lines());
-    const QFontMetrics metrics(status_->font());
-    const int room =
-        std::max(StatusMinNamePx, window_->width() / 2 - StatusMarginsPx -
-                                      metrics.horizontalAdvance(QStringLiteral("Recording ") + tail));
-    const QString name = metrics.elidedText(QFileInfo(recorder_.Path()).fileName(), Qt::ElideMiddle, room);
-    status_->setText(QStringLiteral("Recording ") + name + tail);
-    status_->setMinimumWidth(status_->sizeHint().width());
+    // It takes the room it needs, at most three fifths of the bar, which it shares with the port's state
+    // and device; a long file name gives way in its middle, and the count of lines always shows.
+    const QString name = QFileInfo(recorder_.Path()).fileName();
+    status_->setMaximumWidth(window_->width() * 3 / 5);
+    status_->SetText(QStringLiteral("Recording %1 \u2014 %2 lines").arg(name).arg(recorder_.Lines()), name);
     status_->setToolTip(recorder_.Path());
 }
 

@@ -14,12 +14,12 @@
 #include <QPointer>
 
 class QAction;
-class QLabel;
 class QMainWindow;
 class QMenu;
 
 namespace quellix {
 
+class TElidedLabel;
 class TUserDialogs;
 
 class TDataRecording : public QObject, public LinkListener {
@@ -59,7 +59,7 @@ private:
     Recorder recorder_;
     QAction* record_ = nullptr;
     QAction* stop_ = nullptr;
-    QLabel* status_ = nullptr;
+    TElidedLabel* status_ = nullptr;
     QPointer<TTrendWindow> trend_;
     QString lastDir_;
 };

@@ -1,5 +1,6 @@
 #include "LinkMonitorWindow.h"
 
+#include "ToolWindows.h"
 #include "UserDialogs.h"
 
 #include <QClipboard>
@@ -92,7 +93,10 @@ TLinkMonitorWindow::TLinkMonitorWindow(TUserDialogs& dialogs, LinkMonitorModel::
     ShowCount();
 }
 
+// Open when the main window goes: its place is kept for the next run.
 TLinkMonitorWindow::~TLinkMonitorWindow() {
+    if (isVisible())
+        KeepToolWindowPlace(this);
     Watch(false);
 }
 
@@ -111,8 +115,10 @@ void TLinkMonitorWindow::showEvent(QShowEvent* event) {
 // Closed or hidden by the program; minimized, it goes on collecting.
 void TLinkMonitorWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        KeepToolWindowPlace(this);
         Watch(false);
+    }
 }
 
 void TLinkMonitorWindow::PauseClick(bool paused) {

@@ -16,7 +16,8 @@ namespace quellix {
 
 namespace {
 
-constexpr int LegendHeight = 22;
+constexpr int LegendSwatch = 10;  // the colour square before each name
+constexpr int LegendSpacing = 16; // between two entries on a line
 constexpr int TimeAxisHeight = 22;
 constexpr int AxisWidth = 56;
 constexpr int EdgeMargin = 10;
@@ -172,8 +173,43 @@ QRect TTrendChart::PlotRect() const {
         (drawn % 2 == 0 ? left : right) += AxisWidth;
         ++drawn;
     }
-    return QRect(QPoint(std::max(left, EdgeMargin), LegendHeight),
-                 QPoint(width() - 1 - std::max(right, EdgeMargin), height() - 1 - TimeAxisHeight));
+    left = std::max(left, EdgeMargin);
+    right = width() - 1 - std::max(right, EdgeMargin);
+    // Below the legend's lines, a line for the axes' units.
+    const std::vector<QPoint> legend = Legend();
+    const int top = (legend.empty() ? 0 : legend.back().y()) + 2 * LineHeight();
+    return QRect(QPoint(left, top), QPoint(right, height() - 1 - TimeAxisHeight));
+}
+
+int TTrendChart::LineHeight() const {
+    return fontMetrics().height() + 6;
+}
+
+QString TTrendChart::LegendText(int channel) const {
+    return ChannelNames::FromBlock(block_).SeriesName(channel) + (raw_ ? QStringLiteral(" raw") : QString());
+}
+
+// The top-left corner of each drawn channel's entry, channel 1 first: entries follow each other across
+// the chart's width and wrap to a new line where the next does not fit, so none is cut.
+std::vector<QPoint> TTrendChart::Legend() const {
+    std::vector<QPoint> places;
+    const QFontMetrics metrics = fontMetrics();
+    const int left = EdgeMargin;
+    const int right = width() - 1 - EdgeMargin;
+    int x = left;
+    int y = 0;
+    for (int n = 1; n <= 4; ++n) {
+        if (!ChannelDrawn(n))
+            continue;
+        const int entry = LegendSwatch + 4 + metrics.horizontalAdvance(LegendText(n));
+        if (x > left && x + entry > right) {
+            x = left;
+            y += LineHeight();
+        }
+        places.emplace_back(x, y);
+        x += entry + LegendSpacing;
+    }
+    return places;
 }
 
 // Drawn channels alternate left and right of the plot, the first two next to it.
@@ -228,7 +264,7 @@ void TTrendChart::paintEvent(QPaintEvent*) {
     for (int i = 0; i < count; ++i)
         DrawSeries(p, plot, axes[static_cast<std::size_t>(i)]);
     p.restore();
-    DrawLegend(p, plot);
+    DrawLegend(p);
     if (reducer_.Columns().empty()) {
         p.setPen(palette().color(QPalette::Text));
         p.drawText(plot, Qt::AlignCenter,
@@ -274,6 +310,14 @@ void TTrendChart::DrawValueAxis(QPainter& p, const QRect& plot, const Axis& axis
     p.drawLine(x, plot.top(), x, plot.bottom());
     const double step = NiceStep(axis.max - axis.min);
     const QFontMetrics metrics(p.font());
+    // The axis's title over it: the channel's units, or "raw".
+    const QString units =
+        raw_ ? QStringLiteral("raw") : ChannelNames::FromBlock(block_).units[axis.channel - 1];
+    const QRect title = axis.left
+                            ? QRect(x - AxisWidth + 2, plot.top() - LineHeight(), AxisWidth - 2, LineHeight())
+                            : QRect(x, plot.top() - LineHeight(), AxisWidth - 2, LineHeight());
+    p.drawText(title, (axis.left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+               metrics.elidedText(units, Qt::ElideRight, title.width()));
     for (double v = std::ceil(axis.min / step) * step; v <= axis.max; v += step) {
         const int y =
             plot.bottom() - static_cast<int>((v - axis.min) / (axis.max - axis.min) * plot.height());
@@ -329,18 +373,22 @@ void TTrendChart::DrawSeries(QPainter& p, const QRect& plot, const Axis& axis) c
     flush();
 }
 
-void TTrendChart::DrawLegend(QPainter& p, const QRect& plot) const {
-    const ChannelNames names = ChannelNames::FromBlock(block_);
+void TTrendChart::DrawLegend(QPainter& p) const {
+    const std::vector<QPoint> places = Legend();
     const QFontMetrics metrics(p.font());
-    int x = plot.left();
+    const int line = LineHeight();
+    p.setPen(palette().color(QPalette::Text));
+    std::size_t i = 0;
     for (int n = 1; n <= 4; ++n) {
         if (!ChannelDrawn(n))
             continue;
-        const QString text = names.SeriesName(n) + (raw_ ? QStringLiteral(" raw") : QString());
-        p.fillRect(QRect(x, (LegendHeight - 10) / 2, 10, 10), ChannelColour(n));
-        p.setPen(palette().color(QPalette::Text));
-        p.drawText(QPoint(x + 14, (LegendHeight + metrics.ascent()) / 2 - 1), text);
-        x += 14 + metrics.horizontalAdvance(text) + 16;
+        const QPoint at = places[i++];
+        p.fillRect(QRect(at.x(), at.y() + (line - LegendSwatch) / 2, LegendSwatch, LegendSwatch),
+                   ChannelColour(n));
+        // A name wider than the whole line gives way at its end.
+        const int room = width() - EdgeMargin - at.x() - LegendSwatch - 4;
+        p.drawText(QPoint(at.x() + LegendSwatch + 4, at.y() + (line + metrics.ascent()) / 2 - 1),
+                   metrics.elidedText(LegendText(n), Qt::ElideRight, room));
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <QWidget>
 #include <array>
+#include <vector>
 
 class QRubberBand;
 
@@ -70,6 +71,9 @@ private:
     };
 
     QRect PlotRect() const;
+    int LineHeight() const;
+    QString LegendText(int channel) const;
+    std::vector<QPoint> Legend() const;
     std::array<Axis, 4> Axes(int& count) const;
     int Series(int channel) const { return raw_ ? RawSeries + channel - 1 : channel - 1; }
     void Rebuild();
@@ -80,7 +84,7 @@ private:
     void DrawTimeAxis(QPainter& p, const QRect& plot) const;
     void DrawValueAxis(QPainter& p, const QRect& plot, const Axis& axis) const;
     void DrawSeries(QPainter& p, const QRect& plot, const Axis& axis) const;
-    void DrawLegend(QPainter& p, const QRect& plot) const;
+    void DrawLegend(QPainter& p) const;
 
     const History& history_;
     const ConfigBlock& block_;

@@ -2,6 +2,7 @@
 
 #include "AtomicSave.h"
 #include "ReadingFormat.h"
+#include "ToolWindows.h"
 #include "TrendChart.h"
 #include "UserDialogs.h"
 
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -22,6 +24,7 @@ namespace quellix {
 namespace {
 
 constexpr int Channels = 4;
+constexpr int CellPadding = 6; // each side of a cell's text
 enum StatColumn { ChannelCol, LastCol, MinCol, MaxCol, MeanCol, CountCol, StatColumns };
 
 QTableWidgetItem* Cell(Qt::Alignment align) {
@@ -97,7 +100,16 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
         for (int col = LastCol; col < StatColumns; ++col)
             stats_->setItem(row, col, Cell(Qt::AlignRight));
     }
-    stats_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The number columns hold any value from the start, so the chart keeps its width as they grow.
+    QHeaderView* header = stats_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The widest: a value of -32768 units at 0 or 3 decimals, a mean with one more, 7 digits of count.
+    const QString widest[StatColumns] = {{}, "-32.768", "-32.768", "-32.768", "-32.7680", "8888888"};
+    for (int col = LastCol; col < StatColumns; ++col) {
+        header->setSectionResizeMode(col, QHeaderView::Fixed);
+        const int text = stats_->fontMetrics().horizontalAdvance(widest[col]) + 2 * CellPadding;
+        stats_->setColumnWidth(col, std::max(text, header->sectionSizeHint(col)));
+    }
     stats_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     stats_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     stats_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -127,6 +139,13 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
     connect(saveImage, &QPushButton::clicked, this, [this] { SaveImageClick(); });
     connect(exportButton, &QPushButton::clicked, this, [this] { ExportClick(); });
     ShowStats();
+}
+
+// Closed by the user or with the main window: its place is kept for the next run.
+void TTrendWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        KeepToolWindowPlace(this);
 }
 
 void TTrendWindow::HistoryAdded() {

@@ -36,6 +36,9 @@ public:
     // Writes the readings of the view as CSV, with the recorder's header and lines.
     bool Export(const QString& path);
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void SaveImageClick();
     void ExportClick();

@@ -1,10 +1,12 @@
 // The main window: a header panel and four channel panels that show the configuration block, the File,
-// Data and Setup menus, the edit commands, port selection, and the link's buttons, timers and status
-// labels. Per-channel controls are found by name: role prefix + channel number ("Tag_3", "Set_2_1").
+// Edit, Data, Setup and Help menus, the edit commands, port selection, and the link's buttons, timers
+// and status labels. Per-channel controls are found by name: role prefix + channel number ("Tag_3",
+// "Set_2_1").
 #pragma once
 
 #include "ComPort.h"
 #include "ConfigBlock.h"
+#include "Controls.h"
 #include "DeviceLink.h"
 #include "FormStorage.h"
 #include "PortSession.h"
@@ -19,6 +21,7 @@ class QCheckBox;
 class QCloseEvent;
 class QPaintEvent;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTimer;
 
@@ -27,6 +30,7 @@ namespace quellix {
 class TDataRecording;
 class TForm2;
 class TLinkMonitorWindow;
+class TUndoCommands;
 struct SheetInfo;
 
 class TForm1 : public QMainWindow, private LinkHost {
@@ -83,6 +87,7 @@ private:
     void BuildLinkControls(QWidget* client);
     void BuildStatusBar();
     void BuildTimers();
+    void BuildKeyboard();
     void ConnectHandlers();
     QSize DesignSize() const;
     void FitSizeToState();
@@ -97,7 +102,8 @@ private:
     // Editing commands (Unit1Editing.cpp).
     void Tag_1Click(QObject* Sender);
     void Calib1_1Click(QObject* Sender);
-    void EditLabel(QLabel* label);
+    // Opens the edit dialog at `at` (screen coordinates).
+    void EditLabel(QLabel* label, QPoint at);
     void Decimal_1Change();
     void Set_1_1Click(QObject* Sender);
     void SetDefaults1Click();
@@ -136,6 +142,16 @@ private:
 
     // "Compare…" (Unit1Compare.cpp).
     void Compare1Click();
+
+    // Undo of whole-configuration changes (Unit1Undo.cpp).
+    void BuildUndo(QMenu* edit);
+    struct UndoCommandsDeleter {
+        void operator()(TUndoCommands* commands) const;
+    };
+
+    // The Help menu (Unit1Help.cpp).
+    void Help1Click();
+    void About1Click();
 
     // The configuration sheet (Unit1Sheet.cpp).
     void Print1Click();
@@ -184,7 +200,7 @@ private:
     QLabel* Label1 = nullptr;        // upload status
     QLabel* Label8 = nullptr;        // download status
     QLabel* swVersion = nullptr;     // the unit's software version
-    QLabel* PortStatus = nullptr;    // status bar: the selected port, its device and its state
+    TElidedLabel* PortStatus = nullptr; // status bar: the selected port, its device and its state
     QTimer* Timer1 = nullptr;        // upload reply timer
     QTimer* Timer2 = nullptr;        // auto read, 1000 ms, always running
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
@@ -206,6 +222,8 @@ private:
     std::unique_ptr<TDataRecording> Recording;
     // Made at its first opening, kept with its entries; declared after Link, so destroyed before it.
     std::unique_ptr<TLinkMonitorWindow, LinkMonitorDeleter> LinkMonitor;
+    // Undo and Redo of whole-configuration changes; follows the link, so it goes before it.
+    std::unique_ptr<TUndoCommands, UndoCommandsDeleter> UndoCommands;
 };
 
 template <class T> T* TForm1::Control(const QString& name) const {

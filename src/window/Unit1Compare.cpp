@@ -3,6 +3,9 @@
 
 #include "CompareDialog.h"
 #include "ConfigFiles.h"
+#include "UndoCommands.h"
+
+#include <QFileInfo>
 
 namespace quellix {
 
@@ -20,7 +23,9 @@ void TForm1::Compare1Click() {
     }
     TCompareDialog dialog(
         Block, *file, *chosen,
-        [this](const ConfigBlock& updated) {
+        [this, name = QFileInfo(*chosen).fileName()](const ConfigBlock& updated) {
+            UndoCommands->Replaced(QStringLiteral("Use File Values"), UndoCommands->Current(),
+                                   "Values of " + name + " used");
             Block = updated;
             BlockToWindow(Block);
         },

@@ -2,6 +2,7 @@
 // capture and the defaults.
 #include "Unit1.h"
 
+#include "UndoCommands.h"
 #include "Unit2.h"
 #include "WindowLog.h"
 
@@ -24,21 +25,22 @@ void TForm1::SetEditDialog(TForm2* dialog) {
 }
 
 void TForm1::Tag_1Click(QObject* Sender) {
-    EditLabel(qobject_cast<QLabel*>(Sender));
+    EditLabel(qobject_cast<QLabel*>(Sender), QCursor::pos());
 }
 
 void TForm1::Calib1_1Click(QObject* Sender) {
-    EditLabel(qobject_cast<QLabel*>(Sender));
+    EditLabel(qobject_cast<QLabel*>(Sender), QCursor::pos());
 }
 
-// The dialog opens at the mouse pointer with the label's text as shown; OK stores it through the block,
-// which cuts texts and re-reads and re-formats every number of the window.
-void TForm1::EditLabel(QLabel* label) {
+// The dialog opens at the mouse pointer (a click) or under the label (a key) with the label's text as
+// shown; OK stores it through the block, which cuts texts and re-reads and re-formats every number of
+// the window.
+void TForm1::EditLabel(QLabel* label, QPoint at) {
     if (!label || !Form2) {
         qCWarning(lcWindow) << "label edit without a label or an edit dialog";
         return;
     }
-    Form2->move(QCursor::pos());
+    Form2->move(at);
     Form2->Edit2->setText(label->text());
     if (Form2->exec() != QDialog::Accepted)
         return;
@@ -76,6 +78,8 @@ void TForm1::Set_1_1Click(QObject* Sender) {
 }
 
 void TForm1::SetDefaults1Click() {
+    UndoCommands->Replaced(QStringLiteral("Set Defaults"), UndoCommands->Current(),
+                           QStringLiteral("Defaults set"));
     SetBlockDefaults(Block);
     BlockToWindow(Block);
 }

@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "BlockFile.h"
+#include "UndoCommands.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,11 +29,13 @@ void TForm1::Open1Click() {
     const auto chosen = Dialogs->OpenFileName(this, QlxDialogRequest());
     if (!chosen)
         return;
+    const ConfigUndo::State before = UndoCommands->Current();
     FileName = *chosen;
     if (!LoadBlockFile(Block, FileName, [this](const QString& message) { ShowMessage(message); })) {
         ShowMessage("Error Reading: " + FileName);
         return;
     }
+    UndoCommands->Replaced(QStringLiteral("Open"), before, "Opened " + QFileInfo(FileName).fileName());
     BlockToWindow(Block);
 }
 

@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -107,6 +108,9 @@ TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
       FormStorage1(this, QStringLiteral("TForm1")) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quellix Config V1.0"));
+    // The installed icon of the desktop's theme; run from the build tree, the one built in. The windows
+    // and boxes the window owns show it too.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("quellix"), QIcon(QStringLiteral(":/icons/quellix.svg"))));
 
     ComPort1.setObjectName(QStringLiteral("ComPort1"));
     ComPort1.CommPort = TCommPort::Com2;
@@ -114,6 +118,7 @@ TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
 
     BuildWindow();
     BuildTimers();
+    BuildKeyboard();
     ConnectHandlers();
     // The order in which the form-state file has always held the marks.
     for (const int n : {2, 1, 3, 4})
@@ -147,40 +152,53 @@ void TForm1::BuildWindow() {
     BuildStatusBar();
 }
 
+// The designed items keep their texts; mnemonics, shortcuts, the Edit and Help menus and Quit are
+// what a desktop user expects around them. The shortcuts are the same on every desktop, as documented,
+// rather than the platform's standard keys, which differ (Quit has none on some).
 void TForm1::BuildMenu() {
-    const auto item = [this](QMenu* menu, const char* name, const char* caption) {
-        QAction* action = menu->addAction(QString::fromLatin1(caption));
+    const auto item = [](QMenu* menu, const char* name, const QString& caption,
+                         const QKeySequence& keys = {}) {
+        QAction* action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
         return action;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    file->setObjectName(QStringLiteral("File1"));
-    item(file, "Open1", "Open");
-    item(file, "Close1", "Close");
-    item(file, "Save1", "Save");
-    item(file, "SaveAs1", "Save As");
+    const auto bar = [this](const char* name, const QString& caption) {
+        QMenu* menu = menuBar()->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    QMenu* file = bar("File1", QStringLiteral("&File"));
+    item(file, "Open1", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    item(file, "Close1", QStringLiteral("&Close"));
+    item(file, "Save1", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(file, "SaveAs1", QStringLiteral("Save &As"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     file->addSeparator();
-    file->addAction(QStringLiteral("Compare\u2026"))->setObjectName(QStringLiteral("Compare1"));
-    file->addAction(QStringLiteral("Print\u2026"))->setObjectName(QStringLiteral("Print1"));
-    file->addAction(QStringLiteral("Export PDF\u2026"))->setObjectName(QStringLiteral("ExportPdf1"));
-    QMenu* data = menuBar()->addMenu(QStringLiteral("Data"));
-    data->setObjectName(QStringLiteral("Data1"));
-    item(data, "SetDefaults1", "Set Defaults");
+    item(file, "Compare1", QStringLiteral("Co&mpare\u2026"));
+    item(file, "Print1", QStringLiteral("&Print\u2026"), QKeySequence(Qt::CTRL | Qt::Key_P));
+    item(file, "ExportPdf1", QStringLiteral("&Export PDF\u2026"));
+    file->addSeparator();
+    item(file, "Quit1", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    BuildUndo(bar("Edit1", QStringLiteral("&Edit")));
+    QMenu* data = bar("Data1", QStringLiteral("&Data"));
+    item(data, "SetDefaults1", QStringLiteral("Set &Defaults"));
     Recording = std::make_unique<TDataRecording>(this, data, Block, *Dialogs);
     AddLinkListener(*Recording);
-    QMenu* setup = menuBar()->addMenu(QStringLiteral("Setup"));
-    setup->setObjectName(QStringLiteral("Setup1"));
+    QMenu* setup = bar("Setup1", QStringLiteral("&Setup"));
     for (int n = 1; n <= PortCount; ++n) {
-        QAction* com = setup->addAction(QStringLiteral("Com%1").arg(n));
+        QAction* com = setup->addAction(QStringLiteral("Com&%1").arg(n));
         com->setObjectName(QStringLiteral("Com_%1").arg(n));
         // Not exclusive: port selection clears the other marks itself.
         com->setCheckable(true);
     }
     setup->addSeparator();
-    QAction* ports = setup->addAction(QStringLiteral("Ports\u2026"));
-    ports->setObjectName(QStringLiteral("Ports1"));
-    setup->addAction(QStringLiteral("Link Monitor\u2026"))->setObjectName(QStringLiteral("LinkMonitor1"));
-    setup->addAction(QStringLiteral("Find Unit\u2026"))->setObjectName(QStringLiteral("FindUnit1"));
+    item(setup, "Ports1", QStringLiteral("&Ports\u2026"));
+    item(setup, "LinkMonitor1", QStringLiteral("&Link Monitor\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L));
+    item(setup, "FindUnit1", QStringLiteral("&Find Unit\u2026"), QKeySequence(Qt::CTRL | Qt::Key_F));
+    QMenu* help = bar("Help1", QStringLiteral("&Help"));
+    item(help, "HelpContents1", QStringLiteral("Quellix Config &Help"), QKeySequence(Qt::Key_F1));
+    help->addSeparator();
+    item(help, "About1", QStringLiteral("&About"));
 }
 
 void TForm1::BuildHeaderPanel(QWidget* client) {
@@ -270,12 +288,45 @@ void TForm1::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setSizeGripEnabled(false);
-    PortStatus = new QLabel(bar);
+    PortStatus = new TElidedLabel(bar);
     PortStatus->setObjectName(QStringLiteral("PortStatus"));
-    PortStatus->setTextFormat(Qt::PlainText);
     PortStatus->setContentsMargins(StatusIndent, 0, StatusIndent, 0);
+    // It takes the room the recording's state leaves; its device path gives way before its state.
+    PortStatus->SetAsksForWholeText(false);
     bar->addWidget(PortStatus, 1);
     ShowPortStatus();
+}
+
+// Shortcuts of the link's controls (told in their tooltips), and a Tab order that reads each panel as
+// it is laid out: the texts, the decimals and disable mark, then calibration point 1 and point 2.
+void TForm1::BuildKeyboard() {
+    const auto keys = [](QAbstractButton* button, const QKeySequence& sequence, const QString& tip) {
+        button->setShortcut(sequence);
+        button->setToolTip(tip + QStringLiteral(" (") + sequence.toString(QKeySequence::NativeText) + u')');
+    };
+    keys(Button13, QKeySequence(Qt::CTRL | Qt::Key_D), QStringLiteral("Reads the unit's configuration"));
+    keys(Button14, QKeySequence(Qt::CTRL | Qt::Key_U),
+         QStringLiteral("Sends this configuration to the unit, which stores it"));
+    keys(Button12, QKeySequence(Qt::Key_F5), QStringLiteral("Reads the four channels once"));
+    keys(AutoSend, QKeySequence(Qt::SHIFT | Qt::Key_F5),
+         QStringLiteral("Reads the four channels every second"));
+
+    QList<QWidget*> order{Control<QWidget>("Header_1"), Control<QWidget>("Header_2")};
+    for (int n = 1; n <= ChannelCount; ++n) {
+        for (const char* prefix : {"Tag_", "Units_", "Decimal_", "Disable_", "Measured1_", "Set_1_",
+                                   "Calib1_", "Measured2_", "Set_2_", "Calib2_"})
+            order << Control<QWidget>(QString::fromLatin1(prefix), n);
+        for (const int point : {1, 2}) {
+            auto* set = Control<QPushButton>(QStringLiteral("Set_%1_").arg(point), n);
+            const QString what =
+                QStringLiteral("Takes channel %1's raw reading as calibration point %2").arg(n).arg(point);
+            set->setToolTip(what);
+            set->setAccessibleName(what);
+        }
+    }
+    order << Button13 << Button14 << Button12 << AutoSend;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm1::BuildTimers() {
@@ -290,6 +341,9 @@ void TForm1::BuildTimers() {
 void TForm1::ConnectHandlers() {
     const auto onClick = [this](TClickLabel* label, void (TForm1::*handler)(QObject*)) {
         connect(label, &TClickLabel::clicked, this, [this, label, handler] { (this->*handler)(label); });
+        // From the keyboard the dialog opens under the label, where the user is looking.
+        connect(label, &TClickLabel::keyPressed, this,
+                [this, label] { EditLabel(label, label->mapToGlobal(QPoint(0, label->height()))); });
     };
     onClick(Control<TClickLabel>("Header_1"), &TForm1::Tag_1Click);
     onClick(Control<TClickLabel>("Header_2"), &TForm1::Tag_1Click);
@@ -321,6 +375,9 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("Compare1"), &QAction::triggered, this, [this] { Compare1Click(); });
     connect(Control<QAction>("Print1"), &QAction::triggered, this, [this] { Print1Click(); });
     connect(Control<QAction>("ExportPdf1"), &QAction::triggered, this, [this] { ExportPdf1Click(); });
+    connect(Control<QAction>("Quit1"), &QAction::triggered, this, &QWidget::close);
+    connect(Control<QAction>("HelpContents1"), &QAction::triggered, this, [this] { Help1Click(); });
+    connect(Control<QAction>("About1"), &QAction::triggered, this, [this] { About1Click(); });
     ConnectPortSession();
     ConnectLink();
     // However the application ends, the window closes in order first.

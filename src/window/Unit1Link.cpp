@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include "Charset.h"
+#include "UndoCommands.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -14,7 +15,10 @@ namespace quellix {
 
 void TForm1::ConnectLink() {
     connect(Button12, &QPushButton::clicked, this, [this] { Link.Button12Click(); });
-    connect(Button13, &QPushButton::clicked, this, [this] { Link.Button13Click(); });
+    connect(Button13, &QPushButton::clicked, this, [this] {
+        UndoCommands->ReadFromUnitClicked();
+        Link.Button13Click();
+    });
     connect(Button14, &QPushButton::clicked, this, [this] { Link.Button14Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Link.Timer1Timer(); });
     // While the port's device is gone, Auto Read stays ticked but asks nothing: each request would hold

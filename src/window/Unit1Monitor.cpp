@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "LinkMonitorWindow.h"
+#include "ToolWindows.h"
 
 namespace quellix {
 
@@ -22,9 +23,7 @@ void TForm1::LinkMonitor1Click() {
             },
             this));
     }
-    LinkMonitor->show();
-    LinkMonitor->raise();
-    LinkMonitor->activateWindow();
+    ShowToolWindow(LinkMonitor.get(), this);
 }
 
 } // namespace quellix

@@ -2,6 +2,7 @@
 // what the window does when the port's device is unplugged and plugged in again.
 #include "Unit1.h"
 
+#include "Controls.h"
 #include "FormState.h"
 #include "PortsDialog.h"
 
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 
 namespace quellix {
 
@@ -23,20 +25,25 @@ void TForm1::ConnectPortSession() {
     connect(&Session, &PortSession::reopened, this, &TForm1::PortReopened);
 }
 
+// A long device path gives way in its middle, so the state always shows; the tooltip has it whole. A
+// note in the status bar (an undo's) gives way to a change of the port.
 void TForm1::ShowPortStatus() {
-    PortStatus->setText(Session.statusText());
+    const QString text = Session.statusText();
+    PortStatus->SetText(text, Session.devicePath());
+    statusBar()->clearMessage();
     switch (Session.state()) {
     case PortSession::State::NoPort:
         PortStatus->setToolTip(QStringLiteral("Choose a port in the Setup menu."));
         break;
     case PortSession::State::Open:
-        PortStatus->setToolTip(QString());
+        PortStatus->setToolTip(text);
         break;
     case PortSession::State::NotOpen:
         PortStatus->setToolTip(PortProblemText());
         break;
     case PortSession::State::Gone:
-        PortStatus->setToolTip(QStringLiteral("The device went away; the port opens again when it returns."));
+        PortStatus->setToolTip(text + QStringLiteral(": the device went away; the port opens again when it "
+                                                     "returns."));
         break;
     }
 }

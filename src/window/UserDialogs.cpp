@@ -1,8 +1,13 @@
 #include "UserDialogs.h"
 
+#include "Manual.h"
+
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -31,6 +36,21 @@ public:
 
     std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) override {
         return Run(parent, request, QFileDialog::AcceptSave);
+    }
+
+    void ShowAbout(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Quellix Config"), text, QMessageBox::Ok,
+                        parent);
+        box.setTextFormat(Qt::PlainText);
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+        box.setIconPixmap(box.windowIcon().pixmap(64, 64));
+        box.exec();
+    }
+
+    bool StartHelpViewer(const HelpViewer& viewer) override {
+        if (!viewer.url.isEmpty())
+            return QDesktopServices::openUrl(QUrl(viewer.url));
+        return QProcess::startDetached(viewer.program, viewer.arguments);
     }
 
 private:
@@ -77,6 +97,15 @@ std::optional<QString> TStoppableDialogs::OpenFileName(QWidget* parent, const Fi
 
 std::optional<QString> TStoppableDialogs::SaveFileName(QWidget* parent, const FileDialogRequest& request) {
     return stopped_ ? std::nullopt : inner_->SaveFileName(parent, request);
+}
+
+void TStoppableDialogs::ShowAbout(QWidget* parent, const QString& text) {
+    if (!stopped_)
+        inner_->ShowAbout(parent, text);
+}
+
+bool TStoppableDialogs::StartHelpViewer(const HelpViewer& viewer) {
+    return !stopped_ && inner_->StartHelpViewer(viewer);
 }
 
 } // namespace quellix

@@ -1,5 +1,6 @@
-// How the main window talks to the user in modal boxes and file dialogs. The window gets one of these;
-// the real one shows Qt's message box and file dialogs, tests install one that records and answers.
+// How the main window talks to the user in modal boxes and file dialogs, and starts the manual's
+// viewer. The window gets one of these; the real one shows Qt's message box and file dialogs and starts
+// the viewer, tests install one that records and answers.
 #pragma once
 
 #include <QString>
@@ -9,6 +10,8 @@
 class QWidget;
 
 namespace quellix {
+
+struct HelpViewer;
 
 // What a file dialog is opened with.
 struct FileDialogRequest {
@@ -28,6 +31,10 @@ public:
     virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     // The save dialog; an existing file is chosen without an overwrite question. Nothing when cancelled.
     virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    // The About box: `text` in lines, selectable, under the program's icon.
+    virtual void ShowAbout(QWidget* parent, const QString& text) = 0;
+    // Starts the viewer and returns at once; false when it could not be started.
+    virtual bool StartHelpViewer(const HelpViewer& viewer) = 0;
 };
 
 // The real boxes and dialogs of Qt.
@@ -48,6 +55,8 @@ public:
     void ShowMessage(QWidget* parent, const QString& text, const QString& informative) override;
     std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) override;
+    void ShowAbout(QWidget* parent, const QString& text) override;
+    bool StartHelpViewer(const HelpViewer& viewer) override;
 
 private:
     std::unique_ptr<TUserDialogs> inner_;

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <chrono>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -86,6 +88,7 @@ protected:
 TEST_F(LinkE2e, DownloadWithPromptRepliesFillsTheBlock) {
     peer.Answer = UnitWithContents;
     Click("Button13");
+    EXPECT_FALSE(Find<QAction>("Undo1")->isEnabled()) << "the download goes on filling the block";
     ASSERT_TRUE(WaitForStatus("Label8", " Complete ", 15000));
     EXPECT_EQ(Colour("Label8"), "#008000");
     EXPECT_EQ(HexFrames(peer.frames()), DownloadRequests);
@@ -98,6 +101,12 @@ TEST_F(LinkE2e, DownloadWithPromptRepliesFillsTheBlock) {
     EXPECT_EQ(std::vector<int>(form->Block.ChannelFlags, form->Block.ChannelFlags + 4),
               (std::vector<int>{0, 0x41, 2, 3}));
     EXPECT_EQ(form->Block.Calibration[3].Calib2, 25);
+
+    // Undo brings back what the download replaced.
+    EXPECT_EQ(form->statusBar()->currentMessage(), "Configuration read from the unit \u2014 Ctrl+Z to undo");
+    Trigger("Undo1");
+    EXPECT_EQ(Image(form->Block), Image(Defaults()));
+    EXPECT_EQ(Text("Tag_3"), "Tag 3");
 }
 
 TEST_F(LinkE2e, UploadWithPromptAcknowledgementsSendsTheConfiguration) {

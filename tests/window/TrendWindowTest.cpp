@@ -6,6 +6,7 @@
 #include "TrendChart.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QTableWidget>
 #include <gtest/gtest.h>
@@ -74,6 +75,22 @@ TEST_F(TrendWindowTest, ShowsTheEnabledChannelsOfTheStretchAndExportsItsReadings
 
     trend.findChild<QCheckBox*>("Follow")->setChecked(true);
     EXPECT_EQ(stats->item(0, 5)->text(), "11") << "following again takes in the newer reading";
+}
+
+// Longer numbers in the statistics take no room from the chart.
+TEST_F(TrendWindowTest, ChartKeepsItsWidthAsTheNumbersGrow) {
+    history.Add(At(Start, 1));
+    TTrendWindow trend(history, block, dialogs);
+    trend.show();
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const int width = trend.Chart()->width();
+    for (int i = 1; i <= 12; ++i) {
+        history.Add(At(Start + i * 1000, static_cast<std::int16_t>(-32000 - i)));
+        trend.HistoryAdded();
+    }
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(trend.findChild<QTableWidget*>("Statistics")->item(0, 5)->text(), "13");
+    EXPECT_EQ(trend.Chart()->width(), width);
 }
 
 } // namespace

@@ -41,6 +41,15 @@ std::optional<QString> RecordingDialogs::SaveFileName(QWidget*, const FileDialog
     return NextAnswer(record_->saveAnswers);
 }
 
+void RecordingDialogs::ShowAbout(QWidget*, const QString& text) {
+    record_->abouts << text;
+}
+
+bool RecordingDialogs::StartHelpViewer(const HelpViewer& viewer) {
+    record_->viewers << viewer;
+    return record_->viewerStarts;
+}
+
 void WindowTest::SetUp() {
     QApplication::setQuitOnLastWindowClosed(false);
     savedDir_ = QDir::currentPath();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ConfigBlock.h"
+#include "Manual.h"
 #include "TempDir.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -30,6 +31,9 @@ struct UserRecord {
     QList<FileDialogRequest> saveRequests;
     QStringList openAnswers; // a null text or none left: the user cancels
     QStringList saveAnswers;
+    QStringList abouts;
+    QList<HelpViewer> viewers; // asked to start; none is
+    bool viewerStarts = true;  // what starting one answers
 };
 
 class RecordingDialogs : public TUserDialogs {
@@ -38,6 +42,8 @@ public:
     void ShowMessage(QWidget* parent, const QString& text, const QString& informative) override;
     std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) override;
+    void ShowAbout(QWidget* parent, const QString& text) override;
+    bool StartHelpViewer(const HelpViewer& viewer) override;
 
 private:
     std::shared_ptr<UserRecord> record_;
