@@ -348,8 +348,8 @@ TEST_F(PortCommandsTest, ControlCharactersOfTextsAreEscapedInEveryOutput) {
 
 // Against a unit slower than the 2-second reply timer, requests are sent again and both sendings are
 // answered: a command takes every item or fails. Where the unit is slow only now and then (every 7th
-// request), the second answer to a resent request must move nothing on; where it is slow throughout,
-// the command fails rather than report what never arrived.
+// request), the second answer to a resent request must move nothing on, or an item goes missing;
+// where it is slow throughout, the command fails rather than report what never arrived.
 struct LateCase {
     int delayMs;
     int delayEvery;
@@ -371,9 +371,12 @@ TEST_P(LateReplies, EveryItemArrivesOrTheCommandFails) {
     const Result r =
         runCli(QStringList{"--verbose"} + command + QStringList{"--port", sim.path()} +
                (read ? QStringList{"-o", dir.file("unit.qlx")} : QStringList{dir.file("plant.qlx")}));
-    EXPECT_EQ(r.status, status);
-    EXPECT_TRUE(r.err.contains(done ? "late reply to " : "the unit did not answer the "))
-        << r.err.toStdString();
+    EXPECT_EQ(r.status, status) << r.err.toStdString();
+    // The late answer and the answer to the resend may also come close enough to arrive as one batch,
+    // which is dropped: then the request goes out a third time. Either way nothing may be missing.
+    if (!done) {
+        EXPECT_TRUE(r.err.contains("the unit did not answer the ")) << r.err.toStdString();
+    }
     const QString result = dir.file(read ? "unit.qlx" : "state.qlx");
     EXPECT_EQ(TempDir::read(result), done ? BlockImage(plant) : QByteArray());
 }
