@@ -7,8 +7,8 @@
 #include "ComPort.h"
 #include "ConfigBlock.h"
 #include "Controls.h"
-#include "DeviceLink.h"
 #include "FormStorage.h"
+#include "LinkDriver.h"
 #include "PortSession.h"
 #include "UserDialogs.h"
 
@@ -33,7 +33,7 @@ class TLinkMonitorWindow;
 class TUndoCommands;
 struct SheetInfo;
 
-class TForm1 : public QMainWindow, private LinkHost {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // `dialogs` shows the message boxes and file dialogs; none gives Qt's own.
@@ -59,8 +59,8 @@ public:
     void WindowToBlock(ConfigBlock& block);
 
     // Anything beside the window that follows the link (a monitor, a recorder) listens here.
-    void AddLinkListener(LinkListener& listener) { Link.AddListener(listener); }
-    void RemoveLinkListener(LinkListener& listener) { Link.RemoveListener(listener); }
+    void AddLinkListener(LinkListener& listener) { Link.addListener(listener); }
+    void RemoveLinkListener(LinkListener& listener) { Link.removeListener(listener); }
     // A stop from outside the window: a kill, Ctrl-C, a closed terminal. Every message or dialog that
     // waits for the user ends, and none comes up any more (failures go to standard error); the close
     // then writes the autosave first and the form state after it, once, stops the port and ends the
@@ -86,7 +86,6 @@ private:
     void BuildChannelPanel(QWidget* client, int n);
     void BuildLinkControls(QWidget* client);
     void BuildStatusBar();
-    void BuildTimers();
     void BuildKeyboard();
     void ConnectHandlers();
     QSize DesignSize() const;
@@ -118,17 +117,18 @@ private:
     void LoadAutosave();
     void ShowMessage(const QString& text, const QString& informative = QString());
 
-    // The device link's hold on the window (Unit1Link.cpp).
+    // The link's buttons, timers and labels (Unit1Link.cpp).
+    void BuildTimers();
     void ConnectLink();
-    void ComPort1ReceiveString(const QByteArray& s);
-    void Pause(int ms) override;
-    bool WriteCommData(const std::uint8_t* data, std::uint16_t length) override;
-    void SetReplyTimer(LinkTimer which, bool enabled, int intervalMs) override;
-    void RestartStalenessTimer() override;
-    void SetStatus(StatusLabel which, const std::string& caption, StatusColour colour) override;
-    void ShowVersion(const std::string& caption) override;
-    std::string LabelText(const std::string& objectName) override;
-    void BlockToWindow() override;
+    void Button12Click();
+    void Button13Click();
+    void Button14Click();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    void Timer4Timer();
+    void FollowAutoSend();
+    void ShowLinkStatus(LinkSequence sequence, const QString& caption, StatusColour colour);
 
     // The Link Monitor (Unit1Monitor.cpp).
     void LinkMonitor1Click();
@@ -189,8 +189,8 @@ private:
     // Which device the selected port opens, its state, and its hang-up and return.
     PortSession Session{ComPort1, this};
     TFormStorage FormStorage1;
-    // The link with the unit: receive assembly, readout, download and upload on the one block.
-    DeviceLink Link{Block, *this};
+    // The link with the unit on the one block: its timers, its blocking pause, its status texts.
+    LinkDriver Link{Block, LinkDriver::PauseMode::Holding, LinkDriver::TimerEvents::ToHost, this};
 
     // Link controls: placed and named here, driven by the link.
     QPushButton* Button12 = nullptr; // "Read from unit", measurements
@@ -201,7 +201,7 @@ private:
     QLabel* Label8 = nullptr;        // download status
     QLabel* swVersion = nullptr;     // the unit's software version
     TElidedLabel* PortStatus = nullptr; // status bar: the selected port, its device and its state
-    QTimer* Timer1 = nullptr;        // upload reply timer
+    QTimer* Timer1 = nullptr;        // upload reply timer, the driver's
     QTimer* Timer2 = nullptr;        // auto read, 1000 ms, always running
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
     QTimer* Timer4 = nullptr;        // download reply timer
@@ -226,9 +226,12 @@ private:
     std::unique_ptr<TUndoCommands, UndoCommandsDeleter> UndoCommands;
 };
 
+// A mistyped name is a fault of the program, found at once in every build rather than as a null
+// pointer later.
 template <class T> T* TForm1::Control(const QString& name) const {
     T* control = findChild<T*>(name);
-    Q_ASSERT_X(control, "TForm1::Control", qPrintable(name));
+    if (!control)
+        qFatal("TForm1: no control named %s", qPrintable(name));
     return control;
 }
 

@@ -5,6 +5,7 @@
 #include "Controls.h"
 #include "DataRecording.h"
 #include "DesignLook.h"
+#include "TtyLinkPort.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,7 +19,6 @@
 #include <QSessionManager>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quellix {
@@ -88,18 +88,6 @@ TClickLabel* MakeEditableLabel(QWidget* parent, const QString& name, const QRect
     return label;
 }
 
-// Precise: Qt's default timer may fire 5 % early or late, which would resend, give up and mark the
-// readings stale before their designed times.
-QTimer* MakeTimer(QObject* owner, const QString& name, int intervalMs, bool running) {
-    auto* timer = new QTimer(owner);
-    timer->setObjectName(name);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(intervalMs);
-    if (running)
-        timer->start();
-    return timer;
-}
-
 } // namespace
 
 TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
@@ -114,7 +102,7 @@ TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
 
     ComPort1.setObjectName(QStringLiteral("ComPort1"));
     ComPort1.CommPort = TCommPort::Com2;
-    SetUnitLineSettings(ComPort1);
+    setUnitLineSettings(ComPort1);
 
     BuildWindow();
     BuildTimers();
@@ -327,13 +315,6 @@ void TForm1::BuildKeyboard() {
     order << Button13 << Button14 << Button12 << AutoSend;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-}
-
-void TForm1::BuildTimers() {
-    Timer1 = MakeTimer(this, QStringLiteral("Timer1"), 2000, false);
-    Timer2 = MakeTimer(this, QStringLiteral("Timer2"), 1000, true);
-    Timer3 = MakeTimer(this, QStringLiteral("Timer3"), 5000, true);
-    Timer4 = MakeTimer(this, QStringLiteral("Timer4"), 2000, false);
 }
 
 // Every event of the window's controls and components meets its handler here. Shared handlers get the

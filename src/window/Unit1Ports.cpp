@@ -115,7 +115,7 @@ QString TForm1::PortProblemText() const {
 // and waits for the same path to come back. The sequences end, and nothing can be sent meanwhile, as
 // for a port that is not open; Auto Read keeps its tick, so the readings resume by themselves.
 void TForm1::PortHungUp() {
-    Link.AbortSequences();
+    Link.abort();
     EnableLinkButtons(false);
 }
 
