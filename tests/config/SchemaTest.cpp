@@ -173,6 +173,20 @@ TEST(SchemaTest, NamesTheKeysOfTheFieldTable) {
     EXPECT_EQ(named, table);
 }
 
+// The demo's unit (scripts/run imports it) is a valid text form of the small plant it shows.
+TEST(SchemaTest, TheDemoUnitImports) {
+    QFile file(QStringLiteral(QUELLIX_SOURCE_DIR "/data/demo-unit.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray json = file.readAll();
+    const std::optional<ConfigBlock> block = ConfigFromJson(json);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->TagName[3].text(), "Tank Level");
+    const QJsonObject schema = loadSchema();
+    MiniValidator validator(schema);
+    validator.check(QJsonDocument::fromJson(json).object(), schema, {});
+    EXPECT_TRUE(validator.errors.isEmpty()) << validator.errors.join("\n").toStdString();
+}
+
 } // namespace quellix
 
 namespace quellix {
