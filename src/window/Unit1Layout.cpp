@@ -105,7 +105,7 @@ TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
     setUnitLineSettings(ComPort1);
 
     BuildWindow();
-    BuildTimers();
+    buildTimers();
     BuildKeyboard();
     ConnectHandlers();
     // The order in which the form-state file has always held the marks.
@@ -171,7 +171,7 @@ void TForm1::BuildMenu() {
     QMenu* data = bar("Data1", QStringLiteral("&Data"));
     item(data, "SetDefaults1", QStringLiteral("Set &Defaults"));
     Recording = std::make_unique<TDataRecording>(this, data, Block, *Dialogs);
-    AddLinkListener(*Recording);
+    addLinkListener(*Recording);
     QMenu* setup = bar("Setup1", QStringLiteral("&Setup"));
     for (int n = 1; n <= PortCount; ++n) {
         QAction* com = setup->addAction(QStringLiteral("Com&%1").arg(n));
@@ -282,7 +282,7 @@ void TForm1::BuildStatusBar() {
     // It takes the room the recording's state leaves; its device path gives way before its state.
     PortStatus->SetAsksForWholeText(false);
     bar->addWidget(PortStatus, 1);
-    ShowPortStatus();
+    showPortStatus();
 }
 
 // Shortcuts of the link's controls (told in their tooltips), and a Tab order that reads each panel as
@@ -359,8 +359,8 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("Quit1"), &QAction::triggered, this, &QWidget::close);
     connect(Control<QAction>("HelpContents1"), &QAction::triggered, this, [this] { Help1Click(); });
     connect(Control<QAction>("About1"), &QAction::triggered, this, [this] { About1Click(); });
-    ConnectPortSession();
-    ConnectLink();
+    connectPortSession();
+    connectLink();
     // However the application ends, the window closes in order first.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TForm1::ApplicationQuitting);
 #if QT_CONFIG(sessionmanager)

@@ -16,7 +16,7 @@ namespace quellix {
 namespace {
 
 // The label whose text "Send to unit" sends for an item.
-QString UploadLabelName(ItemCode code, std::uint8_t index) {
+QString uploadLabelName(ItemCode code, std::uint8_t index) {
     const QString n = QString::number(index + 1);
     switch (code) {
     case ItemCode::Header1:
@@ -36,15 +36,15 @@ QString UploadLabelName(ItemCode code, std::uint8_t index) {
 } // namespace
 
 // The designed timers are the driver's; the window handles their events, as designed.
-void TForm1::BuildTimers() {
-    Timer1 = Link.findChild<QTimer*>(QStringLiteral("Timer1"));
-    Timer2 = Link.findChild<QTimer*>(QStringLiteral("Timer2"));
-    Timer3 = Link.findChild<QTimer*>(QStringLiteral("Timer3"));
-    Timer4 = Link.findChild<QTimer*>(QStringLiteral("Timer4"));
-    Link.startReadoutTimers();
+void TForm1::buildTimers() {
+    Timer1 = link_.findChild<QTimer*>(QStringLiteral("Timer1"));
+    Timer2 = link_.findChild<QTimer*>(QStringLiteral("Timer2"));
+    Timer3 = link_.findChild<QTimer*>(QStringLiteral("Timer3"));
+    Timer4 = link_.findChild<QTimer*>(QStringLiteral("Timer4"));
+    link_.startReadoutTimers();
 }
 
-void TForm1::ConnectLink() {
+void TForm1::connectLink() {
     connect(Button12, &QPushButton::clicked, this, [this] { Button12Click(); });
     connect(Button13, &QPushButton::clicked, this, [this] { Button13Click(); });
     connect(Button14, &QPushButton::clicked, this, [this] { Button14Click(); });
@@ -52,54 +52,54 @@ void TForm1::ConnectLink() {
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
     connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
     connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
-    connect(AutoSend, &QCheckBox::toggled, this, [this] { FollowAutoSend(); });
-    connect(&Session, &PortSession::portChanged, &Link, &LinkDriver::setPort);
-    connect(&Session, &PortSession::stateChanged, this, [this] { FollowAutoSend(); });
-    Link.setTextSource([this](ItemCode code, std::uint8_t index) {
-        return ToWin1252(Control<QLabel>(UploadLabelName(code, index))->text());
+    connect(AutoSend, &QCheckBox::toggled, this, [this] { followAutoSend(); });
+    connect(&session_, &PortSession::portChanged, &link_, &LinkDriver::setPort);
+    connect(&session_, &PortSession::stateChanged, this, [this] { followAutoSend(); });
+    link_.setTextSource([this](ItemCode code, std::uint8_t index) {
+        return ToWin1252(Control<QLabel>(uploadLabelName(code, index))->text());
     });
-    connect(&Link, &LinkDriver::statusChanged, this, &TForm1::ShowLinkStatus);
-    connect(&Link, &LinkDriver::versionChanged, swVersion, &QLabel::setText);
-    connect(&Link, &LinkDriver::blockChanged, this, [this] { BlockToWindow(Block); });
+    connect(&link_, &LinkDriver::statusChanged, this, &TForm1::showLinkStatus);
+    connect(&link_, &LinkDriver::versionChanged, swVersion, &QLabel::setText);
+    connect(&link_, &LinkDriver::blockChanged, this, [this] { BlockToWindow(Block); });
 }
 
 void TForm1::Button12Click() {
-    Link.readMeasurements();
+    link_.readMeasurements();
 }
 
 void TForm1::Button13Click() {
     UndoCommands->ReadFromUnitClicked();
-    Link.startDownload();
+    link_.startDownload();
 }
 
 void TForm1::Button14Click() {
-    Link.startUpload();
+    link_.startUpload();
 }
 
 void TForm1::Timer1Timer() {
-    Link.uploadReplyTimeout();
+    link_.uploadReplyTimeout();
 }
 
 void TForm1::Timer2Timer() {
-    Link.autoReadTick();
+    link_.autoReadTick();
 }
 
 void TForm1::Timer3Timer() {
-    Link.stalenessTimeout();
+    link_.stalenessTimeout();
 }
 
 void TForm1::Timer4Timer() {
-    Link.downloadReplyTimeout();
+    link_.downloadReplyTimeout();
 }
 
 // While the port's device is gone, Auto Read stays ticked but asks nothing: each request would hold
 // the window for its pause in vain.
-void TForm1::FollowAutoSend() {
-    Link.setAutoRead(AutoSend->isChecked() && Session.state() != PortSession::State::Gone);
+void TForm1::followAutoSend() {
+    link_.setAutoRead(AutoSend->isChecked() && session_.state() != PortSession::State::Gone);
 }
 
 // The caption sits on its colour, as an auto-sized label shows it.
-void TForm1::ShowLinkStatus(LinkSequence sequence, const QString& caption, StatusColour colour) {
+void TForm1::showLinkStatus(LinkSequence sequence, const QString& caption, StatusColour colour) {
     QLabel* label = sequence == LinkSequence::Upload ? Label1 : Label8;
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(statusRgb(colour)));
