@@ -97,12 +97,15 @@ int main(int argc, char** argv) {
             return 1;
         }
         const bench::Summary s = bench::Summarise(times);
-        std::printf("  run %d: %d downloads at once, median %.1f ms, max %.1f ms\n", run, drivers, s.median, s.max);
+        std::printf("  run %d: %d downloads at once, median %.1f ms, max %.1f ms\n", run, drivers, s.median,
+                    s.max);
         all.insert(all.end(), times.begin(), times.end());
     }
     const bench::Summary s = bench::Summarise(all);
-    bench::PrintRow(std::to_string(drivers) + " queued drivers in one thread, each downloading at once, start to "
-                    "\" Complete \" (n=" + std::to_string(s.count) + ", median / max)",
+    bench::PrintRow(std::to_string(drivers) +
+                        " queued drivers in one thread, each downloading at once, start to "
+                        "\" Complete \" (n=" +
+                        std::to_string(s.count) + ", median / max)",
                     bench::Format("%.1f", s.median) + " / " + bench::Format("%.1f ms", s.max),
                     bench::Format("floor %.0f ms, goal <= 3 %% over", SequenceFloorMs),
                     {s.median / SequenceFloorMs, s.max / SequenceFloorMs}, OverFloorLimit);

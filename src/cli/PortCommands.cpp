@@ -134,7 +134,8 @@ public:
         : unit_(unit), output_(output), options_(options), names_(names) {}
 
     void ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes flags) override {
-        const Reading reading = Reading::fromSpans(raw, displayed, flags, QDateTime::currentMSecsSinceEpoch());
+        const Reading reading =
+            Reading::fromSpans(raw, displayed, flags, QDateTime::currentMSecsSinceEpoch());
         const QByteArray line = options_.json ? JsonLine(reading, &names_) : CsvLine(reading);
         output_.result() << QString::fromUtf8(line);
         output_.result().flush();

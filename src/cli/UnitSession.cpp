@@ -32,8 +32,7 @@ public:
         for (int step = 0; step < static_cast<int>(stored_.size()); ++step) {
             const FrameBytes request = downloadRequest(step);
             if (!request.empty() && !stored_.test(static_cast<std::size_t>(step)))
-                requests << words(
-                    {reinterpret_cast<const char*>(request.data()), request.size()});
+                requests << words({reinterpret_cast<const char*>(request.data()), request.size()});
         }
         return requests;
     }
@@ -79,7 +78,8 @@ public:
         version_ = FromWin1252(BytesToText(payload, static_cast<int>(payload.size())));
         // Not from inside the link's event; not at all once the operation has ended otherwise.
         if (session_.loop_)
-            QTimer::singleShot(0, session_.loop_, [session = &session_] { session->finish(Result::Complete); });
+            QTimer::singleShot(0, session_.loop_,
+                               [session = &session_] { session->finish(Result::Complete); });
     }
 
 private:
@@ -111,18 +111,21 @@ int UnitSession::open() {
 }
 
 int UnitSession::download(ConfigBlock& block, const QString& verb) {
-    return run(block, [](LinkDriver& driver) { driver.startDownload(); }, verb, true);
+    return run(
+        block, [](LinkDriver& driver) { driver.startDownload(); }, verb, true);
 }
 
 int UnitSession::upload(const ConfigBlock& block) {
     ConfigBlock sent = block;
-    return run(sent, [](LinkDriver& driver) { driver.startUpload(); }, QStringLiteral("Writing"));
+    return run(
+        sent, [](LinkDriver& driver) { driver.startUpload(); }, QStringLiteral("Writing"));
 }
 
 int UnitSession::version(QString& text) {
     ConfigBlock scratch = DefaultBlock();
     VersionCatcher catcher(*this, text);
-    return run(scratch, [](LinkDriver& driver) { driver.startDownload(); }, {}, false, &catcher);
+    return run(
+        scratch, [](LinkDriver& driver) { driver.startDownload(); }, {}, false, &catcher);
 }
 
 int UnitSession::autoRead(ConfigBlock& block, int intervalMs, LinkListener& readings) {

@@ -185,7 +185,8 @@ QByteArray ConfigToJson(const ConfigBlock& block) {
         addTextRest(c, ConfigKey::Tag, block.TagName[i]);
         addTextRest(c, ConfigKey::Units, block.UnitName[i]);
         addPoint(c, ConfigKey::LastReading, block.RawValue[i], block.MeasuredValue[i], block.ChannelFlags[i]);
-        c.add(ConfigKey::ReservedA, number(block.ReservedA[i])).add(ConfigKey::ReservedB, number(block.ReservedB[i]));
+        c.add(ConfigKey::ReservedA, number(block.ReservedA[i]))
+            .add(ConfigKey::ReservedB, number(block.ReservedB[i]));
     }
 
     QByteArray out;

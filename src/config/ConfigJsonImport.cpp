@@ -12,10 +12,10 @@
 #include <QSet>
 #include <QStringList>
 #include <algorithm>
-#include <span>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace quellix {
@@ -294,8 +294,8 @@ void readTextRest(const QJsonValue& v, const QString& path, std::size_t capacity
     if (!rest.has(ConfigKey::Length))
         return;
     const std::size_t used = field.text.size();
-    const auto length =
-        static_cast<std::size_t>(readInteger(rest.get(ConfigKey::Length), rest.at(ConfigKey::Length), 0, 255));
+    const auto length = static_cast<std::size_t>(
+        readInteger(rest.get(ConfigKey::Length), rest.at(ConfigKey::Length), 0, 255));
     const std::size_t start = capacity - field.after.size(); // where "after" begins in the field
     const bool control = used < capacity && (start > used || IsC0Control(field.after[used - start]));
     if (length < used || (length > used && used < capacity && !control))
@@ -378,11 +378,11 @@ void readHiddenChannel(const Object& hidden, int n, ConfigBlock& block, Channel&
         readPoint(c.get(Key::LastReading), c.at(Key::LastReading), channel.flags & FlagDecimalsMask, true,
                   block.RawValue[i], block.MeasuredValue[i]);
     if (c.has(Key::ReservedA))
-        block.ReservedA[i] =
-            static_cast<std::int16_t>(readInteger(c.get(Key::ReservedA), c.at(Key::ReservedA), -32768, 32767));
+        block.ReservedA[i] = static_cast<std::int16_t>(
+            readInteger(c.get(Key::ReservedA), c.at(Key::ReservedA), -32768, 32767));
     if (c.has(Key::ReservedB))
-        block.ReservedB[i] =
-            static_cast<std::int16_t>(readInteger(c.get(Key::ReservedB), c.at(Key::ReservedB), -32768, 32767));
+        block.ReservedB[i] = static_cast<std::int16_t>(
+            readInteger(c.get(Key::ReservedB), c.at(Key::ReservedB), -32768, 32767));
 }
 
 QString position(const QByteArray& json, qsizetype offset) {

@@ -70,7 +70,8 @@ public:
     }
     // A held reading keeps its values, and is stamped when it is told.
     void ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes flags) override {
-        const Reading reading = Reading::fromSpans(raw, displayed, flags, QDateTime::currentMSecsSinceEpoch());
+        const Reading reading =
+            Reading::fromSpans(raw, displayed, flags, QDateTime::currentMSecsSinceEpoch());
         if (held())
             return hold([this, reading] { ReadingsTaken(reading.raw, reading.shown, reading.flags); });
         tell([&](LinkListener& l) { l.ReadingsTaken(raw, displayed, flags); });
@@ -99,9 +100,11 @@ private:
 };
 
 LinkDriver::LinkDriver(ConfigBlock& block, PauseMode mode, TimerEvents timerEvents, QObject* parent)
-    : QObject(parent), block_(block), mode_(mode), relay_(std::make_unique<Relay>(*this)), link_(block, *this),
-      uploadReply_(makeTimer("Timer1", ReplyTimeoutMs)), autoRead_(makeTimer("Timer2", AutoReadIntervalMs)),
-      staleness_(makeTimer("Timer3", StalenessIntervalMs)), downloadReply_(makeTimer("Timer4", ReplyTimeoutMs)),
+    : QObject(parent), block_(block), mode_(mode), relay_(std::make_unique<Relay>(*this)),
+      link_(block, *this), uploadReply_(makeTimer("Timer1", ReplyTimeoutMs)),
+      autoRead_(makeTimer("Timer2", AutoReadIntervalMs)),
+      staleness_(makeTimer("Timer3", StalenessIntervalMs)),
+      downloadReply_(makeTimer("Timer4", ReplyTimeoutMs)),
       writeTimer_(makeTimer("WriteTimer", PauseBeforeSendMs)) {
     writeTimer_->setSingleShot(true);
     connect(writeTimer_, &QTimer::timeout, this, &LinkDriver::writeDue);

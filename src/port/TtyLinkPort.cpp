@@ -30,8 +30,7 @@ void setUnitLineSettings(TComPort& port) {
 
 TtyLinkPort::TtyLinkPort(TComPort* component, int com, const QString& path, const QString& deviceRoot,
                          QObject* parent)
-    : LinkPort(parent), component_(componentFor(component, own_)), com_(com), path_(path),
-      root_(deviceRoot) {
+    : LinkPort(parent), component_(componentFor(component, own_)), com_(com), path_(path), root_(deviceRoot) {
     component_.OnReceiveString = [this](const QByteArray& batch) { Q_EMIT received(batch); };
     // The component delivers only its current opening's notifications: a hang-up is this opening's.
     component_.OnRequestHangup = [this](TComPort*) { Q_EMIT hungUp(opening()); };

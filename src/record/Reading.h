@@ -20,7 +20,8 @@ struct Reading {
     // A reading as the link tells it (one value per channel, channel 1 first), taken at `msecsSinceEpoch`.
     static Reading fromSpans(std::span<const std::int16_t, ChannelCount> raw,
                              std::span<const std::int16_t, ChannelCount> shown,
-                             std::span<const std::uint8_t, ChannelCount> flags, std::int64_t msecsSinceEpoch) {
+                             std::span<const std::uint8_t, ChannelCount> flags,
+                             std::int64_t msecsSinceEpoch) {
         Reading r;
         r.msecsSinceEpoch = msecsSinceEpoch;
         std::copy(raw.begin(), raw.end(), r.raw.begin());

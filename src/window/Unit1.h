@@ -201,7 +201,7 @@ private:
     QLabel* Label8 = nullptr;        // download status
     QLabel* swVersion = nullptr;     // the unit's software version
     TElidedLabel* PortStatus = nullptr; // status bar: the selected port, its device and its state
-    QTimer* Timer1 = nullptr;        // upload reply timer, the driver's
+    QTimer* Timer1 = nullptr;        // upload reply timer
     QTimer* Timer2 = nullptr;        // auto read, 1000 ms, always running
     QTimer* Timer3 = nullptr;        // readings staleness, 5000 ms, always running
     QTimer* Timer4 = nullptr;        // download reply timer

@@ -21,6 +21,9 @@ namespace {
 
 using Mode = LinkDriver::PauseMode;
 
+// Qt's timers count whole milliseconds from a clock read a little before the test's.
+constexpr double Grain = 1;
+
 // A port the test feeds by hand, recording what is written to it.
 class HandPort : public LinkPort {
 public:
@@ -48,7 +51,9 @@ public:
         log.push_back("sent " + std::string(1, frame[1]) + " " + std::to_string(resend));
         sentAtMs.push_back({frame[1], clock_.nsecsElapsed() / 1e6});
     }
-    void BatchReceived(std::string_view batch) override { log.push_back("batch " + std::to_string(batch.size())); }
+    void BatchReceived(std::string_view batch) override {
+        log.push_back("batch " + std::to_string(batch.size()));
+    }
     void ReplyStored(int step) override { log.push_back("stored " + std::to_string(step)); }
     void SequenceStep(LinkSequence, int step, StepOutcome outcome) override {
         log.push_back("step " + std::to_string(step) + " " + std::string(StepOutcomeName(outcome)));
@@ -81,9 +86,10 @@ TEST(LinkDriver, AQueuedDriverSeesWhatAHeldThreadSees) {
         EXPECT_EQ(driver.version(), "Software version: 2");
     }
     EXPECT_EQ(logs[1], logs[0]);
-    EXPECT_EQ(logs[0], (std::vector<std::string>{"write 01 76 00", "sent v 0", "step 2 requested", "batch 4",
-                                                 "write 01 63 00", "sent c 0", "stored 2", "step 3 requested",
-                                                 "write 01 78 0A 07 01 00 00 00 00 00 00 00 00", "sent x 0"}));
+    EXPECT_EQ(logs[0],
+              (std::vector<std::string>{"write 01 76 00", "sent v 0", "step 2 requested", "batch 4",
+                                        "write 01 63 00", "sent c 0", "stored 2", "step 3 requested",
+                                        "write 01 78 0A 07 01 00 00 00 00 00 00 00 00", "sent x 0"}));
 
     ConfigBlock block = DefaultBlock();
     QElapsedTimer clock;
@@ -144,8 +150,6 @@ TEST(LinkDriver, TheDesignedTimesHoldInBothModes) {
         },
         20000));
 
-    // Qt's timers count whole milliseconds from a clock read a little before ours.
-    constexpr double Grain = 1;
     for (const auto& run : runs) {
         std::vector<double> v;
         std::vector<double> x;
@@ -188,8 +192,9 @@ TEST(LinkDriver, EightQueuedDriversInOneThreadEachReadTheirOwnUnit) {
         unit->driver = std::make_unique<LinkDriver>(unit->block, Mode::Queued);
         unit->driver->setPort(unit->session.port());
         Unit* u = unit.get();
-        QObject::connect(u->driver.get(), &LinkDriver::sequenceEnded, u->driver.get(),
-                         [u](LinkSequence, StepOutcome outcome) { u->complete = outcome == StepOutcome::Complete; });
+        QObject::connect(
+            u->driver.get(), &LinkDriver::sequenceEnded, u->driver.get(),
+            [u](LinkSequence, StepOutcome outcome) { u->complete = outcome == StepOutcome::Complete; });
         units.push_back(std::move(unit));
     }
     for (const auto& unit : units)
