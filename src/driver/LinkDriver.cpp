@@ -190,11 +190,6 @@ void LinkDriver::startReadoutTimers(int autoReadIntervalMs) {
     staleness_->start(StalenessIntervalMs);
 }
 
-void LinkDriver::stopReadoutTimers() {
-    autoRead_->stop();
-    staleness_->stop();
-}
-
 void LinkDriver::uploadReplyTimeout() {
     run([this] { link_.uploadTimeout(); });
 }
@@ -209,10 +204,6 @@ void LinkDriver::stalenessTimeout() {
 
 void LinkDriver::downloadReplyTimeout() {
     run([this] { link_.downloadTimeout(); });
-}
-
-bool LinkDriver::sequenceRunning(LinkSequence sequence) const {
-    return sequence == LinkSequence::Download ? link_.downloadRunning() : link_.uploadRunning();
 }
 
 void LinkDriver::run(std::function<void()> step) {

@@ -76,7 +76,6 @@ public:
 
     // The auto read (every `intervalMs`) and the staleness timer, running from now on.
     void startReadoutTimers(int autoReadIntervalMs = AutoReadIntervalMs);
-    void stopReadoutTimers();
 
     // The timers' events, for a host that handles them (TimerEvents::ToHost).
     void uploadReplyTimeout();
@@ -91,7 +90,6 @@ public:
     Status status(LinkSequence sequence) const { return statuses_[index(sequence)]; }
     // The version text as shown, "Software version: " included; empty until the unit sent one.
     QString version() const { return version_; }
-    bool sequenceRunning(LinkSequence sequence) const;
 
 Q_SIGNALS:
     void statusChanged(quellix::LinkSequence sequence, const QString& caption, quellix::StatusColour colour);

@@ -55,8 +55,6 @@ public:
     // Ends a running download and upload as if their retries had run out: " Error ", step 0, reply
     // timer stopped; listeners hear Aborted.
     void abortSequences();
-    bool downloadRunning() const { return download_.step > 0; }
-    bool uploadRunning() const { return upload_.step > 0; }
 
     // The listener follows the link until it is removed; adding it twice counts once.
     void addListener(LinkListener& listener) { listeners_.add(listener); }
