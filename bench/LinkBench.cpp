@@ -285,14 +285,14 @@ bool LinkRuns(const Options& o) {
 // A window that does nothing, so that only the link's own work is timed.
 class IdleHost : public LinkHost {
 public:
-    void Pause(int) override {}
-    bool WriteCommData(const std::uint8_t*, std::uint16_t) override { return true; }
-    void SetReplyTimer(LinkTimer, bool, int) override {}
-    void RestartStalenessTimer() override {}
-    void SetStatus(StatusLabel, const std::string&, StatusColour) override {}
-    void ShowVersion(const std::string&) override {}
-    std::string LabelText(const std::string&) override { return {}; }
-    void BlockToWindow() override {}
+    void pause(int) override {}
+    bool write(const std::uint8_t*, std::uint16_t) override { return true; }
+    void setReplyTimer(LinkSequence, bool, int) override {}
+    void restartStalenessTimer() override {}
+    void setStatus(LinkSequence, const std::string&, StatusColour) override {}
+    void showVersion(const std::string&) override {}
+    std::string uploadText(ItemCode, std::uint8_t) override { return {}; }
+    void blockStored() override {}
 };
 
 // Nanoseconds for one 'X' reply received and one measurement request sent, by a link with no listener
@@ -305,14 +305,14 @@ std::pair<double, double> LinkCoreNs() {
     IdleHost host;
     DeviceLink alone(block, host), followed(block, host);
     LinkListener nothing;
-    followed.AddListener(nothing);
+    followed.addListener(nothing);
     const FrameBytes reply = BuildFrame(Letter::Measurement, std::string(MeasurementPayloadSize, '\x05'));
     const std::string_view batch(reinterpret_cast<const char*>(reply.data()), reply.size());
     const auto time = [&](DeviceLink& link) {
         const auto start = Clock::now();
         for (int i = 0; i < Rounds; ++i) {
-            link.ReceiveString(batch);
-            link.Button12Click();
+            link.receive(batch);
+            link.readMeasurements();
         }
         return Ms(Clock::now() - start) * 1e6 / Rounds;
     };

@@ -17,20 +17,20 @@ void check(bool holds) {
 
 class NullHost : public LinkHost {
 public:
-    void Pause(int) override {}
-    bool WriteCommData(const std::uint8_t* data, std::uint16_t length) override {
+    void pause(int) override {}
+    bool write(const std::uint8_t* data, std::uint16_t length) override {
         // Every request the link builds is a whole frame.
         check(length >= 3 && data[0] == 0x01 && data[2] + 3u == length);
         return true;
     }
-    void SetReplyTimer(LinkTimer, bool, int) override {}
-    void RestartStalenessTimer() override {}
-    void SetStatus(StatusLabel, const std::string&, StatusColour) override {}
-    void ShowVersion(const std::string& caption) override {
+    void setReplyTimer(LinkSequence, bool, int) override {}
+    void restartStalenessTimer() override {}
+    void setStatus(LinkSequence, const std::string&, StatusColour) override {}
+    void showVersion(const std::string& caption) override {
         check(caption.size() <= sizeof SoftwareVersionPrefix + 255);
     }
-    std::string LabelText(const std::string&) override { return std::string(30, 'L'); }
-    void BlockToWindow() override {}
+    std::string uploadText(ItemCode, std::uint8_t) override { return std::string(30, 'L'); }
+    void blockStored() override {}
 };
 
 // Mirrors the receive buffer from the events: bytes in, and out again only as one frame dispatched or
@@ -96,24 +96,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NullHost host;
     Follower follower;
     DeviceLink link(block, host);
-    link.AddListener(follower);
+    link.addListener(follower);
     if (data[0] & 1)
-        link.Button13Click();
+        link.startDownload();
     if (data[0] & 2)
-        link.Button14Click();
+        link.startUpload();
 
     std::size_t at = 1;
     while (at < size) {
         const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
         // The copy makes any read past the batch visible to AddressSanitizer.
         const std::string batch(reinterpret_cast<const char*>(data + at + 1), length);
-        link.ReceiveString(batch);
+        link.receive(batch);
         at += 1 + length;
         follower.checkWaiting();
         if (data[0] & 4)
-            link.Timer4Timer();
+            link.downloadTimeout();
         if (data[0] & 8)
-            link.Timer1Timer();
+            link.uploadTimeout();
     }
     check(reservedUnchanged(block, before));
     return 0;

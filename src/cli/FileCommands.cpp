@@ -39,7 +39,7 @@ QString ShowText(const ConfigBlock& block) {
     const BlockView view = ViewOfBlock(block);
     QString text = QStringLiteral("header 1  %1\nheader 2  %2\n")
                        .arg(QuotedText(view.header1), QuotedText(view.header2));
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ChannelCount; ++i) {
         const ChannelView& c = view.channels[std::size_t(i)];
         const std::uint8_t flags = block.ChannelFlags[i];
         const ChannelCalibration& cal = block.Calibration[i];

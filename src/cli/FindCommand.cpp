@@ -35,7 +35,7 @@ QString TargetName(const ProbeTarget& target, const QMap<QString, QString>& port
     QStringList notes;
     if (target.device && !target.device->byIdPath.isEmpty())
         notes << target.device->byIdPath;
-    notes << PortsUsing(root, ports, target.probed);
+    notes << portsUsing(root, ports, target.probed);
     return notes.isEmpty() ? target.probed
                            : QStringLiteral("%1 (%2)").arg(target.probed, notes.join(QStringLiteral(", ")));
 }
@@ -46,7 +46,7 @@ int FindCommand(const QStringList& givenPaths, const QMap<QString, QString>& por
                 CliOutput& output) {
     QList<ProbeTarget> targets;
     if (givenPaths.isEmpty())
-        targets = GatherProbeTargets(deviceRoot, ports);
+        targets = gatherProbeTargets(deviceRoot, ports);
     else
         for (const QString& path : givenPaths)
             targets.append({path, path, std::nullopt});

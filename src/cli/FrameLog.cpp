@@ -5,8 +5,6 @@
 namespace quellix {
 
 void FrameLog::FrameSent(std::string_view frame, int resend) {
-    if (link_.holding())
-        return;
     err_ << QStringLiteral("> ") << HexText(frame) << QStringLiteral("  ")
          << FrameWords(frame, LinkDirection::ToUnit, ChannelFlagBytes(block_.ChannelFlags));
     if (resend > 0)

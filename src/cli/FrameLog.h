@@ -3,7 +3,6 @@
 #pragma once
 
 #include "ConfigBlock.h"
-#include "HeadlessLink.h"
 #include "LinkListener.h"
 
 #include <QTextStream>
@@ -14,10 +13,9 @@ namespace quellix {
 
 class FrameLog : public LinkListener {
 public:
-    // Frames `link` holds back are not printed: they never reach the port. Displayed values take their
-    // decimals from `block`'s channel flags as they stand.
-    FrameLog(QTextStream& err, const HeadlessLink& link, const ConfigBlock& block)
-        : err_(err), link_(link), block_(block) {}
+    // Displayed values take their decimals from `block`'s channel flags as they stand. A frame is told
+    // once written: one the driver drops in its pause never shows.
+    FrameLog(QTextStream& err, const ConfigBlock& block) : err_(err), block_(block) {}
 
     void FrameSent(std::string_view frame, int resend) override;
     void FrameDispatched(char letter, std::string_view frame) override;
@@ -26,7 +24,6 @@ public:
 
 private:
     QTextStream& err_;
-    const HeadlessLink& link_;
     const ConfigBlock& block_;
 };
 

@@ -11,7 +11,6 @@
 #include <QDateTime>
 #include <QTimer>
 
-#include <algorithm>
 #include <csignal>
 
 namespace quellix {
@@ -135,11 +134,8 @@ public:
         : unit_(unit), output_(output), options_(options), names_(names) {}
 
     void ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes flags) override {
-        Reading reading;
-        reading.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
-        std::copy(raw.begin(), raw.end(), reading.raw.begin());
-        std::copy(displayed.begin(), displayed.end(), reading.shown.begin());
-        std::copy(flags.begin(), flags.end(), reading.flags.begin());
+        const Reading reading =
+            Reading::fromSpans(raw, displayed, flags, QDateTime::currentMSecsSinceEpoch());
         const QByteArray line = options_.json ? JsonLine(reading, &names_) : CsvLine(reading);
         output_.result() << QString::fromUtf8(line);
         output_.result().flush();

@@ -1,7 +1,11 @@
 #include "UnitSession.h"
 
+#include "Charset.h"
 #include "FrameLog.h"
 #include "FrameWords.h"
+
+#include <QEventLoop>
+#include <QTimer>
 
 #include <bitset>
 #include <utility>
@@ -26,16 +30,15 @@ public:
     QStringList unanswered() const {
         QStringList requests;
         for (int step = 0; step < static_cast<int>(stored_.size()); ++step) {
-            const FrameBytes request = DownloadRequest(step);
+            const FrameBytes request = downloadRequest(step);
             if (!request.empty() && !stored_.test(static_cast<std::size_t>(step)))
-                requests << FrameWords({reinterpret_cast<const char*>(request.data()), request.size()},
-                                       LinkDirection::ToUnit, ChannelFlagBytes(block_.ChannelFlags));
+                requests << words({reinterpret_cast<const char*>(request.data()), request.size()});
         }
         return requests;
     }
 
     void FrameSent(std::string_view frame, int resend) override {
-        lastRequest_ = FrameWords(frame, LinkDirection::ToUnit, ChannelFlagBytes(block_.ChannelFlags));
+        lastRequest_ = words(frame);
         sends_ = resend + 1;
     }
     void ReplyStored(int step) override { stored_.set(static_cast<std::size_t>(step)); }
@@ -49,6 +52,10 @@ public:
     }
 
 private:
+    QString words(std::string_view request) const {
+        return FrameWords(request, LinkDirection::ToUnit, ChannelFlagBytes(block_.ChannelFlags));
+    }
+
     CliOutput& output_;
     QString verb_;
     bool progress_;
@@ -59,13 +66,30 @@ private:
     std::bitset<16> stored_; // by download step
 };
 
-UnitSession::UnitSession(const PortName& port, CliOutput& output)
-    : name_(port), output_(output), session_(port_) {
+// Takes the version text from the reply as it comes, before the link moves the download on; the
+// operation then ends, and the request the reply moved on to is dropped in its pause.
+class UnitSession::VersionCatcher : public LinkListener {
+public:
+    VersionCatcher(UnitSession& session, QString& version) : session_(session), version_(version) {}
+    void FrameDispatched(char letter, std::string_view frame) override {
+        if (letter != Letter::Version)
+            return;
+        const std::string_view payload = FrameView(frame).payload();
+        version_ = FromWin1252(BytesToText(payload, static_cast<int>(payload.size())));
+        // Not from inside the link's event; not at all once the operation has ended otherwise.
+        if (session_.loop_)
+            QTimer::singleShot(0, session_.loop_,
+                               [session = &session_] { session->finish(Result::Complete); });
+    }
+
+private:
+    UnitSession& session_;
+    QString& version_;
+};
+
+UnitSession::UnitSession(const PortName& port, CliOutput& output) : name_(port), output_(output) {
     connect(&signals_, &StopSignals::received, this, &UnitSession::received);
-    connect(&session_, &PortSession::hungUp, this, [this] {
-        if (current_)
-            current_->portGone();
-    });
+    connect(&session_, &PortSession::hungUp, this, [this] { finish(Result::PortGone); });
 }
 
 UnitSession::~UnitSession() {
@@ -78,7 +102,6 @@ QString UnitSession::portLabel() const {
 }
 
 int UnitSession::open() {
-    SetUnitLineSettings(port_);
     if (session_.openDevice(name_.device)) {
         output_.detail(QStringLiteral("opened %1").arg(portLabel()));
         return ExitDone;
@@ -89,71 +112,101 @@ int UnitSession::open() {
 
 int UnitSession::download(ConfigBlock& block, const QString& verb) {
     return run(
-        block, [](HeadlessLink& link) { return link.download(); }, verb, true);
+        block, [](LinkDriver& driver) { driver.startDownload(); }, verb, true);
 }
 
 int UnitSession::upload(const ConfigBlock& block) {
     ConfigBlock sent = block;
     return run(
-        sent, [](HeadlessLink& link) { return link.upload(); }, QStringLiteral("Writing"));
+        sent, [](LinkDriver& driver) { driver.startUpload(); }, QStringLiteral("Writing"));
 }
 
 int UnitSession::version(QString& text) {
     ConfigBlock scratch = DefaultBlock();
-    return run(scratch, [&text](HeadlessLink& link) { return link.requestVersion(text); }, {});
+    VersionCatcher catcher(*this, text);
+    return run(
+        scratch, [](LinkDriver& driver) { driver.startDownload(); }, {}, false, &catcher);
 }
 
 int UnitSession::autoRead(ConfigBlock& block, int intervalMs, LinkListener& readings) {
-    return run(block,
-               [&readings, intervalMs](HeadlessLink& link) {
-                   link.link().AddListener(readings);
-                   const HeadlessLink::Result result = link.autoRead(intervalMs);
-                   link.link().RemoveListener(readings);
-                   return result;
-               },
-               {});
+    return run(
+        block,
+        [intervalMs](LinkDriver& driver) {
+            driver.setAutoRead(true);
+            driver.startReadoutTimers(intervalMs);
+        },
+        {}, false, &readings);
 }
 
-int UnitSession::run(ConfigBlock& block, const std::function<HeadlessLink::Result(HeadlessLink&)>& operation,
-                     const QString& verb, bool wholeConfiguration) {
+int UnitSession::run(ConfigBlock& block, const std::function<void(LinkDriver&)>& start, const QString& verb,
+                     bool wholeConfiguration, LinkListener* extra) {
     if (stopped_)
         return 128 + signal_;
-    HeadlessLink link(port_, block);
-    link.setStopPending([this] { return stopped_ || signals_.Pending(); });
-    FrameLog frames(output_.errorStream(), link, block);
+    LinkDriver driver(block, LinkDriver::PauseMode::Queued);
+    driver.setPort(session_.port());
+    driver.setStopPending([this] { return stopped_ || signals_.Pending(); });
+    connect(&driver, &LinkDriver::sequenceEnded, this,
+            [this](LinkSequence, StepOutcome outcome) { sequenceEnded(outcome); });
+    FrameLog frames(output_.errorStream(), block);
     if (output_.verbosity() == Verbosity::Verbose)
-        link.link().AddListener(frames);
+        driver.addListener(frames);
     Watcher watcher(output_, verb, output_.showsProgress(), block);
-    link.link().AddListener(watcher);
-    current_ = &link;
-    const HeadlessLink::Result result = operation(link);
+    driver.addListener(watcher);
+    if (extra)
+        driver.addListener(*extra);
+
+    QEventLoop loop;
+    loop_ = &loop;
+    current_ = &driver;
+    result_ = Result::Complete;
+    // Started from the loop, so that a reply or a stop it causes finds the loop running.
+    QTimer::singleShot(0, &loop, [this, &driver, &start] {
+        if (loop_)
+            start(driver);
+    });
+    loop.exec();
     current_ = nullptr;
-    link.link().RemoveListener(watcher);
-    link.link().RemoveListener(frames);
     watcher.done();
-    switch (result) {
-    case HeadlessLink::Result::Complete:
+    switch (result_) {
+    case Result::Complete:
         if (const QStringList missing = watcher.unanswered(); wholeConfiguration && !missing.isEmpty())
             return output_.fail(ExitNoAnswer, QStringLiteral("%1: no usable reply came to the %2")
                                                   .arg(portLabel(), missing.join(QStringLiteral("; "))));
         return ExitDone;
-    case HeadlessLink::Result::NoAnswer:
+    case Result::NoAnswer:
         return output_.fail(ExitNoAnswer, QStringLiteral("%1: the unit did not answer the %2, sent %3 times")
                                               .arg(portLabel(), watcher.lastRequest())
                                               .arg(watcher.sends()));
-    case HeadlessLink::Result::PortGone:
+    case Result::PortGone:
         return output_.fail(ExitPortNotOpened, QStringLiteral("%1: the device went away").arg(portLabel()));
-    case HeadlessLink::Result::Stopped:
+    case Result::Stopped:
         break;
     }
     // A stop() without a signal (a count reached) is a normal end.
     return signal_ == 0 ? ExitDone : 128 + signal_;
 }
 
+// Whatever ends the operation, the driver lets go of everything under way, so that nothing more
+// reaches the unit.
+void UnitSession::finish(Result result) {
+    QEventLoop* loop = std::exchange(loop_, nullptr);
+    if (!loop)
+        return;
+    result_ = result;
+    current_->abort();
+    loop->quit();
+}
+
+void UnitSession::sequenceEnded(StepOutcome outcome) {
+    if (outcome == StepOutcome::Complete)
+        finish(Result::Complete);
+    else if (outcome == StepOutcome::Error)
+        finish(Result::NoAnswer);
+}
+
 void UnitSession::stop() {
     stopped_ = true;
-    if (current_)
-        current_->stop();
+    finish(Result::Stopped);
 }
 
 void UnitSession::received(int signalNumber) {

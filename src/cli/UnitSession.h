@@ -1,18 +1,21 @@
-// The unit on a port for one command: the port opened as the window opens it, the link over it without
-// a window, Ctrl-C, SIGTERM and SIGHUP ending the operation that runs, and what is printed meanwhile
-// (frames with --verbose, progress on a terminal). Failures come back as exit statuses, their
-// messages printed.
+// The unit on a port for one command: the port opened as the window opens it, a link driver over it
+// for each operation (pausing only itself, with the window's timing), Ctrl-C, SIGTERM and SIGHUP
+// ending the operation that runs, and what is printed meanwhile (frames with --verbose, progress on a
+// terminal). Failures come back as exit statuses, their messages printed.
 #pragma once
 
 #include "CliOutput.h"
 #include "CliPort.h"
-#include "ComPort.h"
 #include "ConfigBlock.h"
-#include "HeadlessLink.h"
+#include "LinkDriver.h"
 #include "PortSession.h"
 #include "StopSignals.h"
 
 #include <QObject>
+
+#include <functional>
+
+class QEventLoop;
 
 namespace quellix {
 
@@ -31,7 +34,8 @@ public:
     int download(ConfigBlock& block, const QString& verb);
     // The upload of `block`, ending with the store command.
     int upload(const ConfigBlock& block);
-    // The unit's version text.
+    // The unit's version text: the version request that opens a download, and no request after it, so
+    // that no reply is left on its way when the port closes.
     int version(QString& text);
     // Auto Read every `intervalMs` into `block` until stop() or a stop signal; `readings` hears the link
     // meanwhile. ExitDone when stopped.
@@ -46,18 +50,30 @@ public:
 
 private:
     class Watcher;
+    class VersionCatcher;
+    enum class Result {
+        Complete, // the sequence ended " Complete "; the version arrived
+        NoAnswer, // a step stayed unanswered after its resends: " Error "
+        Stopped,  // stop() was called
+        PortGone, // the port's device went away
+    };
 
-    // `wholeConfiguration`: the operation is a download, which must store every item.
-    int run(ConfigBlock& block, const std::function<HeadlessLink::Result(HeadlessLink&)>& operation,
-            const QString& verb, bool wholeConfiguration = false);
+    // Runs one operation on a driver of its own: `start` begins it from the event loop, which runs until
+    // the operation ends. `wholeConfiguration`: a download, which must store every item.
+    int run(ConfigBlock& block, const std::function<void(LinkDriver&)>& start, const QString& verb,
+            bool wholeConfiguration = false, LinkListener* extra = nullptr);
+    // Ends the operation running now; nothing more goes to the unit.
+    void finish(Result result);
+    void sequenceEnded(StepOutcome outcome);
     void received(int signalNumber);
 
     PortName name_;
     CliOutput& output_;
-    TComPort port_;
     PortSession session_;
     StopSignals signals_;
-    HeadlessLink* current_ = nullptr;
+    LinkDriver* current_ = nullptr;
+    QEventLoop* loop_ = nullptr;
+    Result result_ = Result::Complete;
     bool stopped_ = false;
     int signal_ = 0;
 };

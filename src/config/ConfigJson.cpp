@@ -3,6 +3,7 @@
 #include "ConfigJson.h"
 
 #include "Charset.h"
+#include "ConfigFields.h"
 #include "ConfigView.h"
 
 #include <algorithm>
@@ -65,7 +66,9 @@ QByteArray displayedValue(std::int16_t v, std::uint8_t flags) {
 }
 
 void addPoint(Node& parent, const char* name, std::int16_t raw, std::int16_t value, std::uint8_t flags) {
-    parent.addObject(name, true).add("raw", rawValue(raw)).add("value", displayedValue(value, flags));
+    parent.addObject(name, true)
+        .add(ConfigKey::Raw, rawValue(raw))
+        .add(ConfigKey::Value, displayedValue(value, flags));
 }
 
 // The visible part of a short string is its text up to the first control character, which no one can
@@ -84,8 +87,8 @@ template <std::size_t N> void addTextRest(Node& parent, const char* name, const 
     Node& node = parent.addObject(name, true);
     const std::size_t used = visibleText(s).size();
     if (s.Length != used)
-        node.add("length", number(s.Length));
-    node.add("after", hexBytes(std::string_view(s.Chars + used, N - used)));
+        node.add(ConfigKey::Length, number(s.Length));
+    node.add(ConfigKey::After, hexBytes(std::string_view(s.Chars + used, N - used)));
 }
 
 void render(const Node& node, int depth, QByteArray& out) {
@@ -110,16 +113,12 @@ void render(const Node& node, int depth, QByteArray& out) {
     out += node.oneLine ? " }" : "\n" + QByteArray(2 * depth, ' ') + "}";
 }
 
-QByteArray channelKey(int n) {
-    return "channel" + QByteArray::number(n);
-}
-
-bool IsControl(char16_t c) {
+bool isControl(char16_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
 // A control character as its escape: "\n", "\t", or "\u001B".
-void AppendEscape(QString& out, char16_t c) {
+void appendEscape(QString& out, char16_t c) {
     if (c == u'\n')
         out += QStringLiteral("\\n");
     else if (c == u'\t')
@@ -134,8 +133,8 @@ QString EscapedControls(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {
-        if (IsControl(ch.unicode()))
-            AppendEscape(out, ch.unicode());
+        if (isControl(ch.unicode()))
+            appendEscape(out, ch.unicode());
         else
             out += ch;
     }
@@ -149,10 +148,10 @@ QString QuotedText(const QString& text) {
         if (c == u'"' || c == u'\\') {
             out += u'\\';
             out += ch;
-        } else if (IsControl(c) || c == 0xA0 || c == 0xAD) {
+        } else if (isControl(c) || c == 0xA0 || c == 0xAD) {
             // Also the no-break space and the soft hyphen, which an editor or a terminal shows as nothing
             // or as a plain blank.
-            AppendEscape(out, c);
+            appendEscape(out, c);
         } else {
             out += ch;
         }
@@ -163,30 +162,31 @@ QString QuotedText(const QString& text) {
 QByteArray ConfigToJson(const ConfigBlock& block) {
     Node root;
     root.object = true;
-    root.add("format", quoted("quellix-config")).add("version", number(1));
-    root.add("header1", text(block.Header1)).add("header2", text(block.Header2));
-    const std::vector<QByteArray> channels = {channelKey(1), channelKey(2), channelKey(3), channelKey(4)};
-    for (int i = 0; i < 4; ++i) {
+    root.add(ConfigKey::Format, quoted("quellix-config")).add(ConfigKey::Version, number(1));
+    root.add(ConfigKey::Header1, text(block.Header1)).add(ConfigKey::Header2, text(block.Header2));
+    for (int i = 0; i < ChannelCount; ++i) {
         const std::uint8_t flags = block.ChannelFlags[i];
         const ChannelCalibration& cal = block.Calibration[i];
-        Node& c = root.addObject(channels[std::size_t(i)].constData());
-        c.add("tag", text(block.TagName[i])).add("units", text(block.UnitName[i]));
-        c.add("decimals", number(flags & FlagDecimalsMask)).add("disabled", boolean(flags & FlagDisabled));
-        c.add("flags", QByteArray("\"0x") + hexByte(flags) + '"');
-        addPoint(c, "point1", cal.Measured1, cal.Calib1, flags);
-        addPoint(c, "point2", cal.Measured2, cal.Calib2, flags);
+        Node& c = root.addObject(ChannelKeys[std::size_t(i)]);
+        c.add(ConfigKey::Tag, text(block.TagName[i])).add(ConfigKey::Units, text(block.UnitName[i]));
+        c.add(ConfigKey::Decimals, number(flags & FlagDecimalsMask))
+            .add(ConfigKey::Disabled, boolean(flags & FlagDisabled));
+        c.add(ConfigKey::Flags, QByteArray("\"0x") + hexByte(flags) + '"');
+        addPoint(c, ConfigKey::Point1, cal.Measured1, cal.Calib1, flags);
+        addPoint(c, ConfigKey::Point2, cal.Measured2, cal.Calib2, flags);
     }
 
-    Node& hidden = root.addObject("hidden");
-    hidden.add("reserved", number(block.Reserved));
-    addTextRest(hidden, "header1", block.Header1);
-    addTextRest(hidden, "header2", block.Header2);
-    for (int i = 0; i < 4; ++i) {
-        Node& c = hidden.addObject(channels[std::size_t(i)].constData());
-        addTextRest(c, "tag", block.TagName[i]);
-        addTextRest(c, "units", block.UnitName[i]);
-        addPoint(c, "lastReading", block.RawValue[i], block.MeasuredValue[i], block.ChannelFlags[i]);
-        c.add("reservedA", number(block.ReservedA[i])).add("reservedB", number(block.ReservedB[i]));
+    Node& hidden = root.addObject(ConfigKey::Hidden);
+    hidden.add(ConfigKey::Reserved, number(block.Reserved));
+    addTextRest(hidden, ConfigKey::Header1, block.Header1);
+    addTextRest(hidden, ConfigKey::Header2, block.Header2);
+    for (int i = 0; i < ChannelCount; ++i) {
+        Node& c = hidden.addObject(ChannelKeys[std::size_t(i)]);
+        addTextRest(c, ConfigKey::Tag, block.TagName[i]);
+        addTextRest(c, ConfigKey::Units, block.UnitName[i]);
+        addPoint(c, ConfigKey::LastReading, block.RawValue[i], block.MeasuredValue[i], block.ChannelFlags[i]);
+        c.add(ConfigKey::ReservedA, number(block.ReservedA[i]))
+            .add(ConfigKey::ReservedB, number(block.ReservedB[i]));
     }
 
     QByteArray out;

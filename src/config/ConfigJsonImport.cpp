@@ -3,6 +3,7 @@
 #include "ConfigJson.h"
 
 #include "Charset.h"
+#include "ConfigFields.h"
 #include "FixedPoint.h"
 
 #include <QJsonArray>
@@ -14,6 +15,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace quellix {
@@ -125,7 +127,7 @@ void checkText(const QByteArray& json) {
 // An object whose keys must all be among `allowed`.
 class Object {
 public:
-    Object(const QJsonValue& value, QString path, std::initializer_list<const char*> allowed)
+    Object(const QJsonValue& value, QString path, std::span<const char* const> allowed)
         : path_(std::move(path)) {
         if (!value.isObject())
             fail(path_, path_.isEmpty() ? QStringLiteral("the document must be a JSON object")
@@ -286,17 +288,18 @@ struct TextField {
 // byte above the capacity), or into "after" where that begins with a control character, which the
 // visible text cannot hold. Anything else would hide characters the window shows.
 void readTextRest(const QJsonValue& v, const QString& path, std::size_t capacity, TextField& field) {
-    const Object rest(v, path, {"length", "after"});
-    if (rest.has("after"))
-        field.after = readHex(rest.get("after"), rest.at("after"), capacity);
-    if (!rest.has("length"))
+    const Object rest(v, path, TextRestKeys);
+    if (rest.has(ConfigKey::After))
+        field.after = readHex(rest.get(ConfigKey::After), rest.at(ConfigKey::After), capacity);
+    if (!rest.has(ConfigKey::Length))
         return;
     const std::size_t used = field.text.size();
-    const auto length = static_cast<std::size_t>(readInteger(rest.get("length"), rest.at("length"), 0, 255));
+    const auto length = static_cast<std::size_t>(
+        readInteger(rest.get(ConfigKey::Length), rest.at(ConfigKey::Length), 0, 255));
     const std::size_t start = capacity - field.after.size(); // where "after" begins in the field
     const bool control = used < capacity && (start > used || IsC0Control(field.after[used - start]));
     if (length < used || (length > used && used < capacity && !control))
-        fail(rest.at("length"),
+        fail(rest.at(ConfigKey::Length),
              QStringLiteral("%1 does not fit the text of %2 bytes: a longer length needs a text that fills "
                             "the field, or \"after\" going on from the text with a control character")
                  .arg(length)
@@ -322,32 +325,32 @@ struct Channel {
 
 void readPoint(const QJsonValue& v, const QString& path, int decimals, bool optional, std::int16_t& raw,
                std::int16_t& value) {
-    const Object point(v, path, {"raw", "value"});
-    if (!optional || point.has("raw"))
-        raw = readRaw(point.required("raw"), point.at("raw"));
-    if (!optional || point.has("value"))
-        value = readValue(point.required("value"), point.at("value"), decimals);
+    const Object point(v, path, PointKeys);
+    if (!optional || point.has(ConfigKey::Raw))
+        raw = readRaw(point.required(ConfigKey::Raw), point.at(ConfigKey::Raw));
+    if (!optional || point.has(ConfigKey::Value))
+        value = readValue(point.required(ConfigKey::Value), point.at(ConfigKey::Value), decimals);
 }
 
 void readChannel(const Object& root, int n, ConfigBlock& block, Channel& channel) {
+    namespace Key = ConfigKey;
     const int i = n - 1;
-    const QString key = QStringLiteral("channel%1").arg(n);
-    const Object c(root.required(key.toLatin1().constData()), root.at(key),
-                   {"tag", "units", "decimals", "disabled", "flags", "point1", "point2"});
-    channel.tag.text = readText(c.required("tag"), c.at("tag"), 20);
-    channel.units.text = readText(c.required("units"), c.at("units"), 10);
-    const int decimals = int(readInteger(c.required("decimals"), c.at("decimals"), 0, 3));
-    const bool disabled = readBool(c.required("disabled"), c.at("disabled"));
+    const char* key = ChannelKeys[std::size_t(i)];
+    const Object c(root.required(key), root.at(QLatin1String(key)), ChannelFieldKeys);
+    channel.tag.text = readText(c.required(Key::Tag), c.at(Key::Tag), 20);
+    channel.units.text = readText(c.required(Key::Units), c.at(Key::Units), 10);
+    const int decimals = int(readInteger(c.required(Key::Decimals), c.at(Key::Decimals), 0, 3));
+    const bool disabled = readBool(c.required(Key::Disabled), c.at(Key::Disabled));
     channel.flags = static_cast<std::uint8_t>(decimals | (disabled ? FlagDisabled : 0));
-    if (c.has("flags")) {
-        const std::uint8_t flags = readFlags(c.get("flags"), c.at("flags"));
+    if (c.has(Key::Flags)) {
+        const std::uint8_t flags = readFlags(c.get(Key::Flags), c.at(Key::Flags));
         const int heldDecimals = flags & FlagDecimalsMask;
         const bool heldDisabled = (flags & FlagDisabled) != 0;
         if (heldDecimals != decimals || heldDisabled != disabled)
-            fail(c.at("flags"),
+            fail(c.at(Key::Flags),
                  QStringLiteral("%1 holds decimals %2 and disabled %3, but the channel says decimals %4 and "
                                 "disabled %5; change both, or leave \"flags\" out")
-                     .arg(show(c.get("flags").toString()))
+                     .arg(show(c.get(Key::Flags).toString()))
                      .arg(heldDecimals)
                      .arg(heldDisabled ? "true" : "false")
                      .arg(decimals)
@@ -356,30 +359,30 @@ void readChannel(const Object& root, int n, ConfigBlock& block, Channel& channel
     }
     block.ChannelFlags[i] = channel.flags;
     ChannelCalibration& cal = block.Calibration[i];
-    readPoint(c.required("point1"), c.at("point1"), decimals, false, cal.Measured1, cal.Calib1);
-    readPoint(c.required("point2"), c.at("point2"), decimals, false, cal.Measured2, cal.Calib2);
+    readPoint(c.required(Key::Point1), c.at(Key::Point1), decimals, false, cal.Measured1, cal.Calib1);
+    readPoint(c.required(Key::Point2), c.at(Key::Point2), decimals, false, cal.Measured2, cal.Calib2);
 }
 
 void readHiddenChannel(const Object& hidden, int n, ConfigBlock& block, Channel& channel) {
+    namespace Key = ConfigKey;
     const int i = n - 1;
-    const QByteArray key = "channel" + QByteArray::number(n);
-    if (!hidden.has(key.constData()))
+    const char* key = ChannelKeys[std::size_t(i)];
+    if (!hidden.has(key))
         return;
-    const Object c(hidden.get(key.constData()), hidden.at(QString::fromLatin1(key)),
-                   {"tag", "units", "lastReading", "reservedA", "reservedB"});
-    if (c.has("tag"))
-        readTextRest(c.get("tag"), c.at("tag"), 20, channel.tag);
-    if (c.has("units"))
-        readTextRest(c.get("units"), c.at("units"), 10, channel.units);
-    if (c.has("lastReading"))
-        readPoint(c.get("lastReading"), c.at("lastReading"), channel.flags & FlagDecimalsMask, true,
+    const Object c(hidden.get(key), hidden.at(QLatin1String(key)), HiddenChannelKeys);
+    if (c.has(Key::Tag))
+        readTextRest(c.get(Key::Tag), c.at(Key::Tag), 20, channel.tag);
+    if (c.has(Key::Units))
+        readTextRest(c.get(Key::Units), c.at(Key::Units), 10, channel.units);
+    if (c.has(Key::LastReading))
+        readPoint(c.get(Key::LastReading), c.at(Key::LastReading), channel.flags & FlagDecimalsMask, true,
                   block.RawValue[i], block.MeasuredValue[i]);
-    if (c.has("reservedA"))
-        block.ReservedA[i] =
-            static_cast<std::int16_t>(readInteger(c.get("reservedA"), c.at("reservedA"), -32768, 32767));
-    if (c.has("reservedB"))
-        block.ReservedB[i] =
-            static_cast<std::int16_t>(readInteger(c.get("reservedB"), c.at("reservedB"), -32768, 32767));
+    if (c.has(Key::ReservedA))
+        block.ReservedA[i] = static_cast<std::int16_t>(
+            readInteger(c.get(Key::ReservedA), c.at(Key::ReservedA), -32768, 32767));
+    if (c.has(Key::ReservedB))
+        block.ReservedB[i] = static_cast<std::int16_t>(
+            readInteger(c.get(Key::ReservedB), c.at(Key::ReservedB), -32768, 32767));
 }
 
 QString position(const QByteArray& json, qsizetype offset) {
@@ -399,39 +402,36 @@ ConfigBlock readDocument(QByteArray json) {
         fail({}, position(json, parse.offset) + QStringLiteral(": ") + parse.errorString());
     checkText(json);
 
+    namespace Key = ConfigKey;
     ConfigBlock block = DefaultBlock();
-    const Object root(document.isObject() ? QJsonValue(document.object()) : QJsonValue(), {},
-                      {"format", "version", "header1", "header2", "channel1", "channel2", "channel3",
-                       "channel4", "hidden"});
-    if (readString(root.required("format"), root.at("format")) != QLatin1String("quellix-config"))
-        fail(root.at("format"), QStringLiteral("must be \"quellix-config\""));
-    if (root.required("version") != QJsonValue(1))
-        fail(root.at("version"), QStringLiteral("must be 1, the one version of this form"));
+    const Object root(document.isObject() ? QJsonValue(document.object()) : QJsonValue(), {}, TopKeys);
+    if (readString(root.required(Key::Format), root.at(Key::Format)) != QLatin1String("quellix-config"))
+        fail(root.at(Key::Format), QStringLiteral("must be \"quellix-config\""));
+    if (root.required(Key::Version) != QJsonValue(1))
+        fail(root.at(Key::Version), QStringLiteral("must be 1, the one version of this form"));
 
-    TextField header1{readText(root.required("header1"), root.at("header1"), 20), {}, {}};
-    TextField header2{readText(root.required("header2"), root.at("header2"), 20), {}, {}};
-    Channel channels[4];
-    for (int n = 1; n <= 4; ++n)
+    TextField header1{readText(root.required(Key::Header1), root.at(Key::Header1), 20), {}, {}};
+    TextField header2{readText(root.required(Key::Header2), root.at(Key::Header2), 20), {}, {}};
+    Channel channels[ChannelCount];
+    for (int n = 1; n <= ChannelCount; ++n)
         readChannel(root, n, block, channels[n - 1]);
 
-    if (root.has("hidden")) {
-        const Object hidden(
-            root.get("hidden"), root.at("hidden"),
-            {"reserved", "header1", "header2", "channel1", "channel2", "channel3", "channel4"});
-        if (hidden.has("reserved"))
+    if (root.has(Key::Hidden)) {
+        const Object hidden(root.get(Key::Hidden), root.at(Key::Hidden), HiddenKeys);
+        if (hidden.has(Key::Reserved))
             block.Reserved = static_cast<std::uint32_t>(
-                readInteger(hidden.get("reserved"), hidden.at("reserved"), 0, 0xFFFFFFFFLL));
-        if (hidden.has("header1"))
-            readTextRest(hidden.get("header1"), hidden.at("header1"), 20, header1);
-        if (hidden.has("header2"))
-            readTextRest(hidden.get("header2"), hidden.at("header2"), 20, header2);
-        for (int n = 1; n <= 4; ++n)
+                readInteger(hidden.get(Key::Reserved), hidden.at(Key::Reserved), 0, 0xFFFFFFFFLL));
+        if (hidden.has(Key::Header1))
+            readTextRest(hidden.get(Key::Header1), hidden.at(Key::Header1), 20, header1);
+        if (hidden.has(Key::Header2))
+            readTextRest(hidden.get(Key::Header2), hidden.at(Key::Header2), 20, header2);
+        for (int n = 1; n <= ChannelCount; ++n)
             readHiddenChannel(hidden, n, block, channels[n - 1]);
     }
 
     store(block.Header1, header1);
     store(block.Header2, header2);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ChannelCount; ++i) {
         store(block.TagName[i], channels[i].tag);
         store(block.UnitName[i], channels[i].units);
     }

@@ -27,7 +27,7 @@ struct ChannelView {
 struct BlockView {
     QString header1;
     QString header2;
-    std::array<ChannelView, 4> channels; // channels 1..4 at 0..3
+    std::array<ChannelView, ChannelCount> channels; // channels 1..4 at 0..3
 };
 
 BlockView ViewOfBlock(const ConfigBlock& block);

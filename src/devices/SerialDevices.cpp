@@ -200,7 +200,8 @@ DeviceStatus DeviceState(const QString& path, const QString& rootPrefix) {
     case TtyOpenFailure::NotATty:
         return DeviceStatus::NotSerial;
     case TtyOpenFailure::Locked:
-        return probe.error == EWOULDBLOCK ? DeviceStatus::InUse : DeviceStatus::Available;
+        // Any other failure of the lock refuses the real open too.
+        return probe.error == EWOULDBLOCK ? DeviceStatus::InUse : StatusOfOpenErrno(probe.error);
     }
     return DeviceStatus::Unusable;
 }

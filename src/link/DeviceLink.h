@@ -1,5 +1,5 @@
 // The link with the display unit: receive assembly and dispatch of reply frames, the measurement
-// readout, and the download and upload sequences, driven by the window's events through LinkHost and
+// readout, and the download and upload sequences, driven by its host's events through LinkHost and
 // followed by any number of LinkListeners.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include "Frames.h"
 #include "LinkHost.h"
 #include "LinkListener.h"
+#include "LinkListeners.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,12 +24,12 @@ inline constexpr char SoftwareVersionPrefix[] = "Software version: ";
 // The download step (2 to 14) whose request a reply answers: by its letter and, for an item reply, its
 // item code and, for tags and units, its index; 0 for a reply that answers none of them ('T', 'X', an
 // acknowledgement, an unknown item).
-int DownloadStepAnswered(std::string_view frame);
+int downloadStepAnswered(std::string_view frame);
 // The request a download step sends; empty for a step the download does not have.
-FrameBytes DownloadRequest(int step);
+FrameBytes downloadRequest(int step);
 // Whether an acknowledgement of this letter answers upload step `step` (1 to 13): 'Q' an item write,
 // 'B' the calibration write, 'S' the store command.
-bool UploadStepAnswered(int step, char letter);
+bool uploadStepAnswered(int step, char letter);
 
 class DeviceLink {
 public:
@@ -36,23 +37,28 @@ public:
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
-    // Window events.
-    void ReceiveString(std::string_view batch); // ComPort1's OnReceiveString
-    void Button12Click();                       // measurements "Read from unit"
-    void Timer2Timer(bool autoSendChecked);     // auto read
-    void Timer3Timer();                         // readings staleness
-    void Button13Click();                       // configuration "Read from unit"
-    void Timer4Timer();                         // download reply timer
-    void Button14Click();                       // "Send to unit"
-    void Timer1Timer();                         // upload reply timer
+    // A batch of received bytes as the port delivered it.
+    void receive(std::string_view batch);
+    // The long measurement request, once.
+    void readMeasurements();
+    // The auto read's tick: the short measurement request when `autoRead` and no upload runs.
+    void autoReadTick(bool autoRead);
+    // No measurement reply since the staleness timer started: every reading is NoValue.
+    void stalenessTimeout();
+    // Starts the configuration download (again, from its first step, when one runs).
+    void startDownload();
+    void downloadTimeout();
+    // Starts the configuration upload (again, from its first step, when one runs).
+    void startUpload();
+    void uploadTimeout();
 
     // Ends a running download and upload as if their retries had run out: " Error ", step 0, reply
-    // timer stopped. For a port that has gone away.
-    void AbortSequences();
+    // timer stopped; listeners hear Aborted.
+    void abortSequences();
 
     // The listener follows the link until it is removed; adding it twice counts once.
-    void AddListener(LinkListener& listener);
-    void RemoveListener(LinkListener& listener);
+    void addListener(LinkListener& listener) { listeners_.add(listener); }
+    void removeListener(LinkListener& listener) { listeners_.remove(listener); }
 
 private:
     struct SequenceState {
@@ -62,8 +68,6 @@ private:
     // What tells the two sequences apart in the step routine they share.
     struct Sequence {
         LinkSequence id;
-        LinkTimer timer;
-        StatusLabel label;
         int firstStep;
         int doneStep; // the step after the last request: the sequence is complete
         const char* runningCaption;
@@ -78,7 +82,7 @@ private:
 
     // Receive assembly and its two-stage dispatch (RxAssembly.cpp).
     void dispatch(std::string_view frame);
-    // `answers`: the download step the reply answers (DownloadStepAnswered).
+    // `answers`: the download step the reply answers (downloadStepAnswered).
     Report advanceSequences(std::string_view frame, int answers);
     // True when the reply stored what it carries.
     bool storeReply(std::string_view frame);
@@ -92,25 +96,19 @@ private:
     void report(const Report& step);
 
     // Reply handlers; each takes one whole frame, SOH at offset 0, and tells whether it stored it.
-    bool HandleMeasurementReply(std::string_view frame);
+    bool handleMeasurementReply(std::string_view frame);
     bool HandleCalibrationReply(std::string_view frame);
     bool HandleItemReply(std::string_view frame);
-    bool HandleVersionReply(std::string_view frame);
+    bool handleVersionReply(std::string_view frame);
 
-    // Requests: each pauses PauseBeforeSendMs, then hands the bytes to the port and returns its result.
+    // Requests: each pauses PauseBeforeSendMs, then hands the bytes to the host and returns its result.
     bool SendFrame(FrameBytes frame, int resend = 0);
     bool SendCommand(char letter, int resend = 0);
     bool SendParamRequest(char letter, std::uint8_t p0, std::uint8_t p1, int resend = 0);
     void SendTextItem(std::string_view text, std::uint8_t index, ItemCode code, int resend);
     void SendCalibration(int resend);
 
-    // Calls each listener present when the event began; removals meanwhile leave a hole, closed after.
-    template <class Event> void notify(const Event& event) {
-        if (listeners_.empty())
-            return;
-        notifyEach(event);
-    }
-    template <class Event> void notifyEach(const Event& event);
+    template <class Event> void notify(const Event& event) { listeners_.notify(event); }
 
     ConfigBlock& block_;
     LinkHost& host_;
@@ -118,23 +116,7 @@ private:
     SequenceState download_;
     SequenceState upload_;
     int retriesLeft_ = 0; // shared by both sequences
-    std::vector<LinkListener*> listeners_;
-    int notifying_ = 0;
+    LinkListeners listeners_;
 };
-
-template <class Event> void DeviceLink::notifyEach(const Event& event) {
-    struct Depth {
-        explicit Depth(DeviceLink& link) : link(link) { ++link.notifying_; }
-        ~Depth() {
-            if (--link.notifying_ == 0)
-                std::erase(link.listeners_, nullptr);
-        }
-        DeviceLink& link;
-    } depth(*this);
-    const std::size_t count = listeners_.size();
-    for (std::size_t i = 0; i < count; ++i)
-        if (LinkListener* listener = listeners_[i])
-            event(*listener);
-}
 
 } // namespace quellix

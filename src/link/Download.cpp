@@ -49,7 +49,7 @@ template <std::size_t Capacity> void storeText(ShortString<Capacity>& field, std
 }
 
 // The index tells tags and units apart; the headers' and the flags' index is not examined in replies.
-bool SameItem(const DownloadStep& row, std::uint8_t index, std::uint8_t code) {
+bool sameItem(const DownloadStep& row, std::uint8_t index, std::uint8_t code) {
     if (code != CodeByte(row.code))
         return false;
     return (row.code != ItemCode::TagName && row.code != ItemCode::UnitName) || index == row.index;
@@ -57,7 +57,7 @@ bool SameItem(const DownloadStep& row, std::uint8_t index, std::uint8_t code) {
 
 } // namespace
 
-int DownloadStepAnswered(std::string_view frame) {
+int downloadStepAnswered(std::string_view frame) {
     const FrameView reply(frame);
     const std::string_view payload = reply.payload();
     for (const DownloadStep& row : DownloadSteps) {
@@ -66,13 +66,13 @@ int DownloadStepAnswered(std::string_view frame) {
         if (row.reply != Letter::Item)
             return row.step;
         if (payload.size() >= 2 &&
-            SameItem(row, static_cast<std::uint8_t>(payload[0]), static_cast<std::uint8_t>(payload[1])))
+            sameItem(row, static_cast<std::uint8_t>(payload[0]), static_cast<std::uint8_t>(payload[1])))
             return row.step;
     }
     return 0;
 }
 
-FrameBytes DownloadRequest(int step) {
+FrameBytes downloadRequest(int step) {
     const DownloadStep* row = StepRow(DownloadSteps, step);
     if (row == nullptr)
         return {};
@@ -81,31 +81,30 @@ FrameBytes DownloadRequest(int step) {
     return BuildCommand(row->request);
 }
 
-void DeviceLink::Button13Click() {
+void DeviceLink::startDownload() {
     report(RunReadStep(SequenceEvent::Start));
 }
 
-void DeviceLink::Timer4Timer() {
+void DeviceLink::downloadTimeout() {
     report(RunReadStep(SequenceEvent::Tick));
 }
 
 DeviceLink::Report DeviceLink::RunReadStep(SequenceEvent event) {
-    static constexpr Sequence download{LinkSequence::Download,       LinkTimer::Timer4,
-                                       StatusLabel::Label8,          FirstStepOf(DownloadSteps),
-                                       DoneStepOf(DownloadSteps),    " Receiving ",
+    static constexpr Sequence download{LinkSequence::Download, FirstStepOf(DownloadSteps),
+                                       DoneStepOf(DownloadSteps), " Receiving ",
                                        &DeviceLink::sendDownloadStep};
     return runStep(event, download_, download);
 }
 
 void DeviceLink::sendDownloadStep(int step, int resend) {
-    const FrameBytes request = DownloadRequest(step);
+    const FrameBytes request = downloadRequest(step);
     if (!request.empty())
         SendFrame(request, resend);
 }
 
-bool DeviceLink::HandleVersionReply(std::string_view frame) {
+bool DeviceLink::handleVersionReply(std::string_view frame) {
     const FrameView reply(frame);
-    host_.ShowVersion(SoftwareVersionPrefix +
+    host_.showVersion(SoftwareVersionPrefix +
                       BytesToText(reply.payload(), static_cast<int>(reply.payload().size())));
     return true;
 }
@@ -118,7 +117,7 @@ bool DeviceLink::HandleCalibrationReply(std::string_view frame) {
         return false;
     }
     std::memcpy(block_.Calibration, table.data(), CalibrationTableSize);
-    host_.BlockToWindow();
+    host_.blockStored();
     return true;
 }
 
@@ -143,12 +142,12 @@ bool DeviceLink::HandleItemReply(std::string_view frame) {
         storeText(block_.Header2, content);
         break;
     case ItemCode::TagName:
-        stored = index < 4;
+        stored = index < ChannelCount;
         if (stored)
             storeText(block_.TagName[index], content);
         break;
     case ItemCode::UnitName:
-        stored = index < 4;
+        stored = index < ChannelCount;
         if (stored)
             storeText(block_.UnitName[index], content);
         break;
@@ -160,7 +159,7 @@ bool DeviceLink::HandleItemReply(std::string_view frame) {
         break;
     }
     // Redrawn also when nothing was stored.
-    host_.BlockToWindow();
+    host_.blockStored();
     return stored;
 }
 

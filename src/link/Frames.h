@@ -68,7 +68,7 @@ constexpr std::uint8_t CodeByte(ItemCode code) {
     return static_cast<std::uint8_t>(code);
 }
 inline constexpr std::uint8_t FlagsItemIndex = 7;
-inline constexpr std::uint8_t FlagsItemSize = 4;
+inline constexpr std::uint8_t FlagsItemSize = ChannelCount; // one flag byte per channel
 
 // The events that drive the download and upload steps.
 enum class SequenceEvent : int { Reply = 0, Tick = 1, Start = 30000 };

@@ -3,7 +3,7 @@
 
 namespace quellix {
 
-void DeviceLink::ReceiveString(std::string_view batch) {
+void DeviceLink::receive(std::string_view batch) {
     notify([&](LinkListener& l) { l.BatchReceived(batch); });
     rx_.Feed(
         batch, [this](std::string_view frame) { dispatch(frame); },
@@ -16,7 +16,7 @@ void DeviceLink::dispatch(std::string_view frame) {
     notify([&](LinkListener& l) { l.FrameDispatched(frame[1], frame); });
     // The next request goes out before the reply is stored: a download's last reply shows
     // " Complete " first and stores its item right after. Listeners hear of the step once both are done.
-    const int answers = DownloadStepAnswered(frame);
+    const int answers = downloadStepAnswered(frame);
     const Report step = advanceSequences(frame, answers);
     if (storeReply(frame) && answers > 0)
         notify([&](LinkListener& l) { l.ReplyStored(answers); });
@@ -29,7 +29,7 @@ DeviceLink::Report DeviceLink::advanceSequences(std::string_view frame, int answ
     const char letter = frame[1];
     std::optional<LinkSequence> late;
     if (AdvancesUpload(letter)) {
-        if (upload_.step > 0 && UploadStepAnswered(upload_.step, letter)) {
+        if (upload_.step > 0 && uploadStepAnswered(upload_.step, letter)) {
             ++upload_.step;
             return RunSendStep(SequenceEvent::Reply);
         }
@@ -50,13 +50,13 @@ DeviceLink::Report DeviceLink::advanceSequences(std::string_view frame, int answ
 bool DeviceLink::storeReply(std::string_view frame) {
     switch (frame[1]) {
     case Letter::Measurement:
-        return HandleMeasurementReply(frame);
+        return handleMeasurementReply(frame);
     case Letter::Calibration:
         return HandleCalibrationReply(frame);
     case Letter::Item:
         return HandleItemReply(frame);
     case Letter::Version:
-        return HandleVersionReply(frame);
+        return handleVersionReply(frame);
     default:
         return false;
     }

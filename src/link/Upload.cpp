@@ -1,5 +1,6 @@
-// "Send to unit": the upload steps. Texts come from the window's labels at the moment each request is
-// sent, a resend included; flags and calibration from the block, which the upload never changes.
+// "Send to unit": the upload steps. Texts come from the host at the moment each request is sent, a
+// resend included (the window's labels); flags and calibration from the block, which the upload never
+// changes.
 #include "DeviceLink.h"
 #include "StepTable.h"
 
@@ -10,7 +11,7 @@ namespace quellix {
 namespace {
 
 enum class Content {
-    Label,            // the text of the label named in the row
+    Text,             // the host's text of the row's item
     ChannelFlags,     // the block's four flag bytes, zero bytes included
     CalibrationTable, // the block's whole calibration table
     None,
@@ -26,20 +27,19 @@ struct UploadStep {
     ItemCode code;      // item writes only
     Content content;
     char reply;
-    const char* label = nullptr;
 };
 
 constexpr UploadStep UploadSteps[] = {
-    {1, Letter::ItemWrite, 0, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_1"},
-    {2, Letter::ItemWrite, 1, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_2"},
-    {3, Letter::ItemWrite, 2, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_3"},
-    {4, Letter::ItemWrite, 3, ItemCode::TagName, Content::Label, Letter::ItemAck, "Tag_4"},
-    {5, Letter::ItemWrite, 0, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_1"},
-    {6, Letter::ItemWrite, 1, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_2"},
-    {7, Letter::ItemWrite, 2, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_3"},
-    {8, Letter::ItemWrite, 3, ItemCode::UnitName, Content::Label, Letter::ItemAck, "Units_4"},
-    {9, Letter::ItemWrite, 0, ItemCode::Header1, Content::Label, Letter::ItemAck, "Header_1"},
-    {10, Letter::ItemWrite, 0, ItemCode::Header2, Content::Label, Letter::ItemAck, "Header_2"},
+    {1, Letter::ItemWrite, 0, ItemCode::TagName, Content::Text, Letter::ItemAck},
+    {2, Letter::ItemWrite, 1, ItemCode::TagName, Content::Text, Letter::ItemAck},
+    {3, Letter::ItemWrite, 2, ItemCode::TagName, Content::Text, Letter::ItemAck},
+    {4, Letter::ItemWrite, 3, ItemCode::TagName, Content::Text, Letter::ItemAck},
+    {5, Letter::ItemWrite, 0, ItemCode::UnitName, Content::Text, Letter::ItemAck},
+    {6, Letter::ItemWrite, 1, ItemCode::UnitName, Content::Text, Letter::ItemAck},
+    {7, Letter::ItemWrite, 2, ItemCode::UnitName, Content::Text, Letter::ItemAck},
+    {8, Letter::ItemWrite, 3, ItemCode::UnitName, Content::Text, Letter::ItemAck},
+    {9, Letter::ItemWrite, 0, ItemCode::Header1, Content::Text, Letter::ItemAck},
+    {10, Letter::ItemWrite, 0, ItemCode::Header2, Content::Text, Letter::ItemAck},
     {11, Letter::ItemWrite, FlagsItemIndex, ItemCode::Flags, Content::ChannelFlags, Letter::ItemAck},
     {12, Letter::CalibrationWrite, 0, {}, Content::CalibrationTable, Letter::CalibrationAck},
     {13, Letter::Store, 0, {}, Content::None, Letter::StoreAck},
@@ -50,10 +50,10 @@ constexpr UploadStep UploadSteps[] = {
 static_assert(NumberedInOrder(UploadSteps) && FirstStepOf(UploadSteps) == 1 && DoneStepOf(UploadSteps) == 14);
 
 // Texts and flags go as item writes, the table as the calibration write.
-constexpr bool ContentFitsRequest(const UploadStep& row) {
+constexpr bool contentFitsRequest(const UploadStep& row) {
     switch (row.content) {
-    case Content::Label:
-        return row.request == Letter::ItemWrite && row.label != nullptr;
+    case Content::Text:
+        return row.request == Letter::ItemWrite && row.code != ItemCode::Flags;
     case Content::ChannelFlags:
         return row.request == Letter::ItemWrite && row.code == ItemCode::Flags;
     case Content::CalibrationTable:
@@ -63,29 +63,28 @@ constexpr bool ContentFitsRequest(const UploadStep& row) {
     }
     return false;
 }
-static_assert(std::ranges::all_of(UploadSteps, ContentFitsRequest));
+static_assert(std::ranges::all_of(UploadSteps, contentFitsRequest));
 static_assert(std::ranges::all_of(UploadSteps,
                                   [](const UploadStep& row) { return AdvancesUpload(row.reply); }));
 
 } // namespace
 
-bool UploadStepAnswered(int step, char letter) {
+bool uploadStepAnswered(int step, char letter) {
     const UploadStep* row = StepRow(UploadSteps, step);
     return row != nullptr && row->reply == letter;
 }
 
-void DeviceLink::Button14Click() {
+void DeviceLink::startUpload() {
     report(RunSendStep(SequenceEvent::Start));
 }
 
-void DeviceLink::Timer1Timer() {
+void DeviceLink::uploadTimeout() {
     report(RunSendStep(SequenceEvent::Tick));
 }
 
 DeviceLink::Report DeviceLink::RunSendStep(SequenceEvent event) {
-    static constexpr Sequence upload{LinkSequence::Upload,       LinkTimer::Timer1,       StatusLabel::Label1,
-                                     FirstStepOf(UploadSteps),   DoneStepOf(UploadSteps), " Sending ",
-                                     &DeviceLink::sendUploadStep};
+    static constexpr Sequence upload{LinkSequence::Upload, FirstStepOf(UploadSteps), DoneStepOf(UploadSteps),
+                                     " Sending ", &DeviceLink::sendUploadStep};
     return runStep(event, upload_, upload);
 }
 
@@ -95,8 +94,8 @@ void DeviceLink::sendUploadStep(int step, int resend) {
         return;
     const UploadStep& row = *found;
     switch (row.content) {
-    case Content::Label:
-        SendTextItem(host_.LabelText(row.label), row.index, row.code, resend);
+    case Content::Text:
+        SendTextItem(host_.uploadText(row.code, row.index), row.index, row.code, resend);
         break;
     case Content::ChannelFlags:
         SendTextItem({reinterpret_cast<const char*>(block_.ChannelFlags), FlagsItemSize}, row.index, row.code,

@@ -2,9 +2,8 @@
 
 #include "DeviceWatcher.h"
 #include "FormState.h"
-#include "OpenDiagnosis.h"
+#include "LinkPorts.h"
 #include "PortLog.h"
-#include "RootedPath.h"
 
 namespace quellix {
 
@@ -13,28 +12,20 @@ namespace {
 // COM1..COM8, as the serial component knows them.
 constexpr int ComNames = 8;
 
-QString ComName(int n) {
+QString comName(int n) {
     return QStringLiteral("COM%1").arg(n);
 }
 
 } // namespace
 
-void SetUnitLineSettings(TComPort& port) {
-    port.BaudRate = TBaudRate::___9600;
-    port.RxDelay = TRxDelay::__50;
-    port.RTSState = TRTSState::RTS_Disable;
-    port.DTRState = TDTRState::DTR_Enable;
-    port.Parity = TParity::None;
-    port.DataBits = TDataBits::_8;
-    port.StopBits = TStopBits::_1;
-}
+PortSession::PortSession(QObject* parent) : QObject(parent) {}
 
-PortSession::PortSession(TComPort& port, QObject* parent) : QObject(parent), port_(port) {
-    port_.OnRequestHangup = [this](TComPort*) { PortHungUp(); };
-}
+PortSession::PortSession(TComPort& ttyComponent, QObject* parent)
+    : QObject(parent), ttyComponent_(&ttyComponent) {}
 
 PortSession::~PortSession() {
-    port_.OnRequestHangup = nullptr;
+    dropWatcher();
+    dropPort();
 }
 
 void PortSession::setDeviceRoot(const QString& rootPrefix) {
@@ -42,7 +33,7 @@ void PortSession::setDeviceRoot(const QString& rootPrefix) {
 }
 
 QString PortSession::comDevicePath(const QMap<QString, QString>& ports, int n) {
-    const QString path = ports.value(ComName(n));
+    const QString path = ports.value(comName(n));
     return path.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : path;
 }
 
@@ -51,14 +42,14 @@ QMap<QString, QString> PortSession::readPorts() {
 }
 
 void PortSession::stop() {
-    DropWatcher();
-    port_.StopComm();
+    dropWatcher();
+    dropPort();
     com_ = 0;
     path_.clear();
     problem_.clear();
     problemKind_ = OpenFailureKind::Other;
     if (state_ != State::NoPort)
-        SetState(State::NoPort);
+        setState(State::NoPort);
 }
 
 bool PortSession::openCom(int n) {
@@ -67,11 +58,11 @@ bool PortSession::openCom(int n) {
         return false;
     }
     // Read at every selection, so an edited "Ports" section counts from the next one.
-    return Select(n, comDevicePath(readPorts(), n));
+    return select(n, comDevicePath(readPorts(), n));
 }
 
 bool PortSession::openDevice(const QString& path) {
-    return Select(0, path);
+    return select(0, path);
 }
 
 QString PortSession::statusText() const {
@@ -89,76 +80,75 @@ QString PortSession::statusText() const {
         text = QStringLiteral("gone");
         break;
     }
-    const QString port = com_ > 0 ? ComName(com_) + u' ' + path_ : path_;
+    const QString port = com_ > 0 ? comName(com_) + u' ' + path_ : path_;
     return port + u' ' + text;
 }
 
-// The component opens exactly the one device selected: the default for a name without a "Ports" entry
-// is decided here, and nowhere else.
-bool PortSession::Select(int com, const QString& path) {
-    DropWatcher();
-    port_.StopComm();
-    if (com > 0)
-        port_.CommPort = static_cast<TCommPort>(com - 1);
-    port_.SetDevicePaths({{ComName(static_cast<int>(port_.CommPort) + 1), Rooted(root_, path)}});
+// The port opens exactly the one device selected: the default for a name without a "Ports" entry is
+// decided here, and nowhere else.
+bool PortSession::select(int com, const QString& path) {
+    dropWatcher();
+    dropPort();
+    port_ = createLinkPort({path, com, root_, ttyComponent_});
+    connect(port_.get(), &LinkPort::hungUp, this, &PortSession::portHungUp);
     com_ = com;
     path_ = path;
-    const bool open = Start();
-    SetState(open ? State::Open : State::NotOpen);
+    Q_EMIT portChanged(port_.get());
+    const bool open = start();
+    setState(open ? State::Open : State::NotOpen);
     return open;
 }
 
-// True when the port runs; a refusal by exception or by result is a failed open.
-bool PortSession::Start() {
-    problem_.clear();
-    problemKind_ = OpenFailureKind::Other;
-    bool open = false;
-    try {
-        open = port_.StartComm();
-        if (!open)
-            qCWarning(lcPort) << "port" << path_ << "did not start";
-    } catch (const ECommsError& error) {
-        qCInfo(lcPort) << "port" << path_ << "not opened:" << error.what();
-    }
-    if (!open) {
-        const OpenDiagnosis diagnosis =
-            AnalyseOpenFailure(port_.LastOpenErrno(), path_, root_, UserIdentity::Current());
-        problem_ = diagnosis.text;
-        problemKind_ = diagnosis.kind;
-    }
+// Whoever talks through the port lets go of it first; it is closed before it goes, so no worker
+// outlives it.
+void PortSession::dropPort() {
+    if (!port_)
+        return;
+    Q_EMIT portChanged(nullptr);
+    port_->close();
+    port_->disconnect(this);
+    port_.reset();
+}
+
+bool PortSession::start() {
+    const bool open = port_->open();
+    problem_ = open ? QString() : port_->failureText();
+    problemKind_ = open ? OpenFailureKind::Other : port_->failureKind();
     return open;
 }
 
-void PortSession::SetState(State state) {
+void PortSession::setState(State state) {
     state_ = state;
     Q_EMIT stateChanged(state);
 }
 
-// The component delivers only its current opening's notifications, so a hang-up here belongs to the
-// device selected now. One that comes after that port was stopped (by the session for the other
-// worker's hang-up, or by the owner at shut-down) has nothing left to do.
-void PortSession::PortHungUp() {
-    if (state_ != State::Open || !port_.IsOpen()) {
+// A hang-up counts only for the opening running now. One that comes after that port was closed (by the
+// session for the other worker's hang-up, or by the owner at shut-down) has nothing left to do.
+void PortSession::portHungUp(quint32 opening) {
+    if (state_ != State::Open || !port_ || opening != port_->opening() || !port_->isOpen()) {
         qCDebug(lcPort) << "hang-up of a port no longer in use ignored";
         return;
     }
     qCInfo(lcPort) << "port" << path_ << "hung up";
-    port_.StopComm();
-    WatchForReturn();
-    SetState(State::Gone);
+    port_->close();
+    watchForReturn();
+    setState(State::Gone);
     Q_EMIT hungUp();
 }
 
-void PortSession::WatchForReturn() {
-    DropWatcher();
+void PortSession::watchForReturn() {
+    dropWatcher();
+    const QString device = port_->devicePath();
+    if (device.isEmpty())
+        return;
     returnWatcher_ = new DeviceWatcher(root_, this);
     returnWatcher_->setObjectName(QStringLiteral("ReturnWatcher"));
-    connect(returnWatcher_, &DeviceWatcher::pathAppeared, this, &PortSession::PathAppeared);
-    returnWatcher_->watchPath(path_);
+    connect(returnWatcher_, &DeviceWatcher::pathAppeared, this, &PortSession::pathAppeared);
+    returnWatcher_->watchPath(device);
 }
 
 // Later, since the watcher may be the one whose signal runs now.
-void PortSession::DropWatcher() {
+void PortSession::dropWatcher() {
     if (!returnWatcher_)
         return;
     returnWatcher_->disconnect(this);
@@ -167,13 +157,13 @@ void PortSession::DropWatcher() {
 }
 
 // Opened again once; a failure now only shows in the state and its problem, since nobody asked for it.
-void PortSession::PathAppeared(const QString& path) {
-    if (state_ != State::Gone || path != path_)
+void PortSession::pathAppeared(const QString& path) {
+    if (state_ != State::Gone || !port_ || path != port_->devicePath())
         return;
     qCInfo(lcPort) << "port" << path_ << "is back; reopening";
-    DropWatcher();
-    const bool open = Start();
-    SetState(open ? State::Open : State::NotOpen);
+    dropWatcher();
+    const bool open = start();
+    setState(open ? State::Open : State::NotOpen);
     Q_EMIT reopened(open);
 }
 

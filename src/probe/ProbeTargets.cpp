@@ -8,17 +8,21 @@
 
 namespace quellix {
 
-QString ProbeDeviceKey(const QString& rootPrefix, const QString& path) {
+QString deviceKey(const QString& rootPrefix, const QString& path) {
     const QString canonical = QFileInfo(Rooted(rootPrefix, path)).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical;
 }
 
-QList<ProbeTarget> GatherProbeTargets(const QString& rootPrefix, const QMap<QString, QString>& ports,
+bool sameDevice(const QString& rootPrefix, const QString& a, const QString& b) {
+    return !a.isEmpty() && !b.isEmpty() && deviceKey(rootPrefix, a) == deviceKey(rootPrefix, b);
+}
+
+QList<ProbeTarget> gatherProbeTargets(const QString& rootPrefix, const QMap<QString, QString>& ports,
                                       const QStringList& extra) {
     QList<ProbeTarget> targets;
     QSet<QString> seen;
     const auto add = [&](ProbeTarget target) {
-        const QString key = ProbeDeviceKey(rootPrefix, target.probed);
+        const QString key = deviceKey(rootPrefix, target.probed);
         if (seen.contains(key))
             return;
         seen.insert(key);
@@ -37,11 +41,11 @@ QList<ProbeTarget> GatherProbeTargets(const QString& rootPrefix, const QMap<QStr
     return targets;
 }
 
-QStringList PortsUsing(const QString& rootPrefix, const QMap<QString, QString>& ports, const QString& path) {
-    const QString key = ProbeDeviceKey(rootPrefix, path);
+QStringList portsUsing(const QString& rootPrefix, const QMap<QString, QString>& ports, const QString& path) {
+    const QString key = deviceKey(rootPrefix, path);
     QStringList names;
     for (int n = 1; n <= PortCount; ++n)
-        if (ProbeDeviceKey(rootPrefix, PortSession::comDevicePath(ports, n)) == key)
+        if (deviceKey(rootPrefix, PortSession::comDevicePath(ports, n)) == key)
             names << QStringLiteral("COM%1").arg(n);
     return names;
 }

@@ -21,15 +21,17 @@ struct ProbeTarget {
 };
 
 // The device a path leads to below rootPrefix, so that a by-id name, its node and a link to either
-// count as one device.
-QString ProbeDeviceKey(const QString& rootPrefix, const QString& path);
+// count as one device: the canonical path where something is there, else the path as given.
+QString deviceKey(const QString& rootPrefix, const QString& path);
+// Whether two paths lead to one device; never for an empty path.
+bool sameDevice(const QString& rootPrefix, const QString& a, const QString& b);
 
 // `ports`: COM1..COM4 to their device paths as the "Ports" section maps them; `extra` are probed last.
-QList<ProbeTarget> GatherProbeTargets(const QString& rootPrefix, const QMap<QString, QString>& ports,
+QList<ProbeTarget> gatherProbeTargets(const QString& rootPrefix, const QMap<QString, QString>& ports,
                                       const QStringList& extra = {});
 
 // The port names among COM1..COM4 whose device, with the defaults of ports without an entry, is the
 // one `path` leads to.
-QStringList PortsUsing(const QString& rootPrefix, const QMap<QString, QString>& ports, const QString& path);
+QStringList portsUsing(const QString& rootPrefix, const QMap<QString, QString>& ports, const QString& path);
 
 } // namespace quellix

@@ -1,7 +1,6 @@
 #include "UnitProbe.h"
 
 #include "Charset.h"
-#include "ComPort.h"
 #include "FrameAssembler.h"
 #include "Frames.h"
 #include "PortSession.h"
@@ -13,8 +12,7 @@
 namespace quellix {
 
 struct UnitProbe::Device {
-    TComPort port;
-    PortSession session{port};
+    PortSession session;
     FrameAssembler rx;
     bool open = false;
 };
@@ -28,7 +26,7 @@ UnitProbe::~UnitProbe() {
 void UnitProbe::setSkipped(const QMap<QString, QString>& notes) {
     skipped_.clear();
     for (auto it = notes.begin(); it != notes.end(); ++it)
-        skipped_.insert(ProbeDeviceKey(root_, it.key()), it.value());
+        skipped_.insert(deviceKey(root_, it.key()), it.value());
 }
 
 void UnitProbe::start(const QStringList& paths) {
@@ -42,7 +40,7 @@ void UnitProbe::start(const QStringList& paths) {
     for (const QString& path : paths) {
         const int index = static_cast<int>(results_.size());
         results_.append(ProbeResult{path, ProbeResult::Outcome::Pending, {}, {}});
-        const QString key = ProbeDeviceKey(root_, path);
+        const QString key = deviceKey(root_, path);
         sameAs_.push_back(first.value(key, index));
         devices_.push_back(nullptr);
         if (sameAs_.back() != index)
@@ -52,19 +50,17 @@ void UnitProbe::start(const QStringList& paths) {
             decide(index, ProbeResult::Outcome::Skipped, skipped_.value(key));
             continue;
         }
-        // Opened as the window opens its port: the unit's line settings, then the session's start,
-        // whose refusal carries the window's diagnosis.
+        // Opened as the window opens its port, through the session, whose refusal carries the window's
+        // diagnosis.
         auto device = std::make_unique<Device>();
-        SetUnitLineSettings(device->port);
         device->session.setDeviceRoot(root_);
         if (!device->session.openDevice(path)) {
             decide(index, ProbeResult::Outcome::NotProbed, device->session.problem());
             continue;
         }
         device->open = true;
-        device->port.OnReceiveString = [this, index](const QByteArray& batch) {
-            replyReceived(index, batch);
-        };
+        connect(device->session.port(), &LinkPort::received, this,
+                [this, index](const QByteArray& batch) { replyReceived(index, batch); });
         devices_[static_cast<std::size_t>(index)] = std::move(device);
     }
     const int generation = generation_;
@@ -79,8 +75,8 @@ void UnitProbe::sendRequests() {
     const FrameBytes request = BuildCommand(Letter::VersionRequest);
     for (const auto& device : devices_)
         if (device && device->open)
-            device->port.WriteCommData(reinterpret_cast<const char*>(request.data()),
-                                       static_cast<std::uint16_t>(request.size()));
+            device->session.port()->write(reinterpret_cast<const char*>(request.data()),
+                                          static_cast<std::uint16_t>(request.size()));
     const int generation = generation_;
     QTimer::singleShot(ReplyTimeoutMs, Qt::PreciseTimer, this, [this, generation] {
         if (generation == generation_)
@@ -128,7 +124,6 @@ void UnitProbe::closeLater(int index) {
         if (generation != generation_)
             return;
         if (Device* device = devices_[static_cast<std::size_t>(index)].get()) {
-            device->port.OnReceiveString = nullptr;
             device->session.stop();
             device->open = false;
         }
@@ -166,7 +161,6 @@ void UnitProbe::cancel() {
     ++generation_;
     for (const auto& device : devices_)
         if (device && device->open) {
-            device->port.OnReceiveString = nullptr;
             device->session.stop();
             device->open = false;
         }
@@ -174,7 +168,7 @@ void UnitProbe::cancel() {
     running_ = false;
 }
 
-QList<ProbeResult> ProbeUnits(const QStringList& paths, const QMap<QString, QString>& skipped) {
+QList<ProbeResult> probeUnits(const QStringList& paths, const QMap<QString, QString>& skipped) {
     UnitProbe probe;
     probe.setSkipped(skipped);
     QEventLoop loop;

@@ -87,6 +87,6 @@ private:
 };
 
 // Runs a probe to its end in an event loop of its own, for callers without one running.
-QList<ProbeResult> ProbeUnits(const QStringList& paths, const QMap<QString, QString>& skipped = {});
+QList<ProbeResult> probeUnits(const QStringList& paths, const QMap<QString, QString>& skipped = {});
 
 } // namespace quellix

@@ -14,8 +14,8 @@ namespace quellix {
 
 // Series 0 to 3 are the displayed values of channels 1 to 4 in their units (value x 10^-decimals),
 // series 4 to 7 their raw values.
-inline constexpr int ReducedSeries = 8;
-inline constexpr int RawSeries = 4; // the first raw series
+inline constexpr int RawSeries = ChannelCount; // the first raw series
+inline constexpr int ReducedSeries = 2 * ChannelCount;
 
 struct SeriesColumn {
     float min = 0;

@@ -11,7 +11,7 @@ constexpr std::uint8_t GapFlags = 0xFF;
 } // namespace
 
 bool IsGapReading(const Reading& reading) {
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < ChannelCount; ++i) {
         if (reading.raw[i] != NoValue || reading.shown[i] != NoValue || reading.flags[i] != GapFlags)
             return false;
     }
@@ -21,7 +21,7 @@ bool IsGapReading(const Reading& reading) {
 void History::Add(const Reading& reading) {
     Entry e{};
     e.ms = reading.msecsSinceEpoch;
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < ChannelCount; ++i) {
         e.raw[i] = reading.raw[i];
         e.shown[i] = reading.shown[i];
         e.flags[i] = reading.flags[i];
@@ -58,7 +58,7 @@ Reading History::At(std::size_t index) const {
     const Entry& e = entries_[index];
     Reading r;
     r.msecsSinceEpoch = e.ms;
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < ChannelCount; ++i) {
         r.raw[i] = e.raw[i];
         r.shown[i] = e.shown[i];
         r.flags[i] = e.flags[i];

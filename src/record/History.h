@@ -36,9 +36,9 @@ private:
 #pragma pack(push, 4)
     struct Entry {
         std::int64_t ms;
-        std::int16_t raw[4];
-        std::int16_t shown[4];
-        std::uint8_t flags[4];
+        std::int16_t raw[ChannelCount];
+        std::int16_t shown[ChannelCount];
+        std::uint8_t flags[ChannelCount];
     };
 #pragma pack(pop)
     static_assert(sizeof(Entry) == 28);

@@ -4,26 +4,29 @@
 
 #include "ConfigBlock.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace quellix {
 
 struct Reading {
     std::int64_t msecsSinceEpoch = 0; // UTC
-    std::array<std::int16_t, 4> raw{};
-    std::array<std::int16_t, 4> shown{};
-    std::array<std::uint8_t, 4> flags{};
+    std::array<std::int16_t, ChannelCount> raw{};
+    std::array<std::int16_t, ChannelCount> shown{};
+    std::array<std::uint8_t, ChannelCount> flags{};
 
-    // The readings the block holds now, taken at `msecsSinceEpoch`.
-    static Reading FromBlock(const ConfigBlock& block, std::int64_t msecsSinceEpoch) {
+    // A reading as the link tells it (one value per channel, channel 1 first), taken at `msecsSinceEpoch`.
+    static Reading fromSpans(std::span<const std::int16_t, ChannelCount> raw,
+                             std::span<const std::int16_t, ChannelCount> shown,
+                             std::span<const std::uint8_t, ChannelCount> flags,
+                             std::int64_t msecsSinceEpoch) {
         Reading r;
         r.msecsSinceEpoch = msecsSinceEpoch;
-        for (std::size_t i = 0; i < 4; ++i) {
-            r.raw[i] = block.RawValue[i];
-            r.shown[i] = block.MeasuredValue[i];
-            r.flags[i] = block.ChannelFlags[i];
-        }
+        std::copy(raw.begin(), raw.end(), r.raw.begin());
+        std::copy(shown.begin(), shown.end(), r.shown.begin());
+        std::copy(flags.begin(), flags.end(), r.flags.begin());
         return r;
     }
 };

@@ -36,7 +36,7 @@ int Decimals(std::uint8_t flags) {
 
 ChannelNames ChannelNames::FromBlock(const ConfigBlock& block) {
     ChannelNames names;
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < ChannelCount; ++i) {
         names.tags[i] = ShortStringToText(block.TagName[i]).trimmed();
         names.units[i] = ShortStringToText(block.UnitName[i]).trimmed();
     }
@@ -83,7 +83,7 @@ QByteArray RawValueText(std::int16_t value) {
 // Control characters in a tag or units text are escaped: the header is also printed on a terminal.
 QByteArray CsvHeader(const ChannelNames& names) {
     QByteArray header = TimeColumn;
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         header += ',' + CsvField(EscapedControls(names.Tag(n) + QStringLiteral(" raw")));
         header += ',' + CsvField(EscapedControls(names.SeriesName(n)));
     }
@@ -92,8 +92,8 @@ QByteArray CsvHeader(const ChannelNames& names) {
 
 QByteArray CsvLine(const Reading& reading, const QTimeZone& zone) {
     QByteArray line = ReadingTimeText(reading.msecsSinceEpoch, zone);
-    line.reserve(line.size() + 4 * 16 + 1);
-    for (std::size_t i = 0; i < 4; ++i) {
+    line.reserve(line.size() + ChannelCount * 16 + 1);
+    for (std::size_t i = 0; i < ChannelCount; ++i) {
         line += ',';
         line += RawValueText(reading.raw[i]);
         line += ',';
@@ -114,7 +114,7 @@ bool IsCsvHeader(const QByteArray& line) {
 // the channel's decimals as the CSV line does.
 QByteArray JsonLine(const Reading& reading, const ChannelNames* names, const QTimeZone& zone) {
     QByteArray line = "{\"channels\":[";
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < ChannelCount; ++i) {
         const std::uint8_t flags = reading.flags[i];
         const int channel = static_cast<int>(i) + 1;
         if (i > 0)

@@ -18,8 +18,8 @@ namespace quellix {
 
 // The channels' tags and units as the user reads them (the block's Windows-1252 texts in Unicode).
 struct ChannelNames {
-    std::array<QString, 4> tags;
-    std::array<QString, 4> units;
+    std::array<QString, ChannelCount> tags;
+    std::array<QString, ChannelCount> units;
 
     static ChannelNames FromBlock(const ConfigBlock& block);
     // "Boiler Flow (m3/h)"; "Channel 2" for a blank tag; no brackets for blank units.

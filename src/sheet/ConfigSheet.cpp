@@ -15,8 +15,6 @@ namespace quellix {
 
 namespace {
 
-constexpr int Channels = 4;
-
 // The window's own text of a value: right-aligned there, so the leading blanks go here.
 QString valueText(std::int16_t value, std::uint8_t flags) {
     return QString::fromStdString(FixedToText(value, flags)).trimmed().toHtmlEscaped();
@@ -96,7 +94,7 @@ QString ConfigSheetHtml(const ConfigBlock& block, const SheetInfo& info) {
         "<tr><th width=\"9%\">Raw reading</th><th width=\"9%\">Required value</th>"
         "<th width=\"9%\">Raw reading</th><th width=\"9%\">Required value</th>"
         "<th width=\"7%\">Raw</th><th width=\"7%\">Shown</th></tr>");
-    for (int i = 0; i < Channels; ++i)
+    for (int i = 0; i < ChannelCount; ++i)
         html += channelRow(block, i);
     html += QStringLiteral("</table></body></html>");
     return html;

@@ -14,8 +14,6 @@
 #include <QMenu>
 #include <QStatusBar>
 
-#include <algorithm>
-
 namespace quellix {
 
 TDataRecording::TDataRecording(QMainWindow* window, QMenu* menu, const ConfigBlock& block,
@@ -47,12 +45,7 @@ TDataRecording::~TDataRecording() {
 }
 
 void TDataRecording::ReadingsTaken(ChannelValues raw, ChannelValues displayed, ChannelFlagBytes flags) {
-    Reading reading;
-    reading.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
-    std::copy(raw.begin(), raw.end(), reading.raw.begin());
-    std::copy(displayed.begin(), displayed.end(), reading.shown.begin());
-    std::copy(flags.begin(), flags.end(), reading.flags.begin());
-    TakeReading(reading);
+    TakeReading(Reading::fromSpans(raw, displayed, flags, QDateTime::currentMSecsSinceEpoch()));
 }
 
 void TDataRecording::TakeReading(const Reading& reading) {

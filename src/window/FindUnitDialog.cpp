@@ -132,7 +132,7 @@ void TFindUnitDialog::BuildLayout() {
 // adapter not plugged in), then the window's own port: each device once.
 void TFindUnitDialog::GatherRows() {
     rows_.clear();
-    for (const ProbeTarget& target : GatherProbeTargets(root_, ports_, {openPath_}))
+    for (const ProbeTarget& target : gatherProbeTargets(root_, ports_, {openPath_}))
         rows_.append(
             {target.shown, target.probed, target.device ? DescriptionOf(*target.device) : QString()});
 }
@@ -149,7 +149,7 @@ void TFindUnitDialog::Find() {
         const QString device = row.description.isEmpty() ? row.shown : row.shown + u'\n' + row.description;
         table_->setItem(r, DeviceColumn, TextItem(device));
         table_->setItem(r, PortsColumn,
-                        TextItem(PortsUsing(root_, ports_, row.probed).join(QStringLiteral(", "))));
+                        TextItem(portsUsing(root_, ports_, row.probed).join(QStringLiteral(", "))));
         table_->setItem(r, FoundColumn, TextItem(FoundText({}, row.probed)));
         paths << row.probed;
     }

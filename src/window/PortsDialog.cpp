@@ -1,13 +1,12 @@
 #include "PortsDialog.h"
 
 #include "DeviceWatcher.h"
-#include "RootedPath.h"
+#include "ProbeTargets.h"
 #include "SerialDevices.h"
 
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -82,16 +81,6 @@ void FillDevices(QComboBox* combo, const QList<SerialDeviceInfo>& devices) {
     const int width = view->columnWidth(0) + view->columnWidth(DescriptionColumn) + 2 * view->frameWidth() +
                       view->verticalScrollBar()->sizeHint().width();
     view->setMinimumWidth(width);
-}
-
-// Whether two unrooted paths lead to one device (a by-id name and its node do).
-bool SameDevice(const QString& root, const QString& a, const QString& b) {
-    if (a.isEmpty() || b.isEmpty())
-        return false;
-    if (a == b)
-        return true;
-    const QString canonicalA = QFileInfo(Rooted(root, a)).canonicalFilePath();
-    return !canonicalA.isEmpty() && canonicalA == QFileInfo(Rooted(root, b)).canonicalFilePath();
 }
 
 } // namespace
@@ -177,7 +166,7 @@ void TPortsDialog::RefreshStates() {
 }
 
 QString TPortsDialog::StateText(const QString& path) const {
-    if (SameDevice(root_, path, openPath_))
+    if (sameDevice(root_, path, openPath_))
         return QStringLiteral("open");
     return DeviceStatusText(DeviceState(path, root_));
 }

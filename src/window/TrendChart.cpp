@@ -167,7 +167,7 @@ void TTrendChart::ZoomTo(std::int64_t from, std::int64_t to) {
 QRect TTrendChart::PlotRect() const {
     int left = 0;
     int right = 0;
-    for (int n = 1, drawn = 0; n <= 4; ++n) {
+    for (int n = 1, drawn = 0; n <= ChannelCount; ++n) {
         if (!ChannelDrawn(n))
             continue;
         (drawn % 2 == 0 ? left : right) += AxisWidth;
@@ -198,7 +198,7 @@ std::vector<QPoint> TTrendChart::Legend() const {
     const int right = width() - 1 - EdgeMargin;
     int x = left;
     int y = 0;
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         if (!ChannelDrawn(n))
             continue;
         const int entry = LegendSwatch + 4 + metrics.horizontalAdvance(LegendText(n));
@@ -213,12 +213,12 @@ std::vector<QPoint> TTrendChart::Legend() const {
 }
 
 // Drawn channels alternate left and right of the plot, the first two next to it.
-std::array<TTrendChart::Axis, 4> TTrendChart::Axes(int& count) const {
-    std::array<Axis, 4> axes{};
+std::array<TTrendChart::Axis, ChannelCount> TTrendChart::Axes(int& count) const {
+    std::array<Axis, ChannelCount> axes{};
     count = 0;
     const std::int64_t from = ViewFrom() - reducer_.ColumnMs();
     const std::int64_t to = ViewTo();
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         if (!ChannelDrawn(n))
             continue;
         Axis& a = axes[static_cast<std::size_t>(count)];
@@ -379,7 +379,7 @@ void TTrendChart::DrawLegend(QPainter& p) const {
     const int line = LineHeight();
     p.setPen(palette().color(QPalette::Text));
     std::size_t i = 0;
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         if (!ChannelDrawn(n))
             continue;
         const QPoint at = places[i++];

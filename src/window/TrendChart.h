@@ -74,7 +74,7 @@ private:
     int LineHeight() const;
     QString LegendText(int channel) const;
     std::vector<QPoint> Legend() const;
-    std::array<Axis, 4> Axes(int& count) const;
+    std::array<Axis, ChannelCount> Axes(int& count) const;
     int Series(int channel) const { return raw_ ? RawSeries + channel - 1 : channel - 1; }
     void Rebuild();
     void ZoomTo(std::int64_t from, std::int64_t to);
@@ -92,7 +92,7 @@ private:
     std::int64_t spanMs_ = 10 * 60 * 1000;
     bool following_ = true;
     bool raw_ = false;
-    std::array<bool, 4> shown_{true, true, true, true};
+    std::array<bool, ChannelCount> shown_{true, true, true, true};
     std::int64_t from_ = 0; // the view while paused
     std::int64_t to_ = 0;
     int builtWidth_ = -1; // plot width the columns were built for

@@ -23,7 +23,6 @@ namespace quellix {
 
 namespace {
 
-constexpr int Channels = 4;
 constexpr int CellPadding = 6; // each side of a cell's text
 enum StatColumn { ChannelCol, LastCol, MinCol, MaxCol, MeanCol, CountCol, StatColumns };
 
@@ -82,7 +81,7 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
     chart_ = new TTrendChart(history, block, this);
     chart_->SetSpan(Spans[1]);
 
-    stats_ = new QTableWidget(Channels, StatColumns, this);
+    stats_ = new QTableWidget(ChannelCount, StatColumns, this);
     stats_->setObjectName(QStringLiteral("Statistics"));
     stats_->setHorizontalHeaderLabels({QStringLiteral("Channel"), QStringLiteral("Last"),
                                        QStringLiteral("Min"), QStringLiteral("Max"), QStringLiteral("Mean"),
@@ -90,7 +89,7 @@ TTrendWindow::TTrendWindow(const History& history, const ConfigBlock& block, TUs
     stats_->verticalHeader()->hide();
     stats_->setSelectionMode(QAbstractItemView::NoSelection);
     stats_->setFocusPolicy(Qt::NoFocus);
-    for (int row = 0; row < Channels; ++row) {
+    for (int row = 0; row < ChannelCount; ++row) {
         auto* name = Cell(Qt::AlignLeft);
         name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         name->setCheckState(Qt::Checked);
@@ -161,7 +160,7 @@ void TTrendWindow::ShowStats() {
         if (item->text() != text)
             item->setText(text);
     };
-    for (int n = 1; n <= Channels; ++n) {
+    for (int n = 1; n <= ChannelCount; ++n) {
         const int row = n - 1;
         const std::uint8_t flags = block_.ChannelFlags[row];
         stats_->setRowHidden(row, (flags & FlagDisabled) != 0);

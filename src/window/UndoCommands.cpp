@@ -1,6 +1,6 @@
 #include "UndoCommands.h"
 
-#include "DeviceLink.h"
+#include "LinkDriver.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -14,7 +14,7 @@ constexpr int NoteMs = 10000;
 const QString ReadFromUnit = QStringLiteral("Read from unit");
 } // namespace
 
-TUndoCommands::TUndoCommands(QMainWindow* window, QMenu* menu, DeviceLink& link, ConfigBlock& block,
+TUndoCommands::TUndoCommands(QMainWindow* window, QMenu* menu, LinkDriver& link, ConfigBlock& block,
                              QString& fileName, std::function<void()> redraw)
     : QObject(window), window_(window), link_(link), block_(block), fileName_(fileName),
       redraw_(std::move(redraw)) {
@@ -29,12 +29,12 @@ TUndoCommands::TUndoCommands(QMainWindow* window, QMenu* menu, DeviceLink& link,
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     connect(undoAction_, &QAction::triggered, this, [this] { UndoClick(); });
     connect(redoAction_, &QAction::triggered, this, [this] { RedoClick(); });
-    link_.AddListener(*this);
+    link_.addListener(*this);
     ShowState();
 }
 
 TUndoCommands::~TUndoCommands() {
-    link_.RemoveListener(*this);
+    link_.removeListener(*this);
 }
 
 void TUndoCommands::Replaced(const QString& command, const ConfigUndo::State& before, const QString& done) {

@@ -15,14 +15,14 @@ class QMenu;
 
 namespace quellix {
 
-class DeviceLink;
+class LinkDriver;
 
 class TUndoCommands : public QObject, public LinkListener {
     Q_OBJECT
 public:
     // Adds "Undo" and "Redo" to `menu`; they change `block` and `fileName` and call `redraw`. Follows
     // `link`, which must outlive it.
-    TUndoCommands(QMainWindow* window, QMenu* menu, DeviceLink& link, ConfigBlock& block, QString& fileName,
+    TUndoCommands(QMainWindow* window, QMenu* menu, LinkDriver& link, ConfigBlock& block, QString& fileName,
                   std::function<void()> redraw);
     ~TUndoCommands() override;
 
@@ -45,7 +45,7 @@ private:
     QString Keys(const QAction* action) const;
 
     QMainWindow* window_;
-    DeviceLink& link_;
+    LinkDriver& link_;
     ConfigBlock& block_;
     QString& fileName_;
     std::function<void()> redraw_;

@@ -7,8 +7,8 @@
 #include "ComPort.h"
 #include "ConfigBlock.h"
 #include "Controls.h"
-#include "DeviceLink.h"
 #include "FormStorage.h"
+#include "LinkDriver.h"
 #include "PortSession.h"
 #include "UserDialogs.h"
 
@@ -33,7 +33,7 @@ class TLinkMonitorWindow;
 class TUndoCommands;
 struct SheetInfo;
 
-class TForm1 : public QMainWindow, private LinkHost {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // `dialogs` shows the message boxes and file dialogs; none gives Qt's own.
@@ -45,7 +45,7 @@ public:
     // Where the machine's /dev, /sys and /proc are found, for port paths, the device list and the
     // diagnosis of a failed open; empty (the default) is the machine's own root. Tests hand in a
     // scratch tree. Set it before the window is shown.
-    void SetDeviceRoot(const QString& rootPrefix);
+    void setDeviceRoot(const QString& rootPrefix);
 
     // The one configuration block of the program: the window shows it, edits go into it, the link
     // fills and sends it, files hold its image.
@@ -59,8 +59,8 @@ public:
     void WindowToBlock(ConfigBlock& block);
 
     // Anything beside the window that follows the link (a monitor, a recorder) listens here.
-    void AddLinkListener(LinkListener& listener) { Link.AddListener(listener); }
-    void RemoveLinkListener(LinkListener& listener) { Link.RemoveListener(listener); }
+    void addLinkListener(LinkListener& listener) { link_.addListener(listener); }
+    void removeLinkListener(LinkListener& listener) { link_.removeListener(listener); }
     // A stop from outside the window: a kill, Ctrl-C, a closed terminal. Every message or dialog that
     // waits for the user ends, and none comes up any more (failures go to standard error); the close
     // then writes the autosave first and the form state after it, once, stops the port and ends the
@@ -86,7 +86,6 @@ private:
     void BuildChannelPanel(QWidget* client, int n);
     void BuildLinkControls(QWidget* client);
     void BuildStatusBar();
-    void BuildTimers();
     void BuildKeyboard();
     void ConnectHandlers();
     QSize DesignSize() const;
@@ -118,17 +117,18 @@ private:
     void LoadAutosave();
     void ShowMessage(const QString& text, const QString& informative = QString());
 
-    // The device link's hold on the window (Unit1Link.cpp).
-    void ConnectLink();
-    void ComPort1ReceiveString(const QByteArray& s);
-    void Pause(int ms) override;
-    bool WriteCommData(const std::uint8_t* data, std::uint16_t length) override;
-    void SetReplyTimer(LinkTimer which, bool enabled, int intervalMs) override;
-    void RestartStalenessTimer() override;
-    void SetStatus(StatusLabel which, const std::string& caption, StatusColour colour) override;
-    void ShowVersion(const std::string& caption) override;
-    std::string LabelText(const std::string& objectName) override;
-    void BlockToWindow() override;
+    // The link's buttons, timers and labels (Unit1Link.cpp).
+    void buildTimers();
+    void connectLink();
+    void Button12Click();
+    void Button13Click();
+    void Button14Click();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    void Timer4Timer();
+    void followAutoSend();
+    void showLinkStatus(LinkSequence sequence, const QString& caption, StatusColour colour);
 
     // The Link Monitor (Unit1Monitor.cpp).
     void LinkMonitor1Click();
@@ -174,12 +174,12 @@ private:
     // false, after its message, when the file cannot be written.
     bool WritePortPaths(const QMap<int, QString>& paths);
     // Why the selected port is not open, and for a device that is not there, where to look for it.
-    QString PortProblemText() const;
-    void ConnectPortSession();
-    void ShowPortStatus();
-    void EnableLinkButtons(bool enabled);
-    void PortHungUp();
-    void PortReopened(bool open);
+    QString portProblemText() const;
+    void connectPortSession();
+    void showPortStatus();
+    void enableLinkButtons(bool enabled);
+    void portHungUp();
+    void portReopened(bool open);
 
     std::unique_ptr<TStoppableDialogs> Dialogs;
     TForm2* Form2 = nullptr;
@@ -187,10 +187,10 @@ private:
     // Serial port of the link; port selection sets CommPort and opens it through the session.
     TComPort ComPort1{this};
     // Which device the selected port opens, its state, and its hang-up and return.
-    PortSession Session{ComPort1, this};
+    PortSession session_{ComPort1, this};
     TFormStorage FormStorage1;
-    // The link with the unit: receive assembly, readout, download and upload on the one block.
-    DeviceLink Link{Block, *this};
+    // The link with the unit on the one block: its timers, its blocking pause, its status texts.
+    LinkDriver link_{Block, LinkDriver::PauseMode::Holding, LinkDriver::TimerEvents::ToHost, this};
 
     // Link controls: placed and named here, driven by the link.
     QPushButton* Button12 = nullptr; // "Read from unit", measurements
@@ -220,15 +220,18 @@ private:
     // The readings' history, recording and trend (the "Data" menu's lower part); goes before the
     // block and the dialogs it uses.
     std::unique_ptr<TDataRecording> Recording;
-    // Made at its first opening, kept with its entries; declared after Link, so destroyed before it.
+    // Made at its first opening, kept with its entries; declared after link_, so destroyed before it.
     std::unique_ptr<TLinkMonitorWindow, LinkMonitorDeleter> LinkMonitor;
     // Undo and Redo of whole-configuration changes; follows the link, so it goes before it.
     std::unique_ptr<TUndoCommands, UndoCommandsDeleter> UndoCommands;
 };
 
+// A mistyped name is a fault of the program, found at once in every build rather than as a null
+// pointer later.
 template <class T> T* TForm1::Control(const QString& name) const {
     T* control = findChild<T*>(name);
-    Q_ASSERT_X(control, "TForm1::Control", qPrintable(name));
+    if (!control)
+        qFatal("TForm1: no control named %s", qPrintable(name));
     return control;
 }
 

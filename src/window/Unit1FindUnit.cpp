@@ -9,8 +9,8 @@ namespace quellix {
 // selected as a click on its Com item selects it, with the same message when it does not open.
 void TForm1::FindUnit1Click() {
     const QMap<QString, QString> ports = PortSession::readPorts();
-    const QString openPath = Session.isOpen() ? Session.devicePath() : QString();
-    TFindUnitDialog dialog(Session.deviceRoot(), ports, openPath, this);
+    const QString openPath = session_.isOpen() ? session_.devicePath() : QString();
+    TFindUnitDialog dialog(session_.deviceRoot(), ports, openPath, this);
     if (dialog.exec() != QDialog::Accepted || dialog.AssignedPort() == 0)
         return;
     const int n = dialog.AssignedPort();

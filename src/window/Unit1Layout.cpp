@@ -5,6 +5,7 @@
 #include "Controls.h"
 #include "DataRecording.h"
 #include "DesignLook.h"
+#include "TtyLinkPort.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,7 +19,6 @@
 #include <QSessionManager>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quellix {
@@ -88,18 +88,6 @@ TClickLabel* MakeEditableLabel(QWidget* parent, const QString& name, const QRect
     return label;
 }
 
-// Precise: Qt's default timer may fire 5 % early or late, which would resend, give up and mark the
-// readings stale before their designed times.
-QTimer* MakeTimer(QObject* owner, const QString& name, int intervalMs, bool running) {
-    auto* timer = new QTimer(owner);
-    timer->setObjectName(name);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(intervalMs);
-    if (running)
-        timer->start();
-    return timer;
-}
-
 } // namespace
 
 TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
@@ -114,10 +102,10 @@ TForm1::TForm1(std::unique_ptr<TUserDialogs> dialogs, QWidget* parent)
 
     ComPort1.setObjectName(QStringLiteral("ComPort1"));
     ComPort1.CommPort = TCommPort::Com2;
-    SetUnitLineSettings(ComPort1);
+    setUnitLineSettings(ComPort1);
 
     BuildWindow();
-    BuildTimers();
+    buildTimers();
     BuildKeyboard();
     ConnectHandlers();
     // The order in which the form-state file has always held the marks.
@@ -183,7 +171,7 @@ void TForm1::BuildMenu() {
     QMenu* data = bar("Data1", QStringLiteral("&Data"));
     item(data, "SetDefaults1", QStringLiteral("Set &Defaults"));
     Recording = std::make_unique<TDataRecording>(this, data, Block, *Dialogs);
-    AddLinkListener(*Recording);
+    addLinkListener(*Recording);
     QMenu* setup = bar("Setup1", QStringLiteral("&Setup"));
     for (int n = 1; n <= PortCount; ++n) {
         QAction* com = setup->addAction(QStringLiteral("Com&%1").arg(n));
@@ -294,7 +282,7 @@ void TForm1::BuildStatusBar() {
     // It takes the room the recording's state leaves; its device path gives way before its state.
     PortStatus->SetAsksForWholeText(false);
     bar->addWidget(PortStatus, 1);
-    ShowPortStatus();
+    showPortStatus();
 }
 
 // Shortcuts of the link's controls (told in their tooltips), and a Tab order that reads each panel as
@@ -327,13 +315,6 @@ void TForm1::BuildKeyboard() {
     order << Button13 << Button14 << Button12 << AutoSend;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-}
-
-void TForm1::BuildTimers() {
-    Timer1 = MakeTimer(this, QStringLiteral("Timer1"), 2000, false);
-    Timer2 = MakeTimer(this, QStringLiteral("Timer2"), 1000, true);
-    Timer3 = MakeTimer(this, QStringLiteral("Timer3"), 5000, true);
-    Timer4 = MakeTimer(this, QStringLiteral("Timer4"), 2000, false);
 }
 
 // Every event of the window's controls and components meets its handler here. Shared handlers get the
@@ -378,8 +359,8 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("Quit1"), &QAction::triggered, this, &QWidget::close);
     connect(Control<QAction>("HelpContents1"), &QAction::triggered, this, [this] { Help1Click(); });
     connect(Control<QAction>("About1"), &QAction::triggered, this, [this] { About1Click(); });
-    ConnectPortSession();
-    ConnectLink();
+    connectPortSession();
+    connectLink();
     // However the application ends, the window closes in order first.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TForm1::ApplicationQuitting);
 #if QT_CONFIG(sessionmanager)

@@ -17,9 +17,9 @@ void TForm1::LinkMonitor1Click() {
             *Dialogs, [this] { return ChannelFlagBytes(Block.ChannelFlags); },
             [this](LinkListener& monitor, bool watching) {
                 if (watching)
-                    AddLinkListener(monitor);
+                    addLinkListener(monitor);
                 else
-                    RemoveLinkListener(monitor);
+                    removeLinkListener(monitor);
             },
             this));
     }

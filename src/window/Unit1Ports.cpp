@@ -14,24 +14,24 @@
 
 namespace quellix {
 
-void TForm1::SetDeviceRoot(const QString& rootPrefix) {
-    Session.setDeviceRoot(rootPrefix);
+void TForm1::setDeviceRoot(const QString& rootPrefix) {
+    session_.setDeviceRoot(rootPrefix);
 }
 
-void TForm1::ConnectPortSession() {
-    Session.setObjectName(QStringLiteral("Session"));
-    connect(&Session, &PortSession::stateChanged, this, [this] { ShowPortStatus(); });
-    connect(&Session, &PortSession::hungUp, this, &TForm1::PortHungUp);
-    connect(&Session, &PortSession::reopened, this, &TForm1::PortReopened);
+void TForm1::connectPortSession() {
+    session_.setObjectName(QStringLiteral("Session"));
+    connect(&session_, &PortSession::stateChanged, this, [this] { showPortStatus(); });
+    connect(&session_, &PortSession::hungUp, this, &TForm1::portHungUp);
+    connect(&session_, &PortSession::reopened, this, &TForm1::portReopened);
 }
 
 // A long device path gives way in its middle, so the state always shows; the tooltip has it whole. A
 // note in the status bar (an undo's) gives way to a change of the port.
-void TForm1::ShowPortStatus() {
-    const QString text = Session.statusText();
-    PortStatus->SetText(text, Session.devicePath());
+void TForm1::showPortStatus() {
+    const QString text = session_.statusText();
+    PortStatus->SetText(text, session_.devicePath());
     statusBar()->clearMessage();
-    switch (Session.state()) {
+    switch (session_.state()) {
     case PortSession::State::NoPort:
         PortStatus->setToolTip(QStringLiteral("Choose a port in the Setup menu."));
         break;
@@ -39,7 +39,7 @@ void TForm1::ShowPortStatus() {
         PortStatus->setToolTip(text);
         break;
     case PortSession::State::NotOpen:
-        PortStatus->setToolTip(PortProblemText());
+        PortStatus->setToolTip(portProblemText());
         break;
     case PortSession::State::Gone:
         PortStatus->setToolTip(text + QStringLiteral(": the device went away; the port opens again when it "
@@ -49,7 +49,7 @@ void TForm1::ShowPortStatus() {
 }
 
 // The buttons that send to the unit, enabled only while the port runs.
-void TForm1::EnableLinkButtons(bool enabled) {
+void TForm1::enableLinkButtons(bool enabled) {
     Button13->setEnabled(enabled);
     Button14->setEnabled(enabled);
     Button12->setEnabled(enabled);
@@ -62,8 +62,8 @@ void TForm1::Ports1Click() {
     QStringList before;
     for (int n = 1; n <= PortCount; ++n)
         before << PortSession::comDevicePath(current, n);
-    const QString openPath = Session.isOpen() ? Session.devicePath() : QString();
-    TPortsDialog dialog(Session.deviceRoot(), before, openPath, this);
+    const QString openPath = session_.isOpen() ? session_.devicePath() : QString();
+    TPortsDialog dialog(session_.deviceRoot(), before, openPath, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList after = dialog.Paths();
@@ -99,9 +99,9 @@ bool TForm1::WritePortPaths(const QMap<int, QString>& paths) {
 
 // Find Unit is offered where the device is simply not there: nothing at the path, or a port with no
 // hardware behind it. A refusal (permission, in use) is mended where it is, not by another device.
-QString TForm1::PortProblemText() const {
-    const QString problem = Session.problem();
-    switch (Session.problemKind()) {
+QString TForm1::portProblemText() const {
+    const QString problem = session_.problem();
+    switch (session_.problemKind()) {
     case OpenFailureKind::NotFound:
     case OpenFailureKind::IoError:
         return problem + QStringLiteral("\n\n\"Setup\" > \"Find Unit\u2026\" looks for the unit on every "
@@ -114,15 +114,15 @@ QString TForm1::PortProblemText() const {
 // The device went away under the open port (an unplugged adapter): the session has stopped the port
 // and waits for the same path to come back. The sequences end, and nothing can be sent meanwhile, as
 // for a port that is not open; Auto Read keeps its tick, so the readings resume by themselves.
-void TForm1::PortHungUp() {
-    Link.AbortSequences();
-    EnableLinkButtons(false);
+void TForm1::portHungUp() {
+    link_.abort();
+    enableLinkButtons(false);
 }
 
 // Reopened once, without a message since nobody asked for it; a failure shows in the status bar and
 // leaves the window as after a failed selection.
-void TForm1::PortReopened(bool open) {
-    EnableLinkButtons(open);
+void TForm1::portReopened(bool open) {
+    enableLinkButtons(open);
     if (!open)
         AutoSend->setChecked(false);
 }

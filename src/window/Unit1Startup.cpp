@@ -25,7 +25,7 @@ constexpr unsigned long PortChangePauseMs = 100;
 } // namespace
 
 TForm1::~TForm1() {
-    RemoveLinkListener(*Recording);
+    removeLinkListener(*Recording);
     // A window destroyed without being closed still leaves its state, as the form storage did.
     if (FormStorage1.Restored() && !FormStorage1.Saved() && !FormStorage1.SaveFormPlacement(true))
         qCWarning(lcWindow) << "cannot save the window state to" << FormStateFilePath();
@@ -84,7 +84,7 @@ void TForm1::FormShow() {
 
 // Port digit '1'..'4' names COM1..COM4; any other closes the port and opens none.
 void TForm1::SelectPort(QChar digit) {
-    Session.stop();
+    session_.stop();
     QThread::msleep(PortChangePauseMs);
     for (int n = 1; n <= PortDigits; ++n)
         Control<QAction>("Com_", n)->setChecked(false);
@@ -93,12 +93,12 @@ void TForm1::SelectPort(QChar digit) {
     const bool selected = n >= 1 && n <= PortDigits;
     if (selected) {
         Control<QAction>("Com_", n)->setChecked(true);
-        open = Session.openCom(n);
+        open = session_.openCom(n);
     }
-    ShowPortStatus();
+    showPortStatus();
     if (selected && !open)
-        ShowMessage("Error opening com port " + QString(digit), PortProblemText());
-    EnableLinkButtons(open);
+        ShowMessage("Error opening com port " + QString(digit), portProblemText());
+    enableLinkButtons(open);
     if (!open)
         AutoSend->setChecked(false);
 }

@@ -11,7 +11,7 @@ void TForm1::UndoCommandsDeleter::operator()(TUndoCommands* commands) const {
 
 void TForm1::BuildUndo(QMenu* edit) {
     UndoCommands.reset(
-        new TUndoCommands(this, edit, Link, Block, FileName, [this] { BlockToWindow(Block); }));
+        new TUndoCommands(this, edit, link_, Block, FileName, [this] { BlockToWindow(Block); }));
 }
 
 } // namespace quellix

@@ -1,5 +1,6 @@
 // The JSON Schema in data/ describes what the exporter writes: every exported document satisfies it,
 // and every key the schema names is one the exporter writes.
+#include "ConfigFields.h"
 #include "ConfigJson.h"
 #include "ConfigView.h"
 #include "FixedPoint.h"
@@ -143,6 +144,47 @@ TEST(SchemaTest, ExportedDocumentsSatisfyTheSchemaAndUseAllOfIt) {
     QSet<QString> named;
     validator.collect(schema, {}, named);
     EXPECT_EQ(named, validator.seen);
+}
+
+// The schema names exactly the keys of the one table the export, the import and the comparison follow.
+TEST(SchemaTest, NamesTheKeysOfTheFieldTable) {
+    QSet<QString> table;
+    const auto add = [&table](const QString& parent, const auto& keys) {
+        for (const char* key : keys)
+            table << (parent.isEmpty() ? QString(key) : parent + "." + key);
+    };
+    add({}, TopKeys);
+    add("hidden", HiddenKeys);
+    for (const char* header : {ConfigKey::Header1, ConfigKey::Header2})
+        add(QString("hidden.") + header, TextRestKeys);
+    for (const char* channel : ChannelKeys) {
+        add(channel, ChannelFieldKeys);
+        add(channel + QString(".point1"), PointKeys);
+        add(channel + QString(".point2"), PointKeys);
+        const QString hidden = QString("hidden.") + channel;
+        add(hidden, HiddenChannelKeys);
+        add(hidden + ".tag", TextRestKeys);
+        add(hidden + ".units", TextRestKeys);
+        add(hidden + ".lastReading", PointKeys);
+    }
+    const QJsonObject schema = loadSchema();
+    QSet<QString> named;
+    MiniValidator(schema).collect(schema, {}, named);
+    EXPECT_EQ(named, table);
+}
+
+// The demo's unit (scripts/run imports it) is a valid text form of the small plant it shows.
+TEST(SchemaTest, TheDemoUnitImports) {
+    QFile file(QStringLiteral(QUELLIX_SOURCE_DIR "/data/demo-unit.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray json = file.readAll();
+    const std::optional<ConfigBlock> block = ConfigFromJson(json);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->TagName[3].text(), "Tank Level");
+    const QJsonObject schema = loadSchema();
+    MiniValidator validator(schema);
+    validator.check(QJsonDocument::fromJson(json).object(), schema, {});
+    EXPECT_TRUE(validator.errors.isEmpty()) << validator.errors.join("\n").toStdString();
 }
 
 } // namespace quellix

@@ -288,7 +288,7 @@ TEST_F(LinkE2e, ListenerBesideTheWindowHearsTheLink) {
         std::string letters;
         std::vector<int> readings;
     } heard;
-    form->AddLinkListener(heard);
+    form->addLinkListener(heard);
     peer.Answer = [](const Bytes& request) -> std::optional<Bytes> {
         if (request[1] != 'x')
             return std::nullopt;
@@ -296,7 +296,7 @@ TEST_F(LinkE2e, ListenerBesideTheWindowHearsTheLink) {
     };
     Click("Button12");
     const bool taken = QTest::qWaitFor([&] { return !heard.readings.empty(); }, 5000);
-    form->RemoveLinkListener(heard);
+    form->removeLinkListener(heard);
     ASSERT_TRUE(taken);
     EXPECT_EQ(heard.sent, (std::vector<std::string>{"01 78 0A 07 01 00 00 00 00 00 00 00 00"}));
     EXPECT_EQ(heard.letters, "X");

@@ -15,7 +15,7 @@ namespace {
 class DownloadTest : public LinkFixture, public testing::Test {};
 
 TEST_F(DownloadTest, PromptRepliesFetchTheWholeConfiguration) {
-    link.Button13Click();
+    link.startDownload();
     AnswerPromptly(link, host);
     EXPECT_EQ(host.writtenHex(), DownloadRequests);
     EXPECT_EQ(host.count("pause 100"), 13);
@@ -39,7 +39,7 @@ TEST_F(DownloadTest, PromptRepliesFetchTheWholeConfiguration) {
 }
 
 TEST_F(DownloadTest, EachStepStopsItsTimerFirstAndStartsItLast) {
-    link.Button13Click();
+    link.startDownload();
     EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Receiving ' silver", "pause 100",
                                                   "write 01 76 00", "timer4 on 2000"}));
     host.clear();
@@ -49,12 +49,12 @@ TEST_F(DownloadTest, EachStepStopsItsTimerFirstAndStartsItLast) {
 }
 
 TEST_F(DownloadTest, SilentUnitGetsThreeRequestsThenError) {
-    link.Button13Click();
-    link.Timer4Timer();
-    link.Timer4Timer();
+    link.startDownload();
+    link.downloadTimeout();
+    link.downloadTimeout();
     EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 76 00"));
     host.clear();
-    link.Timer4Timer();
+    link.downloadTimeout();
     EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Error ' red"}));
     EXPECT_EQ(recorder.events,
               (std::vector<std::string>{"sent 01 76 00", "download 2 requested", "sent 01 76 00 resend 1",
@@ -64,11 +64,11 @@ TEST_F(DownloadTest, SilentUnitGetsThreeRequestsThenError) {
 }
 
 TEST_F(DownloadTest, ReplyStoredOnlyAfterTheNextRequestIsSent) {
-    link.Button13Click();
+    link.startDownload();
     AnswerPromptly(link, host);
     ConfigBlock seen{};
     host.onWrite = [&] { seen = block; };
-    link.Button13Click();
+    link.startDownload();
     for (int step = 2; step < 6; ++step)
         receive("01 54 00");
     ASSERT_EQ(recorder.downloadStep, 6);
@@ -86,8 +86,8 @@ TEST_F(DownloadTest, ReplyStoredOnlyAfterTheNextRequestIsSent) {
 
 // Both sendings of a resent request answered: the second answer is stored but passes over no step.
 TEST_F(DownloadTest, SecondAnswerToAResentRequestIsStoredButMovesNothingOn) {
-    link.Button13Click();
-    link.Timer4Timer();
+    link.startDownload();
+    link.downloadTimeout();
     receive("01 56 01 41");
     receive("01 56 01 42");
     EXPECT_EQ(recorder.downloadStep, 3);
@@ -96,39 +96,39 @@ TEST_F(DownloadTest, SecondAnswerToAResentRequestIsStoredButMovesNothingOn) {
 }
 
 TEST_F(DownloadTest, ButtonRestartsARunningDownload) {
-    link.Button13Click();
+    link.startDownload();
     receive("01 54 00");
     receive("01 54 00");
-    link.Timer4Timer();
+    link.downloadTimeout();
     host.clear();
-    link.Button13Click();
+    link.startDownload();
     EXPECT_EQ(recorder.downloadStep, 2);
     // Two resends again before the error.
-    link.Timer4Timer();
-    link.Timer4Timer();
+    link.downloadTimeout();
+    link.downloadTimeout();
     EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 76 00"));
     EXPECT_EQ(recorder.downloadStep, 2);
-    link.Timer4Timer();
+    link.downloadTimeout();
     EXPECT_EQ(host.statuses.back(), "label8 ' Error ' red");
 }
 
 TEST_F(DownloadTest, SequencesShareTheirRetries) {
     host.labels["Tag_2"] = "T2";
-    link.Button13Click();
-    link.Button14Click();
-    link.Timer1Timer();
-    link.Timer1Timer();
+    link.startDownload();
+    link.startUpload();
+    link.uploadTimeout();
+    link.uploadTimeout();
     // The upload's two resends leave the download none.
-    link.Timer4Timer();
+    link.downloadTimeout();
     EXPECT_EQ(host.statuses.back(), "label8 ' Error ' red");
     EXPECT_EQ(recorder.downloadStep, 0);
     receive("01 51 00");
     EXPECT_EQ(recorder.uploadStep, 2);
     host.clear();
-    link.Timer1Timer();
-    link.Timer1Timer();
+    link.uploadTimeout();
+    link.uploadTimeout();
     EXPECT_EQ(host.writtenHex(), std::vector<std::string>(2, "01 71 04 01 16 54 32"));
-    link.Timer1Timer();
+    link.uploadTimeout();
     EXPECT_EQ(host.statuses.back(), "label1 ' Error ' red");
 }
 
@@ -185,7 +185,7 @@ TEST_F(DownloadTest, CalibrationReplyFillsTheTableOnlyWhenWhole) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LinkFixture f;
-        f.link.Button13Click();
+        f.link.startDownload();
         f.receive("01 54 00");
         f.receiveFrame('C', Repeat("FF", c.payloadSize));
         EXPECT_EQ(f.recorder.downloadStep, 4);
@@ -222,13 +222,13 @@ TEST(ReplyMatchingTest, OnlyTheAnswerToThePendingStepMovesItOn) {
         SCOPED_TRACE(reply + std::string(" at ") + std::to_string(downloadAt + uploadAt));
         LinkFixture f;
         Heard heard;
-        f.link.AddListener(heard);
+        f.link.addListener(heard);
         if (downloadAt > 0)
-            f.link.Button13Click();
+            f.link.startDownload();
         for (int step = 2; step < downloadAt; ++step)
             f.receive("01 54 00");
         if (uploadAt > 0)
-            f.link.Button14Click();
+            f.link.startUpload();
         for (int step = 1; step < uploadAt; ++step)
             f.receive(step < 12 ? "01 51 00" : "01 42 00");
         f.receive(reply);
@@ -236,12 +236,12 @@ TEST(ReplyMatchingTest, OnlyTheAnswerToThePendingStepMovesItOn) {
         EXPECT_EQ(downloadAt > 0 ? f.recorder.downloadStep : f.recorder.uploadStep, moves ? at + 1 : at);
         EXPECT_EQ(heard.late, late);
         EXPECT_EQ(heard.stored, stores);
-        f.link.RemoveListener(heard);
+        f.link.removeListener(heard);
     }
 }
 
 TEST_F(DownloadTest, AdvanceReplyStoresNothing) {
-    link.Button13Click();
+    link.startDownload();
     const ConfigBlock before = block;
     receive("01 54 02 41 42");
     EXPECT_EQ(recorder.downloadStep, 3);

@@ -55,34 +55,40 @@ inline const char* ColourName(StatusColour c) {
 
 class FakeHost : public LinkHost {
 public:
-    void Pause(int ms) override { log.push_back("pause " + std::to_string(ms)); }
-    bool WriteCommData(const std::uint8_t* data, std::uint16_t length) override {
+    void pause(int ms) override { log.push_back("pause " + std::to_string(ms)); }
+    bool write(const std::uint8_t* data, std::uint16_t length) override {
         writes.emplace_back(data, data + length);
         log.push_back("write " + HexOf(writes.back()));
         if (onWrite)
             onWrite();
         return true;
     }
-    void SetReplyTimer(LinkTimer which, bool enabled, int intervalMs) override {
-        const std::string name = which == LinkTimer::Timer1 ? "timer1" : "timer4";
+    void setReplyTimer(LinkSequence sequence, bool enabled, int intervalMs) override {
+        const std::string name = sequence == LinkSequence::Upload ? "timer1" : "timer4";
         log.push_back(enabled ? name + " on " + std::to_string(intervalMs) : name + " off");
     }
-    void RestartStalenessTimer() override { log.push_back("staleness"); }
-    void SetStatus(StatusLabel which, const std::string& caption, StatusColour colour) override {
-        const std::string entry =
-            (which == StatusLabel::Label1 ? "label1 '" : "label8 '") + caption + "' " + ColourName(colour);
+    void restartStalenessTimer() override { log.push_back("staleness"); }
+    void setStatus(LinkSequence sequence, const std::string& caption, StatusColour colour) override {
+        const std::string entry = (sequence == LinkSequence::Upload ? "label1 '" : "label8 '") + caption +
+                                  "' " + ColourName(colour);
         statuses.push_back(entry);
         log.push_back(entry);
     }
-    void ShowVersion(const std::string& caption) override {
+    void showVersion(const std::string& caption) override {
         versions.push_back(caption);
         log.push_back("version " + caption);
     }
-    std::string LabelText(const std::string& objectName) override {
-        log.push_back("read " + objectName);
-        return labels[objectName];
+    // Named as the window's labels that show the item.
+    std::string uploadText(ItemCode code, std::uint8_t index) override {
+        const std::string n = std::to_string(index + 1);
+        const std::string name = code == ItemCode::Header1   ? "Header_1"
+                                 : code == ItemCode::Header2 ? "Header_2"
+                                 : code == ItemCode::TagName ? "Tag_" + n
+                                                             : "Units_" + n;
+        log.push_back("read " + name);
+        return labels[name];
     }
-    void BlockToWindow() override { log.push_back("redraw"); }
+    void blockStored() override { log.push_back("redraw"); }
 
     int count(const std::string& entry) const {
         int n = 0;
@@ -199,7 +205,7 @@ inline FrameBytes ReplyTo(const FrameBytes& request) {
 inline void AnswerPromptly(DeviceLink& link, FakeHost& host, std::size_t answered = 0) {
     while (answered < host.writes.size()) {
         const FrameBytes reply = ReplyTo(host.writes[answered++]);
-        link.ReceiveString({reinterpret_cast<const char*>(reply.data()), reply.size()});
+        link.receive({reinterpret_cast<const char*>(reply.data()), reply.size()});
     }
 }
 
@@ -207,13 +213,13 @@ inline void AnswerPromptly(DeviceLink& link, FakeHost& host, std::size_t answere
 struct LinkFixture {
     LinkFixture() {
         SetBlockDefaults(block);
-        link.AddListener(recorder);
+        link.addListener(recorder);
     }
-    void receive(std::string_view hex) { link.ReceiveString(Batch(hex)); }
+    void receive(std::string_view hex) { link.receive(Batch(hex)); }
     // One frame of this letter around the payload, its length byte counted.
     void receiveFrame(char letter, std::string_view payloadHex) {
         const FrameBytes frame = BuildFrame(letter, Batch(payloadHex));
-        link.ReceiveString({reinterpret_cast<const char*>(frame.data()), frame.size()});
+        link.receive({reinterpret_cast<const char*>(frame.data()), frame.size()});
     }
 
     ConfigBlock block{};

@@ -18,14 +18,14 @@ const std::string readingsHex = "01 00 02 00 03 00 04 00 FB FF 06 00 07 00 00 80
 
 // Runs a prompt download and upload, as the tests of both sequences do.
 void RunBothSequences(DeviceLink& link, FakeHost& host) {
-    link.Button13Click();
+    link.startDownload();
     AnswerPromptly(link, host);
-    link.Button14Click();
+    link.startUpload();
     AnswerPromptly(link, host, host.writes.size() - 1);
-    link.Button12Click();
-    link.ReceiveString(Batch("01 58 10 " + Repeat("05 00", 8)));
-    link.Timer3Timer();
-    link.ReceiveString(Batch("01 51 00 01 51 00"));
+    link.readMeasurements();
+    link.receive(Batch("01 58 10 " + Repeat("05 00", 8)));
+    link.stalenessTimeout();
+    link.receive(Batch("01 51 00 01 51 00"));
 }
 
 TEST_F(ListenerTest, ListenersChangeNothingTheHostSees) {
@@ -40,7 +40,7 @@ TEST_F(ListenerTest, ListenersChangeNothingTheHostSees) {
 }
 
 TEST_F(ListenerTest, ReplyIsToldInFullBeforeTheStepItMoved) {
-    link.Button13Click();
+    link.startDownload();
     for (int step = 2; step < 14; ++step)
         receive("01 54 00");
     recorder.events.clear();
@@ -54,16 +54,16 @@ TEST_F(ListenerTest, ReplyIsToldInFullBeforeTheStepItMoved) {
         }
     } onStep;
     onStep.then = [&] { flagsAtComplete = HexOf({reinterpret_cast<const char*>(block.ChannelFlags), 4}); };
-    link.AddListener(onStep);
+    link.addListener(onStep);
     receive("01 50 06 07 18 09 08 07 06");
     EXPECT_EQ(recorder.events,
               (std::vector<std::string>{"batch 01 50 06 07 18 09 08 07 06",
                                         "frame P 01 50 06 07 18 09 08 07 06", "download 15 complete"}));
     EXPECT_EQ(flagsAtComplete, "09 08 07 06");
-    link.RemoveListener(onStep);
+    link.removeListener(onStep);
 
     recorder.events.clear();
-    link.Button13Click();
+    link.startDownload();
     receive("01 56 01 41");
     EXPECT_EQ(recorder.events,
               (std::vector<std::string>{"sent 01 76 00", "download 2 requested", "batch 01 56 01 41",
@@ -71,14 +71,14 @@ TEST_F(ListenerTest, ReplyIsToldInFullBeforeTheStepItMoved) {
 }
 
 TEST_F(ListenerTest, ResendsCountPerStepWhateverTheSharedRetries) {
-    link.Button13Click();
-    link.Button14Click();
-    link.Timer4Timer();
+    link.startDownload();
+    link.startUpload();
+    link.downloadTimeout();
     // The upload's acknowledgement restores the shared retries: the download's step is sent a fourth time.
     receive("01 51 00");
-    link.Timer4Timer();
-    link.Timer4Timer();
-    link.Timer4Timer();
+    link.downloadTimeout();
+    link.downloadTimeout();
+    link.downloadTimeout();
     EXPECT_EQ(recorder.starting("sent 01 76"),
               (std::vector<std::string>{"sent 01 76 00", "sent 01 76 00 resend 1", "sent 01 76 00 resend 2",
                                         "sent 01 76 00 resend 3"}));
@@ -92,7 +92,7 @@ TEST_F(ListenerTest, ReadingsAreToldWithTheFlagsOfTheirMoment) {
     receive("01 58 10 " + readingsHex);
     block.ChannelFlags[0] = FlagDisabled;
     receive("01 58 10 " + readingsHex);
-    link.Timer3Timer();
+    link.stalenessTimeout();
     EXPECT_EQ(recorder.starting("readings"),
               (std::vector<std::string>{"readings 1 2 3 4 / -5 6 7 -32768 flags 02 02 03 04",
                                         "readings 1 2 3 4 / -5 6 7 -32768 flags 40 02 03 04"}));
@@ -112,16 +112,16 @@ struct Hook : LinkListener {
 
 TEST_F(ListenerTest, SeveralListenersEachHearEveryEvent) {
     Hook a, b;
-    link.AddListener(a);
-    link.AddListener(b);
-    link.AddListener(a);
-    link.Button12Click();
-    link.Timer2Timer(true);
+    link.addListener(a);
+    link.addListener(b);
+    link.addListener(a);
+    link.readMeasurements();
+    link.autoReadTick(true);
     EXPECT_EQ(a.heard, 2) << "added twice, told once";
     EXPECT_EQ(b.heard, 2);
-    link.RemoveListener(a);
-    link.RemoveListener(a);
-    link.Button12Click();
+    link.removeListener(a);
+    link.removeListener(a);
+    link.readMeasurements();
     EXPECT_EQ(a.heard, 2);
     EXPECT_EQ(b.heard, 3);
 }
@@ -132,21 +132,21 @@ TEST_F(ListenerTest, ListenersMayComeAndGoDuringAnEvent) {
         std::function<void(DeviceLink&, Hook& first, std::unique_ptr<Hook>& second, Hook& late)> during;
         int firstHeard, secondHeard, lateHeard; // after two sendings
     } cases[] = {
-        {"first removes itself", [](DeviceLink& l, Hook& first, auto&, Hook&) { l.RemoveListener(first); }, 1,
+        {"first removes itself", [](DeviceLink& l, Hook& first, auto&, Hook&) { l.removeListener(first); }, 1,
          2, 0},
         // The second is destroyed too: the event must not reach it.
         {"first removes and destroys the second",
          [](DeviceLink& l, Hook&, std::unique_ptr<Hook>& second, Hook&) {
-             l.RemoveListener(*second);
+             l.removeListener(*second);
              second.reset();
          },
          2, -1, 0},
         {"first adds another, told from the next event on",
-         [](DeviceLink& l, Hook&, auto&, Hook& late) { l.AddListener(late); }, 2, 2, 1},
+         [](DeviceLink& l, Hook&, auto&, Hook& late) { l.addListener(late); }, 2, 2, 1},
         {"first removes and adds itself again",
          [](DeviceLink& l, Hook& first, auto&, Hook&) {
-             l.RemoveListener(first);
-             l.AddListener(first);
+             l.removeListener(first);
+             l.addListener(first);
          },
          2, 2, 0},
     };
@@ -155,21 +155,21 @@ TEST_F(ListenerTest, ListenersMayComeAndGoDuringAnEvent) {
         LinkFixture f;
         Hook first, late;
         auto second = std::make_unique<Hook>();
-        f.link.AddListener(first);
-        f.link.AddListener(*second);
+        f.link.addListener(first);
+        f.link.addListener(*second);
         first.once = [&] { c.during(f.link, first, second, late); };
-        f.link.Button12Click();
-        f.link.Button12Click();
+        f.link.readMeasurements();
+        f.link.readMeasurements();
         EXPECT_EQ(first.heard, c.firstHeard);
         if (second) {
             EXPECT_EQ(second->heard, c.secondHeard);
         }
         EXPECT_EQ(late.heard, c.lateHeard);
         EXPECT_EQ(f.recorder.starting("sent").size(), 2u) << "the others are still told";
-        f.link.RemoveListener(first);
+        f.link.removeListener(first);
         if (second)
-            f.link.RemoveListener(*second);
-        f.link.RemoveListener(late);
+            f.link.removeListener(*second);
+        f.link.removeListener(late);
     }
 }
 

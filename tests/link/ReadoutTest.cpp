@@ -39,7 +39,7 @@ TEST_F(ReadoutTest, ShortMeasurementReplyStoresNothing) {
 }
 
 TEST_F(ReadoutTest, ReadButtonSendsTheLongRequest) {
-    link.Button12Click();
+    link.readMeasurements();
     EXPECT_EQ(host.log,
               (std::vector<std::string>{"pause 100", "write 01 78 0A 07 01 00 00 00 00 00 00 00 00"}));
 }
@@ -58,37 +58,37 @@ TEST_F(ReadoutTest, AutoReadSendsOnlyWhenTickedAndNoUploadRuns) {
         SCOPED_TRACE(c.name);
         LinkFixture f;
         if (c.upload)
-            f.link.Button14Click();
+            f.link.startUpload();
         if (c.download)
-            f.link.Button13Click();
+            f.link.startDownload();
         f.host.clear();
-        f.link.Timer2Timer(c.ticked);
+        f.link.autoReadTick(c.ticked);
         EXPECT_EQ(f.host.writtenHex(),
                   c.sends ? std::vector<std::string>{"01 78 00"} : std::vector<std::string>{});
     }
 }
 
 TEST_F(ReadoutTest, AutoReadResumesWhenTheUploadEnds) {
-    link.Button14Click();
+    link.startUpload();
     for (int tick = 0; tick < 3; ++tick) {
-        link.Timer2Timer(true);
-        link.Timer1Timer();
+        link.autoReadTick(true);
+        link.uploadTimeout();
     }
     ASSERT_EQ(host.statuses.back(), "label1 ' Error ' red");
     host.clear();
-    link.Timer2Timer(true);
+    link.autoReadTick(true);
     EXPECT_EQ(host.writtenHex(), std::vector<std::string>{"01 78 00"});
 
-    link.Button14Click();
+    link.startUpload();
     AnswerPromptly(link, host, 1);
     ASSERT_EQ(host.statuses.back(), "label1 ' Complete ' green");
     host.clear();
-    link.Timer2Timer(true);
+    link.autoReadTick(true);
     EXPECT_EQ(host.writtenHex(), std::vector<std::string>{"01 78 00"});
 }
 
 TEST_F(ReadoutTest, MeasurementsDuringADownloadAreStoredAndDoNotAdvanceIt) {
-    link.Button13Click();
+    link.startDownload();
     receive("01 58 10 " + Repeat("05 00", 8));
     EXPECT_EQ(recorder.downloadStep, 2);
     EXPECT_EQ(block.RawValue[2], 5);
@@ -98,7 +98,7 @@ TEST_F(ReadoutTest, StalenessMarksEveryReadingMissing) {
     receive("01 58 10 " + Repeat("05 00", 8));
     host.clear();
     for (int tick = 1; tick <= 2; ++tick) {
-        link.Timer3Timer();
+        link.stalenessTimeout();
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(block.RawValue[i], NoValue);
             EXPECT_EQ(block.MeasuredValue[i], NoValue);

@@ -47,8 +47,8 @@ TEST(RxAssemblyTest, BatchesIntoFrames) {
     for (const auto& c : assemblyCases) {
         SCOPED_TRACE(c.name);
         LinkFixture f;
-        f.link.Button13Click();
-        f.link.Button14Click();
+        f.link.startDownload();
+        f.link.startUpload();
         f.host.clear();
         ASSERT_EQ(c.batches.size(), c.bufferAfter.size());
         for (std::size_t i = 0; i < c.batches.size(); ++i) {

@@ -24,7 +24,7 @@ protected:
 
 TEST_F(UploadTest, PromptAcknowledgementsSendTheWholeConfiguration) {
     const ConfigBlock before = block;
-    link.Button14Click();
+    link.startUpload();
     AnswerPromptly(link, host);
     const std::string defaults = "64 00 64 00 E8 03 E8 03";
     EXPECT_EQ(host.writtenHex(),
@@ -56,7 +56,7 @@ TEST_F(UploadTest, PromptAcknowledgementsSendTheWholeConfiguration) {
 }
 
 TEST_F(UploadTest, EachStepStopsItsTimerFirstAndStartsItLast) {
-    link.Button14Click();
+    link.startUpload();
     EXPECT_EQ(host.log,
               (std::vector<std::string>{"timer1 off", "label1 ' Sending ' silver", "read Tag_1", "pause 100",
                                         "write 01 71 04 00 16 54 31", "timer1 on 2000"}));
@@ -76,26 +76,26 @@ TEST_F(UploadTest, TagTextsAsTheItemWriteCarriesThem) {
         SCOPED_TRACE(c.name);
         host.clear();
         host.labels["Tag_1"] = c.tag;
-        link.Button14Click();
+        link.startUpload();
         EXPECT_EQ(host.writtenHex(), std::vector<std::string>{c.frame});
     }
 }
 
 TEST_F(UploadTest, ResendReadsTheLabelAgain) {
-    link.Button14Click();
+    link.startUpload();
     host.labels["Tag_1"] = "Edited";
-    link.Timer1Timer();
+    link.uploadTimeout();
     EXPECT_EQ(host.writtenHex(),
               (std::vector<std::string>{"01 71 04 00 16 54 31", "01 71 08 00 16 45 64 69 74 65 64"}));
 }
 
 TEST_F(UploadTest, SilentUnitGetsThreeRequestsThenError) {
-    link.Button14Click();
-    link.Timer1Timer();
-    link.Timer1Timer();
+    link.startUpload();
+    link.uploadTimeout();
+    link.uploadTimeout();
     EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 71 04 00 16 54 31"));
     host.clear();
-    link.Timer1Timer();
+    link.uploadTimeout();
     EXPECT_EQ(host.log, (std::vector<std::string>{"timer1 off", "label1 ' Error ' red"}));
     EXPECT_EQ(recorder.starting("sent"),
               (std::vector<std::string>{"sent 01 71 04 00 16 54 31", "sent 01 71 04 00 16 54 31 resend 1",
@@ -106,8 +106,8 @@ TEST_F(UploadTest, SilentUnitGetsThreeRequestsThenError) {
 
 // Only the acknowledgement of the write pending moves the upload on.
 TEST_F(UploadTest, AcknowledgementOfAnotherWriteMovesNothingOn) {
-    link.Button14Click();
-    link.Timer1Timer();
+    link.startUpload();
+    link.uploadTimeout();
     receive("01 51 00");
     receive("01 42 00");
     EXPECT_EQ(recorder.uploadStep, 2);
@@ -115,29 +115,29 @@ TEST_F(UploadTest, AcknowledgementOfAnotherWriteMovesNothingOn) {
 }
 
 TEST_F(UploadTest, ButtonRestartsARunningUpload) {
-    link.Button14Click();
+    link.startUpload();
     for (int step = 1; step < 12; ++step)
         receive("01 51 00");
     ASSERT_EQ(HexOf(host.writes.back()).substr(0, 8), "01 62 20");
-    link.Timer1Timer();
+    link.uploadTimeout();
     host.clear();
-    link.Button14Click();
+    link.startUpload();
     EXPECT_EQ(recorder.uploadStep, 1);
     // Two resends again before the error.
-    link.Timer1Timer();
-    link.Timer1Timer();
+    link.uploadTimeout();
+    link.uploadTimeout();
     EXPECT_EQ(host.writtenHex(), std::vector<std::string>(3, "01 71 04 00 16 54 31"));
-    link.Timer1Timer();
+    link.uploadTimeout();
     EXPECT_EQ(host.statuses.back(), "label1 ' Error ' red");
 }
 
 } // namespace
 
 TEST_F(UploadTest, AbortEndsRunningSequencesAsAfterTheirRetries) {
-    link.Button13Click();
-    link.Button14Click();
+    link.startDownload();
+    link.startUpload();
     host.clear();
-    link.AbortSequences();
+    link.abortSequences();
     EXPECT_EQ(host.log, (std::vector<std::string>{"timer4 off", "label8 ' Error ' red", "timer1 off",
                                                   "label1 ' Error ' red"}));
     EXPECT_EQ(recorder.starting("download 2"),
@@ -147,7 +147,7 @@ TEST_F(UploadTest, AbortEndsRunningSequencesAsAfterTheirRetries) {
     EXPECT_EQ(recorder.uploadStep, 0);
     host.clear();
     recorder.events.clear();
-    link.AbortSequences();
+    link.abortSequences();
     EXPECT_TRUE(host.log.empty()) << "nothing runs, nothing to end";
     EXPECT_TRUE(recorder.events.empty());
 }

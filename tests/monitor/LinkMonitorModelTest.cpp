@@ -290,8 +290,8 @@ TEST_F(MonitorModel, FollowsTheLinksOwnOrderOfEvents) {
     ConfigBlock block = DefaultBlock();
     FakeHost host;
     DeviceLink link(block, host);
-    link.AddListener(model);
-    link.Button13Click();
+    link.addListener(model);
+    link.startDownload();
     std::size_t answered = 0;
     bool garbled = false;
     bool unanswered = false;
@@ -299,20 +299,20 @@ TEST_F(MonitorModel, FollowsTheLinksOwnOrderOfEvents) {
         const FrameBytes request = host.writes[answered++];
         if (request[1] == 'p' && !unanswered) {
             unanswered = true;
-            link.Timer4Timer();
+            link.downloadTimeout();
             continue;
         }
         FrameBytes reply = ReplyTo(request);
         if (request[1] == 'c' && !garbled) {
             garbled = true;
             reply.push_back(0);
-            link.ReceiveString({reinterpret_cast<const char*>(reply.data()), reply.size()});
-            link.Timer4Timer();
+            link.receive({reinterpret_cast<const char*>(reply.data()), reply.size()});
+            link.downloadTimeout();
             continue;
         }
-        link.ReceiveString({reinterpret_cast<const char*>(reply.data()), reply.size()});
+        link.receive({reinterpret_cast<const char*>(reply.data()), reply.size()});
     }
-    link.RemoveListener(model);
+    link.removeListener(model);
     const QStringList words = AllWords();
     const QString calibration = "calibration reply: 1: 4369 \u2192 436.9, 4369 \u2192 436.9; "
                                 "2: 8738 \u2192 873.8, 8738 \u2192 873.8; "

@@ -2,6 +2,7 @@
 // why it is not open, the hang-up and the reopening when the device returns, and which opening a
 // hang-up belongs to.
 #include "PortSession.h"
+#include "TtyLinkPort.h"
 
 #include "ComPortPrivate.h"
 #include "DeviceLocks.h"
@@ -33,7 +34,7 @@ protected:
     void SetUp() override {
         savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        SetUnitLineSettings(port);
+        setUnitLineSettings(port);
     }
     void TearDown() override {
         SetStartCommFault(StartCommFault::None);

@@ -100,7 +100,7 @@ TEST(UnitProbeTest, AnEchoedRequestIsNoAnswer) {
             EXPECT_EQ(::write(loopback.master(), buffer, static_cast<std::size_t>(n)), n);
         }
     });
-    const QList<ProbeResult> results = ProbeUnits({loopback.path()});
+    const QList<ProbeResult> results = probeUnits({loopback.path()});
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0].outcome, ProbeResult::Outcome::NoAnswer);
 }
@@ -110,7 +110,7 @@ TEST(UnitProbeTest, AnEmptyListFinishesAtOnce) {
     QSignalSpy finished(&probe, &UnitProbe::finished);
     probe.start({});
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_TRUE(ProbeUnits({}).isEmpty());
+    EXPECT_TRUE(probeUnits({}).isEmpty());
 }
 
 } // namespace quellix

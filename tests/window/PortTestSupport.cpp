@@ -77,7 +77,7 @@ QStringList ThreadIds() {
 
 TForm1& PortWindowTest::StartOnFakeRoot() {
     Create();
-    form->SetDeviceRoot(tree.root());
+    form->setDeviceRoot(tree.root());
     form->show();
     return *form;
 }

@@ -1,0 +1,26 @@
+// The one place that knows the kinds of link port and makes the right one from a port's name.
+#pragma once
+
+#include "LinkPort.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace quellix {
+
+class TComPort;
+
+// What a port is made from: its name as given or as the "Ports" section maps a COM name (today a
+// device path such as /dev/ttyUSB0), the COM number it was selected by (0 for none), where the machine's
+// /dev is found, and the serial component a serial device opens through (null: one of its own).
+struct LinkPortSpec {
+    QString name;
+    int com = 0;
+    QString deviceRoot;
+    TComPort* ttyComponent = nullptr;
+};
+
+std::unique_ptr<LinkPort> createLinkPort(const LinkPortSpec& spec, QObject* parent = nullptr);
+
+} // namespace quellix
