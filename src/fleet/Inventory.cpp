@@ -13,6 +13,8 @@
 #include <tuple>
 #include <variant>
 
+#include <sys/stat.h>
+
 namespace quellix {
 
 namespace {
@@ -80,12 +82,21 @@ std::optional<QString> NameProblem(const QString& name) {
     return std::nullopt;
 }
 
-// The device itself where it can be told: symbolic links (by-id names, a simulator's --link) lead to
-// the node they name. A device that is not there is compared by its path.
+// The device itself where it can be told: one stat follows every link (by-id names, a simulator's
+// --link), and a device node is known by its device number whichever node names it. A path with
+// nothing there is compared by its path.
 QString DeviceIdentity(const QString& device) {
-    const QFileInfo info(device);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    struct stat st;
+    if (::stat(QFile::encodeName(device).constData(), &st) == 0)
+        return S_ISCHR(st.st_mode) ? QStringLiteral("c%1").arg(st.st_rdev)
+                                   : QStringLiteral("i%1:%2").arg(st.st_dev).arg(st.st_ino);
+    return QDir::cleanPath(QFileInfo(device).absoluteFilePath());
+}
+
+// What a device path leads to, for a message.
+QString DeviceTarget(const QString& device) {
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(device).absoluteFilePath()) : canonical;
 }
 
 class Checker {
@@ -237,9 +248,10 @@ private:
         const QString identity = DeviceIdentity(*device);
         if (const auto it = ports_.constFind(identity); it != ports_.cend()) {
             // Told apart by what they lead to: say so where the two rows name it differently.
-            const QString same = it->port == port ? QString()
-                                                  : QStringLiteral(", there named %1: both lead to %2")
-                                                        .arg(QuotedText(it->port), QuotedText(identity));
+            const QString same = it->port == port
+                                     ? QString()
+                                     : QStringLiteral(", there named %1: both lead to %2")
+                                           .arg(QuotedText(it->port), QuotedText(DeviceTarget(*device)));
             error(c.line, column,
                   QStringLiteral("%1 is also the port of line %2 (%3)%4; one port serves one unit")
                       .arg(QuotedText(port))
