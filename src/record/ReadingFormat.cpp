@@ -15,15 +15,6 @@ namespace {
 
 constexpr char TimeColumn[] = "Time";
 
-// A CSV field, quoted only where it must be: a comma, a quote or a line break inside.
-QByteArray CsvField(const QString& text) {
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
-        return bytes;
-    bytes.replace('"', "\"\"");
-    return '"' + bytes + '"';
-}
-
 bool Disabled(std::uint8_t flags) {
     return (flags & FlagDisabled) != 0;
 }
@@ -33,6 +24,14 @@ int Decimals(std::uint8_t flags) {
 }
 
 } // namespace
+
+QByteArray CsvField(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    bytes.replace('"', "\"\"");
+    return '"' + bytes + '"';
+}
 
 ChannelNames ChannelNames::FromBlock(const ConfigBlock& block) {
     ChannelNames names;

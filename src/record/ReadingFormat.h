@@ -36,6 +36,9 @@ QByteArray DisplayedValueText(std::int16_t value, std::uint8_t flags);
 // The raw value as a plain integer; empty for NoValue.
 QByteArray RawValueText(std::int16_t value);
 
+// A CSV field in UTF-8, quoted only where it must be: a comma, a quote or a line break inside.
+QByteArray CsvField(const QString& text);
+
 // Column names, UTF-8, ending in "\n": Time, then per channel "<tag> raw" and "<tag> (<units>)".
 // Control characters in the names are escaped ("\u001B"); names holding a comma or a quote are quoted
 // as CSV quotes them.
