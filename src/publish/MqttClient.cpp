@@ -32,9 +32,10 @@ struct MqttEvent {
     QByteArray payload;
 };
 
-// What the client's thread and the connection's thread share. Two locks, never held together:
-// `instance` guards the libmosquitto instance publish() uses, `post` the way back to the client (taken
-// inside libmosquitto's callbacks, so nothing calls into libmosquitto while it is held).
+// What the client's thread and the connection's thread share. `instance` guards the libmosquitto
+// instance publish() uses; `post` guards the way back to the client and the stop request. `post` is
+// taken inside libmosquitto's callbacks, so nothing calls into libmosquitto while holding it, and it
+// may be taken while holding `instance`, never the other way round.
 struct MqttConnection {
     explicit MqttConnection(MqttSettings s) : settings(std::move(s)) {}
 

@@ -37,6 +37,10 @@ UnitPublisher::UnitPublisher(const MqttSettings& broker, UnitTopics topics, bool
     connect(&client_, &MqttClient::stopped, this, &UnitPublisher::finished);
 }
 
+UnitPublisher::~UnitPublisher() {
+    client_.stop(true);
+}
+
 void UnitPublisher::start() {
     client_.start();
 }

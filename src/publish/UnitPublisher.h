@@ -27,6 +27,8 @@ public:
     // Without `discovery`, nothing is sent to Home Assistant's topics.
     UnitPublisher(const MqttSettings& broker, UnitTopics topics, bool discovery,
                   std::unique_ptr<ReadingQueue> queue, QObject* parent = nullptr);
+    // Gone without finish(), the unit turns "offline" all the same.
+    ~UnitPublisher() override;
 
     void start();
     // The unit's names, decimals, disabled marks and version, after each configuration download:
