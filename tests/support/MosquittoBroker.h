@@ -34,8 +34,10 @@ public:
                 .arg(dir_.path())
                 .arg(port_)
                 .arg(config_);
+        // Under timeout(1), which passes the stop on: a test that aborts (a sanitizer's report) leaves
+        // no broker running for longer than five minutes.
         process_ = std::make_unique<ChildProcess>(
-            "mosquitto", QStringList{"-c", dir_.write("mosquitto.conf", conf.toUtf8())},
+            "timeout", QStringList{"300", "mosquitto", "-c", dir_.write("mosquitto.conf", conf.toUtf8())},
             dir_.file("mosquitto.log"));
         const auto takesConnections = [this] {
             QTcpSocket socket;
