@@ -69,8 +69,11 @@ void Rfc2217Session::Receive(const std::uint8_t* bytes, std::size_t count, NetBy
     if (settingsDue_ && !settingsSent_) {
         settingsSent_ = true;
         for (const Setting& s : LineSettings()) {
-            NetBytes command{s.command};
-            command.insert(command.end(), s.value.begin(), s.value.end());
+            // Byte by byte: GCC 12 misjudges the bounds of a range insert after an initializer list.
+            NetBytes command;
+            command.push_back(s.command);
+            for (const std::uint8_t byte : s.value)
+                command.push_back(byte);
             const NetBytes sub = TelnetCodec::Subnegotiation(telnet::ComPortOption, command);
             send.insert(send.end(), sub.begin(), sub.end());
         }
