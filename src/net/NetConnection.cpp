@@ -31,9 +31,30 @@ void NetConnection::open(const NetAddress& address, std::uint32_t opening) {
     running_->channel = std::make_unique<NotifyChannel>([this](const Notification& n) { Handle(n); });
     running_->worker =
         std::make_unique<NetWorker>(address, limits_, running_->shared, *running_->channel, opening);
-    running_->thread.setObjectName(QStringLiteral("quellix-net"));
-    running_->worker->moveToThread(&running_->thread);
-    running_->thread.start();
+    QThread& thread = running_->thread;
+    NetShared& shared = running_->shared;
+    thread.setObjectName(QStringLiteral("quellix-net"));
+    running_->worker->moveToThread(&thread);
+    connect(
+        &thread, &QThread::started, &thread,
+        [&shared] {
+            const std::lock_guard lock(shared.mutex);
+            shared.loopStarted = true;
+            shared.handshake.notify_all();
+        },
+        Qt::DirectConnection);
+    connect(
+        &thread, &QThread::finished, &thread,
+        [&shared] {
+            std::unique_lock lock(shared.mutex);
+            shared.handshake.wait(lock, [&shared] { return shared.ownerDone; });
+        },
+        Qt::DirectConnection);
+    thread.start();
+    {
+        std::unique_lock lock(shared.mutex);
+        shared.handshake.wait(lock, [&shared] { return shared.loopStarted; });
+    }
     NetWorker* worker = running_->worker.get();
     QMetaObject::invokeMethod(
         worker, [worker] { worker->Start(); }, Qt::QueuedConnection);
@@ -76,9 +97,14 @@ void NetConnection::close() {
     if (!running_)
         return;
     NetWorker* worker = running_->worker.get();
+    // Stop ends the worker's event loop from its own thread.
     QMetaObject::invokeMethod(
         worker, [worker] { worker->Stop(); }, Qt::BlockingQueuedConnection);
-    running_->thread.quit();
+    {
+        const std::lock_guard lock(running_->shared.mutex);
+        running_->shared.ownerDone = true;
+    }
+    running_->shared.handshake.notify_all();
     running_->thread.wait();
     // The channel goes with it, and with it whatever the worker had posted and was not yet handed out.
     running_.reset();

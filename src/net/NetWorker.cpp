@@ -3,6 +3,7 @@
 #include "NetLog.h"
 
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
 
 #include <netinet/in.h>
@@ -77,6 +78,7 @@ void NetWorker::Stop() {
     delete socket_;
     gapTimer_ = openTimer_ = nullptr;
     socket_ = nullptr;
+    QThread::currentThread()->quit();
 }
 
 void NetWorker::Connected() {

@@ -29,6 +29,12 @@ struct NetShared {
     QStringList warnings;
     std::vector<std::uint8_t> outgoing; // queued by write(), sent by Flush()
     bool flushPending = false;
+    // Qt orders the worker's event loop and the owner's posts to it with locks ThreadSanitizer cannot
+    // see. These two handshakes make that order visible: the loop's wake-up descriptor exists before
+    // the owner first posts to it, and is closed only after the owner's last post.
+    std::condition_variable handshake;
+    bool loopStarted = false;
+    bool ownerDone = false;
 };
 
 class NetWorker : public QObject {

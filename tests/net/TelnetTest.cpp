@@ -36,20 +36,6 @@ Fed Feed(Rfc2217Session& session, const std::vector<B>& chunks) {
 
 } // namespace
 
-TEST(Telnet, DataOutHasEveryFfDoubled) {
-    const struct {
-        B in, out;
-    } cases[] = {{{0x01, 0x76, 0x00}, {0x01, 0x76, 0x00}},
-                 {{0x01, 0xFF, 0x02}, {0x01, 0xFF, 0xFF, 0x02}},
-                 {{0xFF, 0xFF}, {0xFF, 0xFF, 0xFF, 0xFF}},
-                 {{}, {}}};
-    for (const auto& c : cases) {
-        B out;
-        Rfc2217Session::EscapeData(c.in.data(), c.in.size(), out);
-        EXPECT_EQ(out, c.out);
-    }
-}
-
 // Commands and escapes cut anywhere by the reads; what the server offers that this client does not
 // want is refused once, and nothing is answered twice.
 TEST(Telnet, DecodesAcrossReadsAndRefusesUnknownOptions) {
