@@ -11,6 +11,9 @@ const char* const SimUsage =
     "\n"
     "  --link PATH         also make a symbolic link PATH to the pseudo-terminal (removed at exit)\n"
     "  --device PATH       serve a real serial device at 9600 8N1 instead of a pseudo-terminal\n"
+    "  --listen HOST:PORT  serve the unit over raw TCP instead (port 0: a free one), one client at a\n"
+    "                      time; a second one hears \"Port already in use\" and is closed, as with\n"
+    "                      ser2net. The address listened on is printed on the first line\n"
     "  --state FILE        load the unit's configuration from a qlx file (defaults when missing);\n"
     "                      the store command writes it back\n"
     "  --version TEXT      the unit's version text (at most 35 bytes, not starting with -)\n"
@@ -82,6 +85,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.link = v;
         } else if (arg == "--device") {
             o.device = v;
+        } else if (arg == "--listen") {
+            o.listen = v;
         } else if (arg == "--state") {
             o.stateFile = v;
         } else if (arg == "--version") {
@@ -111,6 +116,10 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             error = std::string(arg) + ": invalid value \"" + v + "\"";
             return std::nullopt;
         }
+    }
+    if (!o.listen.empty() && (!o.device.empty() || !o.link.empty())) {
+        error = "--listen serves TCP alone: it takes neither --device nor --link";
+        return std::nullopt;
     }
     return o;
 }

@@ -2,6 +2,7 @@
 
 #include "BlockFile.h"
 #include "Frames.h"
+#include "SimListen.h"
 #include "TtyOpen.h"
 #include "UniqueFd.h"
 
@@ -61,6 +62,11 @@ public:
             hex += b;
         }
         std::fprintf(stderr, "%10.3f %s%s%s\n", Seconds(), direction, hex.c_str(), note);
+    }
+
+    void Note(const char* what) const {
+        if (options_.log)
+            std::fprintf(stderr, "%10.3f %s\n", Seconds(), what);
     }
 
     // Writes all bytes, waiting while the line is full.
@@ -213,19 +219,25 @@ bool serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
     return true;
 }
 
-// Serves until a stop signal. A partial request that sits through 500 ms of silence is dropped, so a
-// stray 0x01 cannot hold up the requests after it.
-int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
-    Line line(o, signals);
+// How serving a line ended.
+enum class Served { Stopped, Failed, ClientLeft };
+
+// Serves until a stop signal, and a network client (with its `listener`) until it leaves; a second client
+// that comes meanwhile is refused. A partial request that sits through 500 ms of silence is dropped, so
+// a stray 0x01 cannot hold up the requests after it.
+Served serve(const SimOptions& o, SimUnit& unit, const Line& line, int fd, int signals, int listener = -1) {
     RequestAssembler requests;
     Counts counts;
+    const bool client = listener >= 0;
     for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {signals, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, requests.HasPartial() ? 500 : -1);
+        pollfd fds[3] = {{fd, POLLIN, 0}, {signals, POLLIN, 0}, {listener, POLLIN, 0}};
+        const int ready = ::poll(fds, client ? 3 : 2, requests.HasPartial() ? 500 : -1);
         if (ready < 0 && errno != EINTR)
-            return 1;
+            return Served::Failed;
         if (fds[1].revents & POLLIN)
-            return 0;
+            return Served::Stopped;
+        if (client && (fds[2].revents & POLLIN))
+            RefuseClient(listener);
         if (ready == 0) {
             requests.DropPartial();
             continue;
@@ -236,13 +248,50 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
             if (n > 0) {
                 requests.Feed(buffer, static_cast<std::size_t>(n));
                 if (!serveRequests(o, unit, line, requests, fd, counts))
-                    return 0;
+                    return Served::Stopped;
                 continue;
             }
+            if (client && (n == 0 || (errno != EAGAIN && errno != EINTR)))
+                return Served::ClientLeft;
         }
+        if (client && (fds[0].revents & (POLLHUP | POLLERR)))
+            return Served::ClientLeft;
         // A hang-up while nobody holds the line is normal; wait instead of spinning on it.
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
             ::poll(&fds[1], 1, 100);
+    }
+}
+
+int exitCode(Served served) {
+    return served == Served::Failed ? 1 : 0;
+}
+
+// Serves one client after the other until a stop signal.
+int serveClients(const SimOptions& o, SimUnit& unit, int signals) {
+    std::string error;
+    const auto listener = OpenListener(o.listen, error);
+    if (!listener) {
+        std::cerr << "quellix-sim: " << error << '\n';
+        return 1;
+    }
+    std::cout << listener->address << std::endl;
+    const Line line(o, signals);
+    for (;;) {
+        pollfd fds[2] = {{listener->fd.Get(), POLLIN, 0}, {signals, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return 1;
+        if (fds[1].revents & POLLIN)
+            return 0;
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        const UniqueFd client = AcceptClient(listener->fd.Get());
+        if (!client.IsValid())
+            continue;
+        line.Note("client connected");
+        const Served served = serve(o, unit, line, client.Get(), signals, listener->fd.Get());
+        if (served != Served::ClientLeft)
+            return exitCode(served);
+        line.Note("client left");
     }
 }
 
@@ -250,6 +299,8 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
 
 int RunSimulator(const SimOptions& o, SimUnit& unit) {
     const UniqueFd signals(openSignals());
+    if (!o.listen.empty())
+        return serveClients(o, unit, signals.Get());
     if (!o.device.empty()) {
         // Opened and locked as the tool opens its port, so the two never share one device.
         const TtyOpen device = OpenTtyExclusive(o.device.c_str());
@@ -259,7 +310,7 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
         }
         makeRaw(device.fd.Get(), true);
         std::cout << o.device << std::endl;
-        return serve(o, unit, device.fd.Get(), signals.Get());
+        return exitCode(serve(o, unit, Line(o, signals.Get()), device.fd.Get(), signals.Get()));
     }
 
     int master = -1, slave = -1;
@@ -282,7 +333,7 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
         }
     }
     std::cout << path << std::endl;
-    const int code = serve(o, unit, master, signals.Get());
+    const int code = exitCode(serve(o, unit, Line(o, signals.Get()), master, signals.Get()));
     if (!o.link.empty())
         removeOwnLink(o.link, path);
     return code;
