@@ -204,6 +204,10 @@ bool CanSaveFile(const QString& path, QString* error) {
     return true;
 }
 
+QString SystemErrorText(int error) {
+    return SystemError(error);
+}
+
 void IgnoreFileSizeSignal() {
     struct sigaction current {};
     if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {

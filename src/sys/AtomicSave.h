@@ -28,6 +28,9 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, const Save
 // `error` set.
 bool CanSaveFile(const QString& path, QString* error);
 
+// The system's words for an errno value, as the messages of a failed save or append give them.
+QString SystemErrorText(int error);
+
 // A write beyond the file size limit (ulimit -f) raises SIGXFSZ, which would end the program in the
 // middle of a write. Ignored, such a write fails with EFBIG like any other failed write. A handler the
 // program set itself stays.
