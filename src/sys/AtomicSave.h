@@ -17,6 +17,9 @@ struct SaveOptions {
     // Wait until a program opens a FIFO for reading (the command line); otherwise a FIFO nobody reads
     // fails at once, so that a window never hangs on it.
     bool waitForReader = false;
+    // A file that must never change once written (a calibration record): an existing file of that name
+    // is not replaced (the save fails), and the new file is made read-only.
+    bool keepOnceWritten = false;
 };
 
 // Writes `bytes` to `path` as above. False with `error` set to the reason, in the system's words.
