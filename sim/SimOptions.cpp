@@ -31,6 +31,15 @@ const char* const SimUsage =
     "  --store-other       store channel 1's tag one character short, acknowledging it as usual\n"
     "  --pace              send at the pace of 9600 bit/s\n"
     "  --log               one line per frame in and out on standard error, with a monotonic time stamp\n"
+    "  --control PATH      take commands that change the readings while running, one a line, from the\n"
+    "                      FIFO PATH (made when missing, removed at exit), or from standard input for -:\n"
+    "                        raw CH VALUE           hold channel CH's raw reading at VALUE (0..1023)\n"
+    "                        ramp CH FROM TO TIME   from FROM to TO in a straight line over TIME (10s,\n"
+    "                                               500ms, 2m), then hold TO\n"
+    "                        noise CH AMPLITUDE     add noise of up to +-AMPLITUDE counts (0: none)\n"
+    "                        wave CH                back to the slow wave\n"
+    "                        mute on|off            stop answering, or answer again\n"
+    "                      CH is 1 to 4, or all\n"
     "  --version           without a text: show this program's version and licence\n"
     "  --help              show this text\n";
 
@@ -89,6 +98,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.listen = v;
         } else if (arg == "--state") {
             o.stateFile = v;
+        } else if (arg == "--control") {
+            o.control = v;
         } else if (arg == "--version") {
             o.version = v;
             ok = o.version.size() <= 35;

@@ -1,9 +1,9 @@
-// Writing the text form. QJsonDocument sorts an object's keys, which would put "calibration" before
-// "tag"; a small writer keeps them in the order people read them.
+// Writing the text form, with its keys in the order people read them (OrderedJson.h).
 #include "ConfigJson.h"
 
 #include "Charset.h"
 #include "ConfigView.h"
+#include "OrderedJson.h"
 
 #include <algorithm>
 #include <vector>
@@ -12,23 +12,7 @@ namespace quellix {
 
 namespace {
 
-// An ordered JSON value: a scalar already in JSON syntax, or an object of members.
-struct Node {
-    QByteArray key;
-    QByteArray scalar;
-    std::vector<Node> members;
-    bool object = false;
-    bool oneLine = false; // a small object on one line, as the calibration points
-
-    Node& add(const char* name, QByteArray value) {
-        members.push_back(Node{name, std::move(value), {}, false, false});
-        return *this;
-    }
-    Node& addObject(const char* name, bool inLine = false) {
-        members.push_back(Node{name, {}, {}, true, inLine});
-        return members.back();
-    }
-};
+using Node = JsonNode;
 
 QByteArray quoted(const QString& text) {
     return QuotedText(text).toUtf8();
@@ -88,28 +72,6 @@ template <std::size_t N> void addTextRest(Node& parent, const char* name, const 
     node.add("after", hexBytes(std::string_view(s.Chars + used, N - used)));
 }
 
-void render(const Node& node, int depth, QByteArray& out) {
-    if (!node.object) {
-        out += node.scalar;
-        return;
-    }
-    if (node.members.empty()) {
-        out += "{}";
-        return;
-    }
-    const QByteArray inner(2 * (depth + 1), ' ');
-    out += node.oneLine ? "{ " : "{\n";
-    for (std::size_t i = 0; i < node.members.size(); ++i) {
-        if (!node.oneLine)
-            out += inner;
-        out += quoted(QString::fromUtf8(node.members[i].key)) + ": ";
-        render(node.members[i], depth + 1, out);
-        if (i + 1 < node.members.size())
-            out += node.oneLine ? ", " : ",\n";
-    }
-    out += node.oneLine ? " }" : "\n" + QByteArray(2 * depth, ' ') + "}";
-}
-
 QByteArray channelKey(int n) {
     return "channel" + QByteArray::number(n);
 }
@@ -162,7 +124,6 @@ QString QuotedText(const QString& text) {
 
 QByteArray ConfigToJson(const ConfigBlock& block) {
     Node root;
-    root.object = true;
     root.add("format", quoted("quellix-config")).add("version", number(1));
     root.add("header1", text(block.Header1)).add("header2", text(block.Header2));
     const std::vector<QByteArray> channels = {channelKey(1), channelKey(2), channelKey(3), channelKey(4)};
@@ -189,9 +150,7 @@ QByteArray ConfigToJson(const ConfigBlock& block) {
         c.add("reservedA", number(block.ReservedA[i])).add("reservedB", number(block.ReservedB[i]));
     }
 
-    QByteArray out;
-    render(root, 0, out);
-    return out + '\n';
+    return RenderJson(root) + '\n';
 }
 
 } // namespace quellix
