@@ -11,6 +11,9 @@ const char* const SimUsage =
     "\n"
     "  --link PATH         also make a symbolic link PATH to the pseudo-terminal (removed at exit)\n"
     "  --device PATH       serve a real serial device at 9600 8N1 instead of a pseudo-terminal\n"
+    "  --listen HOST:PORT  serve the unit over raw TCP instead (port 0: a free one), one client at a\n"
+    "                      time; a second one hears \"Port already in use\" and is closed, as with\n"
+    "                      ser2net. The address listened on is printed on the first line\n"
     "  --state FILE        load the unit's configuration from a qlx file (defaults when missing);\n"
     "                      the store command writes it back\n"
     "  --version TEXT      the unit's version text (at most 35 bytes, not starting with -)\n"
@@ -28,6 +31,15 @@ const char* const SimUsage =
     "  --store-other       store channel 1's tag one character short, acknowledging it as usual\n"
     "  --pace              send at the pace of 9600 bit/s\n"
     "  --log               one line per frame in and out on standard error, with a monotonic time stamp\n"
+    "  --control PATH      take commands that change the readings while running, one a line, from the\n"
+    "                      FIFO PATH (made when missing, removed at exit), or from standard input for -:\n"
+    "                        raw CH VALUE           hold channel CH's raw reading at VALUE (0..1023)\n"
+    "                        ramp CH FROM TO TIME   from FROM to TO in a straight line over TIME (10s,\n"
+    "                                               500ms, 2m), then hold TO\n"
+    "                        noise CH AMPLITUDE     add noise of up to +-AMPLITUDE counts (0: none)\n"
+    "                        wave CH                back to the slow wave\n"
+    "                        mute on|off            stop answering, or answer again\n"
+    "                      CH is 1 to 4, or all\n"
     "  --version           without a text: show this program's version and licence\n"
     "  --help              show this text\n";
 
@@ -82,8 +94,12 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             o.link = v;
         } else if (arg == "--device") {
             o.device = v;
+        } else if (arg == "--listen") {
+            o.listen = v;
         } else if (arg == "--state") {
             o.stateFile = v;
+        } else if (arg == "--control") {
+            o.control = v;
         } else if (arg == "--version") {
             o.version = v;
             ok = o.version.size() <= 35;
@@ -111,6 +127,10 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             error = std::string(arg) + ": invalid value \"" + v + "\"";
             return std::nullopt;
         }
+    }
+    if (!o.listen.empty() && (!o.device.empty() || !o.link.empty())) {
+        error = "--listen serves TCP alone: it takes neither --device nor --link";
+        return std::nullopt;
     }
     return o;
 }

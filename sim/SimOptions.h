@@ -13,7 +13,9 @@ namespace quellix {
 struct SimOptions {
     std::string link;      // symbolic link to the pseudo-terminal, removed at exit
     std::string device;    // serve this serial device instead of a pseudo-terminal
+    std::string listen;    // serve raw TCP at HOST:PORT instead of a pseudo-terminal
     std::string stateFile; // qlx file loaded at start and written by the store command
+    std::string control;   // FIFO (made when missing) or "-" for standard input: control commands
     std::string version = "QX-4 V2.10";
     std::uint32_t seed = 1;
     std::optional<RawReadings> raw;

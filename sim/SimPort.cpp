@@ -2,6 +2,8 @@
 
 #include "BlockFile.h"
 #include "Frames.h"
+#include "SimControl.h"
+#include "SimListen.h"
 #include "TtyOpen.h"
 #include "UniqueFd.h"
 
@@ -61,6 +63,16 @@ public:
             hex += b;
         }
         std::fprintf(stderr, "%10.3f %s%s%s\n", Seconds(), direction, hex.c_str(), note);
+    }
+
+    void Note(const char* what) const {
+        if (options_.log)
+            std::fprintf(stderr, "%10.3f %s\n", Seconds(), what);
+    }
+
+    void LogControl(const std::string& command) const {
+        if (options_.log)
+            std::fprintf(stderr, "%10.3f control %s\n", Seconds(), command.c_str());
     }
 
     // Writes all bytes, waiting while the line is full.
@@ -178,12 +190,77 @@ struct Counts {
     long replies = 0;
 };
 
+// Where the control commands come from: a FIFO, made when missing and then removed at exit, or standard
+// input. Opened for writing too, so that the FIFO never reads as ended when a writer closes it.
+class ControlInput {
+public:
+    ControlInput() = default;
+    ControlInput(const ControlInput&) = delete;
+    ControlInput& operator=(const ControlInput&) = delete;
+    ~ControlInput() {
+        if (!made_.empty())
+            ::unlink(made_.c_str());
+    }
+
+    // False with the reason when `path` cannot be used.
+    bool Open(const std::string& path, std::string& error) {
+        if (path == "-") {
+            fd_ = STDIN_FILENO;
+            return true;
+        }
+        if (::mkfifo(path.c_str(), 0600) == 0)
+            made_ = path;
+        else if (errno != EEXIST) {
+            error = std::strerror(errno);
+            return false;
+        }
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
+            error = "not a FIFO";
+            return false;
+        }
+        owned_ = UniqueFd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        fd_ = owned_.Get();
+        if (fd_ < 0)
+            error = std::strerror(errno);
+        return fd_ >= 0;
+    }
+
+    int Fd() const { return fd_; }
+
+    // Carries out every whole line that has come; standard input at its end is read no more.
+    void Read(SimUnit& unit, ControlState& state, const Line& line) {
+        char buffer[4096];
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+            fd_ = -1;
+            return;
+        }
+        if (n < 0)
+            return;
+        lines_.Feed(buffer, static_cast<std::size_t>(n));
+        for (std::string command; lines_.Next(command);) {
+            const std::string why = ApplyControl(command, unit.Inputs(), state, line.Seconds());
+            if (why.empty())
+                line.LogControl(command);
+            else
+                std::cerr << "quellix-sim: control: " << command << ": " << why << std::endl;
+        }
+    }
+
+private:
+    UniqueFd owned_;
+    int fd_ = -1;
+    std::string made_;
+    ControlLines lines_;
+};
+
 // False when a stop signal ended it.
 bool serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, RequestAssembler& requests, int fd,
-                   Counts& counts) {
+                   Counts& counts, const ControlState& control) {
     while (auto frame = requests.Next()) {
         const long requestCount = ++counts.requests;
-        if (o.mute || (o.dropEvery > 0 && requestCount % o.dropEvery == 0)) {
+        if (o.mute || control.muted || (o.dropEvery > 0 && requestCount % o.dropEvery == 0)) {
             line.Log("in ", *frame, "  (left unanswered)");
             continue;
         }
@@ -213,19 +290,30 @@ bool serveRequests(const SimOptions& o, SimUnit& unit, const Line& line, Request
     return true;
 }
 
-// Serves until a stop signal. A partial request that sits through 500 ms of silence is dropped, so a
-// stray 0x01 cannot hold up the requests after it.
-int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
-    Line line(o, signals);
+// How serving a line ended.
+enum class Served { Stopped, Failed, ClientLeft };
+
+// Serves until a stop signal, and a network client (with its `listener`) until it leaves; a second client
+// that comes meanwhile is refused. A partial request that sits through 500 ms of silence is dropped, so
+// a stray 0x01 cannot hold up the requests after it. Control commands are carried out before the requests
+// that came with them, so a request sent after a command is answered with the command in force.
+Served serve(const SimOptions& o, SimUnit& unit, const Line& line, int fd, int signals,
+             ControlInput& commands, ControlState& control, int listener = -1) {
     RequestAssembler requests;
     Counts counts;
+    const bool client = listener >= 0;
     for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {signals, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, requests.HasPartial() ? 500 : -1);
+        pollfd fds[4] = {
+            {fd, POLLIN, 0}, {signals, POLLIN, 0}, {commands.Fd(), POLLIN, 0}, {listener, POLLIN, 0}};
+        const int ready = ::poll(fds, 4, requests.HasPartial() ? 500 : -1);
         if (ready < 0 && errno != EINTR)
-            return 1;
+            return Served::Failed;
         if (fds[1].revents & POLLIN)
-            return 0;
+            return Served::Stopped;
+        if (fds[2].revents & (POLLIN | POLLHUP))
+            commands.Read(unit, control, line);
+        if (client && (fds[3].revents & POLLIN))
+            RefuseClient(listener);
         if (ready == 0) {
             requests.DropPartial();
             continue;
@@ -235,14 +323,53 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n > 0) {
                 requests.Feed(buffer, static_cast<std::size_t>(n));
-                if (!serveRequests(o, unit, line, requests, fd, counts))
-                    return 0;
+                if (!serveRequests(o, unit, line, requests, fd, counts, control))
+                    return Served::Stopped;
                 continue;
             }
+            if (client && (n == 0 || (errno != EAGAIN && errno != EINTR)))
+                return Served::ClientLeft;
         }
+        if (client && (fds[0].revents & (POLLHUP | POLLERR)))
+            return Served::ClientLeft;
         // A hang-up while nobody holds the line is normal; wait instead of spinning on it.
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
             ::poll(&fds[1], 1, 100);
+    }
+}
+
+int exitCode(Served served) {
+    return served == Served::Failed ? 1 : 0;
+}
+
+// Serves one client after the other until a stop signal.
+int serveClients(const SimOptions& o, SimUnit& unit, int signals, ControlInput& commands,
+                 ControlState& control) {
+    std::string error;
+    const auto listener = OpenListener(o.listen, error);
+    if (!listener) {
+        std::cerr << "quellix-sim: " << error << '\n';
+        return 1;
+    }
+    std::cout << listener->address << std::endl;
+    const Line line(o, signals);
+    for (;;) {
+        pollfd fds[2] = {{listener->fd.Get(), POLLIN, 0}, {signals, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return 1;
+        if (fds[1].revents & POLLIN)
+            return 0;
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        const UniqueFd client = AcceptClient(listener->fd.Get());
+        if (!client.IsValid())
+            continue;
+        line.Note("client connected");
+        const Served served =
+            serve(o, unit, line, client.Get(), signals, commands, control, listener->fd.Get());
+        if (served != Served::ClientLeft)
+            return exitCode(served);
+        line.Note("client left");
     }
 }
 
@@ -250,6 +377,14 @@ int serve(const SimOptions& o, SimUnit& unit, int fd, int signals) {
 
 int RunSimulator(const SimOptions& o, SimUnit& unit) {
     const UniqueFd signals(openSignals());
+    ControlInput commands;
+    if (std::string why; !o.control.empty() && !commands.Open(o.control, why)) {
+        std::cerr << "quellix-sim: cannot take commands from " << o.control << ": " << why << '\n';
+        return 1;
+    }
+    ControlState control;
+    if (!o.listen.empty())
+        return serveClients(o, unit, signals.Get(), commands, control);
     if (!o.device.empty()) {
         // Opened and locked as the tool opens its port, so the two never share one device.
         const TtyOpen device = OpenTtyExclusive(o.device.c_str());
@@ -259,7 +394,8 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
         }
         makeRaw(device.fd.Get(), true);
         std::cout << o.device << std::endl;
-        return serve(o, unit, device.fd.Get(), signals.Get());
+        return exitCode(
+            serve(o, unit, Line(o, signals.Get()), device.fd.Get(), signals.Get(), commands, control));
     }
 
     int master = -1, slave = -1;
@@ -282,7 +418,8 @@ int RunSimulator(const SimOptions& o, SimUnit& unit) {
         }
     }
     std::cout << path << std::endl;
-    const int code = serve(o, unit, master, signals.Get());
+    const int code =
+        exitCode(serve(o, unit, Line(o, signals.Get()), master, signals.Get(), commands, control));
     if (!o.link.empty())
         removeOwnLink(o.link, path);
     return code;

@@ -23,6 +23,8 @@ public:
     std::optional<Bytes> Handle(const Bytes& frame, double seconds);
 
     const ConfigBlock& State() const { return state_; }
+    // The raw inputs, which the control commands change while the unit runs.
+    Readings& Inputs() { return readings_; }
     // True once after each store command: the caller writes the state to its file.
     bool TakeStoreRequest();
     // A faulty unit: channel 1's tag is stored one character short, and acknowledged as usual.

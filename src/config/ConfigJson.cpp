@@ -1,10 +1,10 @@
-// Writing the text form. QJsonDocument sorts an object's keys, which would put "calibration" before
-// "tag"; a small writer keeps them in the order people read them.
+// Writing the text form, with its keys in the order people read them (OrderedJson.h).
 #include "ConfigJson.h"
 
 #include "Charset.h"
 #include "ConfigFields.h"
 #include "ConfigView.h"
+#include "OrderedJson.h"
 
 #include <algorithm>
 #include <vector>
@@ -13,23 +13,7 @@ namespace quellix {
 
 namespace {
 
-// An ordered JSON value: a scalar already in JSON syntax, or an object of members.
-struct Node {
-    QByteArray key;
-    QByteArray scalar;
-    std::vector<Node> members;
-    bool object = false;
-    bool oneLine = false; // a small object on one line, as the calibration points
-
-    Node& add(const char* name, QByteArray value) {
-        members.push_back(Node{name, std::move(value), {}, false, false});
-        return *this;
-    }
-    Node& addObject(const char* name, bool inLine = false) {
-        members.push_back(Node{name, {}, {}, true, inLine});
-        return members.back();
-    }
-};
+using Node = JsonNode;
 
 QByteArray quoted(const QString& text) {
     return QuotedText(text).toUtf8();
@@ -91,28 +75,6 @@ template <std::size_t N> void addTextRest(Node& parent, const char* name, const 
     node.add(ConfigKey::After, hexBytes(std::string_view(s.Chars + used, N - used)));
 }
 
-void render(const Node& node, int depth, QByteArray& out) {
-    if (!node.object) {
-        out += node.scalar;
-        return;
-    }
-    if (node.members.empty()) {
-        out += "{}";
-        return;
-    }
-    const QByteArray inner(2 * (depth + 1), ' ');
-    out += node.oneLine ? "{ " : "{\n";
-    for (std::size_t i = 0; i < node.members.size(); ++i) {
-        if (!node.oneLine)
-            out += inner;
-        out += quoted(QString::fromUtf8(node.members[i].key)) + ": ";
-        render(node.members[i], depth + 1, out);
-        if (i + 1 < node.members.size())
-            out += node.oneLine ? ", " : ",\n";
-    }
-    out += node.oneLine ? " }" : "\n" + QByteArray(2 * depth, ' ') + "}";
-}
-
 bool isControl(char16_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
@@ -161,7 +123,6 @@ QString QuotedText(const QString& text) {
 
 QByteArray ConfigToJson(const ConfigBlock& block) {
     Node root;
-    root.object = true;
     root.add(ConfigKey::Format, quoted("quellix-config")).add(ConfigKey::Version, number(1));
     root.add(ConfigKey::Header1, text(block.Header1)).add(ConfigKey::Header2, text(block.Header2));
     for (int i = 0; i < ChannelCount; ++i) {
@@ -189,9 +150,7 @@ QByteArray ConfigToJson(const ConfigBlock& block) {
             .add(ConfigKey::ReservedB, number(block.ReservedB[i]));
     }
 
-    QByteArray out;
-    render(root, 0, out);
-    return out + '\n';
+    return RenderJson(root) + '\n';
 }
 
 } // namespace quellix

@@ -19,6 +19,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <string>
 
 namespace quellix {
 
@@ -31,6 +32,15 @@ QString QuotedText(const QString& text);
 // A text to print on a terminal as it is, but for its control characters (C0, DEL and C1), which would
 // act on the terminal or vanish: those as the same escapes ("\n", "\t", "\u001B").
 QString EscapedControls(const QString& text);
+
+// Input echoed in a message: quoted and escaped as QuotedText writes it, so that nothing in it can act
+// on a terminal, and cut to 40 characters ("…" after), so that a text of a megabyte does not flood it.
+QString QuotedExcerpt(const QString& text);
+
+// The bytes of a text for a field of `capacity` bytes, checked as the import checks every text: no
+// control characters, only what Windows-1252 holds, and no longer than the field. Nothing otherwise,
+// with `reason` naming the fault ("\"Rücklauf Kesselhaus 2\" is 21 bytes; the field holds 20").
+std::optional<std::string> FieldTextBytes(const QString& text, std::size_t capacity, QString* reason);
 
 // Where an import failed: a key path such as "channel2.point1.value" (empty for the document as a
 // whole) and why.

@@ -32,22 +32,12 @@ struct Failure {
     throw Failure{path, reason};
 }
 
-// Input echoed in a message: escaped as the text form writes texts, so that nothing in it can act on a
-// terminal, and cut, so that a key or text of a megabyte does not flood the message.
-QString show(const QString& text) {
-    constexpr qsizetype MaxShown = 40;
-    if (text.size() <= MaxShown)
-        return QuotedText(text);
-    const qsizetype cut = text[MaxShown - 1].isHighSurrogate() ? MaxShown - 1 : MaxShown;
-    return QuotedText(text.left(cut)) + QStringLiteral("\u2026");
-}
-
 // A key path; a key that is not a plain name (an unknown key from the file) is shown quoted.
 QString join(const QString& parent, const QString& key) {
     const bool plain = !key.isEmpty() && key.size() <= 40 && std::all_of(key.begin(), key.end(), [](QChar c) {
         return c.unicode() < 0x80 && (std::isalnum(c.unicode()) || c == u'_');
     });
-    const QString shown = plain ? key : show(key);
+    const QString shown = plain ? key : QuotedExcerpt(key);
     return parent.isEmpty() ? shown : parent + u'.' + shown;
 }
 
@@ -187,27 +177,15 @@ QString describeCharacter(const QString& text, qsizetype at) {
         QStringLiteral("U+") + QString::number(uint(cp), 16).rightJustified(4, u'0').toUpper();
     if (!QChar::isPrint(cp))
         return code;
-    return show(QString::fromUcs4(&cp, 1)) + QStringLiteral(" (") + code + u')';
+    return QuotedExcerpt(QString::fromUcs4(&cp, 1)) + QStringLiteral(" (") + code + u')';
 }
 
 std::string readText(const QJsonValue& v, const QString& path, std::size_t capacity) {
-    const QString text = readString(v, path);
-    if (const auto control = std::find_if(text.begin(), text.end(),
-                                          [](QChar c) { return IsC0Control(char32_t(c.unicode())); });
-        control != text.end())
-        fail(path, describeCharacter(text, control - text.begin()) +
-                       QStringLiteral(" is a control character, which a text of the window cannot hold"));
-    qsizetype bad = 0;
-    const std::optional<std::string> bytes = ToWin1252Exact(text, &bad);
+    QString reason;
+    std::optional<std::string> bytes = FieldTextBytes(readString(v, path), capacity, &reason);
     if (!bytes)
-        fail(path, describeCharacter(text, bad) +
-                       QStringLiteral(" cannot be stored: Windows-1252 has no such character"));
-    if (bytes->size() > capacity)
-        fail(path, QStringLiteral("%1 is %2 bytes; the field holds %3")
-                       .arg(show(text))
-                       .arg(bytes->size())
-                       .arg(capacity));
-    return *bytes;
+        fail(path, reason);
+    return std::move(*bytes);
 }
 
 std::int16_t readRaw(const QJsonValue& v, const QString& path) {
@@ -230,17 +208,18 @@ std::int16_t readValue(const QJsonValue& v, const QString& path, int decimals) {
     switch (why) {
     case ExactTextError::NotANumber:
         fail(path, QStringLiteral("%1 is not a number written with digits, an optional \"-\" and \".\"")
-                       .arg(show(text)));
+                       .arg(QuotedExcerpt(text)));
     case ExactTextError::TooManyDecimals:
-        fail(
-            path,
-            QStringLiteral("%1 has more decimal places than the channel's %2").arg(show(text)).arg(decimals));
+        fail(path, QStringLiteral("%1 has more decimal places than the channel's %2")
+                       .arg(QuotedExcerpt(text))
+                       .arg(decimals));
     case ExactTextError::OutOfRange:
         break;
     }
     const QString limit = QString::fromStdString(FixedToText(32767, std::uint8_t(decimals))).trimmed();
-    fail(path,
-         QStringLiteral("%1 is outside -%2..%2 for %3 decimal places").arg(show(text), limit).arg(decimals));
+    fail(path, QStringLiteral("%1 is outside -%2..%2 for %3 decimal places")
+                   .arg(QuotedExcerpt(text), limit)
+                   .arg(decimals));
 }
 
 // Two hex digits, strictly: no sign, no blanks.
@@ -350,7 +329,7 @@ void readChannel(const Object& root, int n, ConfigBlock& block, Channel& channel
             fail(c.at(Key::Flags),
                  QStringLiteral("%1 holds decimals %2 and disabled %3, but the channel says decimals %4 and "
                                 "disabled %5; change both, or leave \"flags\" out")
-                     .arg(show(c.get(Key::Flags).toString()))
+                     .arg(QuotedExcerpt(c.get(Key::Flags).toString()))
                      .arg(heldDecimals)
                      .arg(heldDisabled ? "true" : "false")
                      .arg(decimals)
@@ -439,6 +418,38 @@ ConfigBlock readDocument(QByteArray json) {
 }
 
 } // namespace
+
+QString QuotedExcerpt(const QString& text) {
+    constexpr qsizetype MaxShown = 40;
+    if (text.size() <= MaxShown)
+        return QuotedText(text);
+    const qsizetype cut = text[MaxShown - 1].isHighSurrogate() ? MaxShown - 1 : MaxShown;
+    return QuotedText(text.left(cut)) + QStringLiteral("\u2026");
+}
+
+std::optional<std::string> FieldTextBytes(const QString& text, std::size_t capacity, QString* reason) {
+    const auto refuse = [reason](const QString& why) -> std::optional<std::string> {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
+    if (const auto control = std::find_if(text.begin(), text.end(),
+                                          [](QChar c) { return IsC0Control(char32_t(c.unicode())); });
+        control != text.end())
+        return refuse(describeCharacter(text, control - text.begin()) +
+                      QStringLiteral(" is a control character, which a text of the window cannot hold"));
+    qsizetype bad = 0;
+    std::optional<std::string> bytes = ToWin1252Exact(text, &bad);
+    if (!bytes)
+        return refuse(describeCharacter(text, bad) +
+                      QStringLiteral(" cannot be stored: Windows-1252 has no such character"));
+    if (bytes->size() > capacity)
+        return refuse(QStringLiteral("%1 is %2 bytes; the field holds %3")
+                          .arg(QuotedExcerpt(text))
+                          .arg(bytes->size())
+                          .arg(capacity));
+    return bytes;
+}
 
 std::optional<ConfigBlock> ConfigFromJson(const QByteArray& json, ConfigJsonError* error) {
     try {

@@ -15,15 +15,6 @@ namespace {
 
 constexpr char TimeColumn[] = "Time";
 
-// A CSV field, quoted only where it must be: a comma, a quote or a line break inside.
-QByteArray CsvField(const QString& text) {
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
-        return bytes;
-    bytes.replace('"', "\"\"");
-    return '"' + bytes + '"';
-}
-
 bool Disabled(std::uint8_t flags) {
     return (flags & FlagDisabled) != 0;
 }
@@ -33,6 +24,14 @@ int Decimals(std::uint8_t flags) {
 }
 
 } // namespace
+
+QByteArray CsvField(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    bytes.replace('"', "\"\"");
+    return '"' + bytes + '"';
+}
 
 ChannelNames ChannelNames::FromBlock(const ConfigBlock& block) {
     ChannelNames names;
@@ -112,7 +111,8 @@ bool IsCsvHeader(const QByteArray& line) {
 
 // Written by hand rather than through QJsonDocument, which would turn 0.740 into 0.74: the value keeps
 // the channel's decimals as the CSV line does.
-QByteArray JsonLine(const Reading& reading, const ChannelNames* names, const QTimeZone& zone) {
+QByteArray JsonLine(const Reading& reading, const ChannelNames* names, const QTimeZone& zone,
+                    std::optional<bool> stale) {
     QByteArray line = "{\"channels\":[";
     for (std::size_t i = 0; i < ChannelCount; ++i) {
         const std::uint8_t flags = reading.flags[i];
@@ -132,7 +132,10 @@ QByteArray JsonLine(const Reading& reading, const ChannelNames* names, const QTi
         const QByteArray value = DisplayedValueText(reading.shown[i], flags);
         line += ",\"value\":" + (value.isEmpty() ? QByteArray("null") : value) + '}';
     }
-    line += "],\"time\":\"" + ReadingTimeText(reading.msecsSinceEpoch, zone) + "\"}\n";
+    line += ']';
+    if (stale)
+        line += *stale ? ",\"stale\":true" : ",\"stale\":false";
+    line += ",\"time\":\"" + ReadingTimeText(reading.msecsSinceEpoch, zone) + "\"}\n";
     return line;
 }
 

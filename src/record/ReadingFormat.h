@@ -13,6 +13,7 @@
 #include <QString>
 #include <QTimeZone>
 #include <array>
+#include <optional>
 
 namespace quellix {
 
@@ -36,6 +37,9 @@ QByteArray DisplayedValueText(std::int16_t value, std::uint8_t flags);
 // The raw value as a plain integer; empty for NoValue.
 QByteArray RawValueText(std::int16_t value);
 
+// A CSV field in UTF-8, quoted only where it must be: a comma, a quote or a line break inside.
+QByteArray CsvField(const QString& text);
+
 // Column names, UTF-8, ending in "\n": Time, then per channel "<tag> raw" and "<tag> (<units>)".
 // Control characters in the names are escaped ("\u001B"); names holding a comma or a quote are quoted
 // as CSV quotes them.
@@ -50,8 +54,9 @@ bool IsCsvHeader(const QByteArray& line);
 // "value" is the displayed value as a number in the channel's units, written with the channel's
 // decimals as the CSV line writes it. "raw" and "value" are null when missing; a disabled channel has
 // "disabled":true and a null value. With `names`, each channel also carries "tag" (named as the CSV
-// header names it: "Channel 2" for a blank tag) and "units".
+// header names it: "Channel 2" for a blank tag) and "units". With `stale`, the object also carries
+// "stale": whether the values are gone for want of replies.
 QByteArray JsonLine(const Reading& reading, const ChannelNames* names = nullptr,
-                    const QTimeZone& zone = QTimeZone());
+                    const QTimeZone& zone = QTimeZone(), std::optional<bool> stale = std::nullopt);
 
 } // namespace quellix

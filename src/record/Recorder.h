@@ -1,11 +1,11 @@
-// Appends readings to a CSV file, one line per reading, each with one write(2) on an O_APPEND
-// descriptor, so a line is in the kernel before the next reading comes and a crash of the program loses
-// nothing written. A write that fails stops the recording and cuts off the part of the failing line
-// that did get through, so the file always ends with a whole line.
+// Appends readings to a CSV file, one line per reading, through the one line appender (LineAppender.h):
+// one write(2) a line, so a line is in the kernel before the next reading comes and a crash of the
+// program loses nothing written. A write that fails stops the recording and cuts off the part of the
+// failing line that did get through, so the file always ends with a whole line.
 #pragma once
 
+#include "LineAppender.h"
 #include "ReadingFormat.h"
-#include "UniqueFd.h"
 
 #include <QString>
 #include <cstdint>
@@ -27,7 +27,7 @@ public:
     // Closes the file; nothing more is written.
     void Stop();
 
-    bool Running() const { return fd_.IsValid(); }
+    bool Running() const { return file_.IsOpen(); }
     QString Path() const { return path_; }
     // Lines of readings appended since Start.
     std::int64_t Lines() const { return lines_; }
@@ -40,9 +40,8 @@ private:
     QString WriteLine(const QByteArray& line);
     bool TakesLinesOf(int fd, const QByteArray& header);
 
-    UniqueFd fd_;
+    LineAppender file_;
     QString path_;
-    std::int64_t size_ = 0; // where the file's last whole line ends
     std::int64_t lines_ = 0;
     QString error_;
     bool otherChannels_ = false;

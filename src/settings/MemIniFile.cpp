@@ -26,14 +26,14 @@ std::optional<QStringView> SectionName(QStringView line) {
 }
 
 // Splits "key=value" into its trimmed parts; nothing for comments and lines without "=".
-std::optional<QPair<QStringView, QStringView>> Entry(QStringView line) {
+std::optional<std::pair<QStringView, QStringView>> Entry(QStringView line) {
     const QStringView trimmed = line.trimmed();
     if (trimmed.isEmpty() || IsComment(trimmed))
         return std::nullopt;
     const qsizetype eq = trimmed.indexOf(u'=');
     if (eq <= 0)
         return std::nullopt;
-    return QPair{trimmed.first(eq).trimmed(), trimmed.sliced(eq + 1).trimmed()};
+    return std::pair{trimmed.first(eq).trimmed(), trimmed.sliced(eq + 1).trimmed()};
 }
 
 QString Unquoted(QStringView value) {

@@ -3,6 +3,7 @@
 #include "AtomicSave.h"
 #include "Charset.h"
 #include "FixedPoint.h"
+#include "SheetParts.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -24,31 +25,19 @@ template <std::size_t Capacity> QString fieldText(const ShortString<Capacity>& s
     return ShortStringToText(s).toHtmlEscaped();
 }
 
-QString detailRow(const char* name, const QString& value) {
-    return QStringLiteral("<tr><td class=\"name\" width=\"28%\">%1</td><td>%2</td></tr>")
-        .arg(QLatin1String(name), value.toHtmlEscaped());
-}
-
-enum class Align { Left, Centre, Right };
-
-QString cell(const QString& html, Align align = Align::Left) {
-    const char* const open[] = {"<td>", "<td class=\"centre\">", "<td class=\"number\">"};
-    return QLatin1String(open[static_cast<int>(align)]) + html + QStringLiteral("</td>");
-}
-
 QString channelRow(const ConfigBlock& block, int i) {
     const std::uint8_t flags = block.ChannelFlags[i];
     const ChannelCalibration& cal = block.Calibration[i];
-    return QStringLiteral("<tr>") + cell(QString::number(i + 1), Align::Centre) +
-           cell(fieldText(block.TagName[i])) + cell(fieldText(block.UnitName[i])) +
-           cell(QString::number(flags & FlagDecimalsMask), Align::Centre) +
-           cell((flags & FlagDisabled) ? QStringLiteral("yes") : QStringLiteral("no"), Align::Centre) +
-           cell(valueText(cal.Measured1, 0), Align::Right) +
-           cell(valueText(cal.Calib1, flags), Align::Right) +
-           cell(valueText(cal.Measured2, 0), Align::Right) +
-           cell(valueText(cal.Calib2, flags), Align::Right) +
-           cell(valueText(block.RawValue[i], 0), Align::Right) +
-           cell(valueText(block.MeasuredValue[i], flags), Align::Right) + QStringLiteral("</tr>");
+    return QStringLiteral("<tr>") + Cell(QString::number(i + 1), Align::Centre) +
+           Cell(fieldText(block.TagName[i])) + Cell(fieldText(block.UnitName[i])) +
+           Cell(QString::number(flags & FlagDecimalsMask), Align::Centre) +
+           Cell((flags & FlagDisabled) ? QStringLiteral("yes") : QStringLiteral("no"), Align::Centre) +
+           Cell(valueText(cal.Measured1, 0), Align::Right) +
+           Cell(valueText(cal.Calib1, flags), Align::Right) +
+           Cell(valueText(cal.Measured2, 0), Align::Right) +
+           Cell(valueText(cal.Calib2, flags), Align::Right) +
+           Cell(valueText(block.RawValue[i], 0), Align::Right) +
+           Cell(valueText(block.MeasuredValue[i], flags), Align::Right) + QStringLiteral("</tr>");
 }
 
 const char* const Style =
@@ -61,26 +50,52 @@ const char* const Style =
     "table.channels th { background-color: #e8e8e8; font-size: 8pt; }"
     "table.channels th, table.channels td { border: 1px solid #808080; }"
     "td.number { text-align: right; }"
-    "td.centre { text-align: center; }";
+    "td.centre { text-align: center; }"
+    "td.pass { color: #006400; font-weight: bold; text-align: center; }"
+    "td.fail { color: #b00000; font-weight: bold; text-align: center; }";
 
 } // namespace
 
+QString SheetStart(const char* title) {
+    return QStringLiteral("<html><head><style>") + QLatin1String(Style) +
+           QStringLiteral("</style></head><body><h1>") + QLatin1String(title) +
+           QStringLiteral("</h1><p class=\"program\">Quellix Config V1.0</p>");
+}
+
+QString SheetEnd() {
+    return QStringLiteral("</body></html>");
+}
+
+QString DetailsStart() {
+    return QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
+}
+
+QString DetailsEnd() {
+    return QStringLiteral("</table>");
+}
+
+QString DetailRow(const char* name, const QString& value) {
+    return QStringLiteral("<tr><td class=\"name\" width=\"28%\">%1</td><td>%2</td></tr>")
+        .arg(QLatin1String(name), value.toHtmlEscaped());
+}
+
+QString Cell(const QString& html, Align align) {
+    const char* const open[] = {"<td>", "<td class=\"centre\">", "<td class=\"number\">"};
+    return QLatin1String(open[static_cast<int>(align)]) + html + QStringLiteral("</td>");
+}
+
 QString ConfigSheetHtml(const ConfigBlock& block, const SheetInfo& info) {
-    QString html = QStringLiteral("<html><head><style>") + QLatin1String(Style) +
-                   QStringLiteral("</style></head><body>");
-    html += QStringLiteral("<h1>") + QLatin1String(SheetTitle) + QStringLiteral("</h1>");
-    html += QStringLiteral("<p class=\"program\">Quellix Config V1.0</p>");
-    html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
-    html += detailRow("Date and time", info.madeAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    QString html = SheetStart(SheetTitle) + DetailsStart();
+    html += DetailRow("Date and time", info.madeAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
     html +=
-        detailRow("File", info.fileName.isEmpty() ? QStringLiteral("not saved to a file") : info.fileName);
-    html += detailRow("Port", info.port.isEmpty() ? QStringLiteral("No port selected") : info.port);
-    html += detailRow("Unit software version", info.softwareVersion.isEmpty()
+        DetailRow("File", info.fileName.isEmpty() ? QStringLiteral("not saved to a file") : info.fileName);
+    html += DetailRow("Port", info.port.isEmpty() ? QStringLiteral("No port selected") : info.port);
+    html += DetailRow("Unit software version", info.softwareVersion.isEmpty()
                                                    ? QStringLiteral("not read from the unit")
                                                    : info.softwareVersion);
-    html += detailRow("Header 1", ShortStringToText(block.Header1));
-    html += detailRow("Header 2", ShortStringToText(block.Header2));
-    html += QStringLiteral("</table>");
+    html += DetailRow("Header 1", ShortStringToText(block.Header1));
+    html += DetailRow("Header 2", ShortStringToText(block.Header2));
+    html += DetailsEnd();
 
     // Widths in per cent of the page, so that no heading breaks inside a word.
     html += QStringLiteral(
@@ -96,7 +111,7 @@ QString ConfigSheetHtml(const ConfigBlock& block, const SheetInfo& info) {
         "<th width=\"7%\">Raw</th><th width=\"7%\">Shown</th></tr>");
     for (int i = 0; i < ChannelCount; ++i)
         html += channelRow(block, i);
-    html += QStringLiteral("</table></body></html>");
+    html += QStringLiteral("</table>") + SheetEnd();
     return html;
 }
 
@@ -115,6 +130,10 @@ void RenderConfigSheet(const QString& html, QPagedPaintDevice& device) {
 }
 
 bool WriteConfigSheetPdf(const QString& html, const QString& path, QString* error) {
+    return WriteSheetPdf(html, QLatin1String(SheetTitle), path, error);
+}
+
+bool WriteSheetPdf(const QString& html, const QString& title, const QString& path, QString* error) {
     QByteArray pdf;
     {
         QBuffer buffer(&pdf);
@@ -123,7 +142,7 @@ bool WriteConfigSheetPdf(const QString& html, const QString& path, QString* erro
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(12, 15, 12, 15), QPageLayout::Millimeter));
         writer.setResolution(300);
-        writer.setTitle(QLatin1String(SheetTitle));
+        writer.setTitle(title);
         writer.setCreator(QStringLiteral("Quellix Config V1.0"));
         RenderConfigSheet(html, writer);
     }

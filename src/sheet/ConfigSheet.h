@@ -31,4 +31,7 @@ void RenderConfigSheet(const QString& html, QPagedPaintDevice& device);
 // the reason in `error` when it cannot be written.
 bool WriteConfigSheetPdf(const QString& html, const QString& path, QString* error);
 
+// Writes any sheet's HTML as A4 PDF pages with `title` as the document's title, as above.
+bool WriteSheetPdf(const QString& html, const QString& title, const QString& path, QString* error);
+
 } // namespace quellix

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -106,10 +107,26 @@ void SyncDirectory(const QString& final) {
         ::fsync(dir.Get());
 }
 
+// Moves the temporary file to its name unless that name is taken meanwhile; 0 or the errno.
+int MoveWithoutReplacing(const QByteArray& temporary, const QString& final) {
+    const QByteArray name = Native(final);
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    // File systems without the flag (NFS among them) still refuse a link to a name that is taken.
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (::link(temporary.constData(), name.constData()) != 0)
+        return errno;
+    ::unlink(temporary.constData());
+    return 0;
+}
+
 bool SaveReplacing(const QString& path, const QByteArray& bytes, const SaveOptions& options, QString* error) {
     const QString final = FinalPath(path);
     struct stat old {};
     const bool exists = ::stat(Native(final).constData(), &old) == 0;
+    if (exists && options.keepOnceWritten)
+        return Fail(error, QStringLiteral("a file of that name exists and is kept as it is"));
     QByteArray temporary;
     UniqueFd fd = CreateTemporary(final, exists ? old.st_mode & 07777 : 0666, temporary);
     if (!fd.IsValid()) {
@@ -121,8 +138,12 @@ bool SaveReplacing(const QString& path, const QByteArray& bytes, const SaveOptio
     // The mode given to open() lost the bits the umask holds; the old file's are kept whole.
     if (exists)
         ::fchmod(fd.Get(), old.st_mode & 07777);
+    if (options.keepOnceWritten)
+        ::fchmod(fd.Get(), 0444);
     int e = WriteDurably(fd, bytes);
-    if (e == 0 && ::rename(temporary.constData(), Native(final).constData()) != 0)
+    if (e == 0 && options.keepOnceWritten)
+        e = MoveWithoutReplacing(temporary, final);
+    else if (e == 0 && ::rename(temporary.constData(), Native(final).constData()) != 0)
         e = errno;
     if (e != 0) {
         ::unlink(temporary.constData());
@@ -202,6 +223,10 @@ bool CanSaveFile(const QString& path, QString* error) {
     if (::access(Native(dir).constData(), W_OK | X_OK) != 0)
         return Fail(error, dir + QStringLiteral(": ") + SystemError(errno));
     return true;
+}
+
+QString SystemErrorText(int error) {
+    return SystemError(error);
 }
 
 void IgnoreFileSizeSignal() {

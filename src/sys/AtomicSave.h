@@ -17,6 +17,9 @@ struct SaveOptions {
     // Wait until a program opens a FIFO for reading (the command line); otherwise a FIFO nobody reads
     // fails at once, so that a window never hangs on it.
     bool waitForReader = false;
+    // A file that must never change once written (a calibration record): an existing file of that name
+    // is not replaced (the save fails), and the new file is made read-only.
+    bool keepOnceWritten = false;
 };
 
 // Writes `bytes` to `path` as above. False with `error` set to the reason, in the system's words.
@@ -27,6 +30,9 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, const Save
 // file in a directory that can take a new file. For a check before work that takes a while; false with
 // `error` set.
 bool CanSaveFile(const QString& path, QString* error);
+
+// The system's words for an errno value, as the messages of a failed save or append give them.
+QString SystemErrorText(int error);
 
 // A write beyond the file size limit (ulimit -f) raises SIGXFSZ, which would end the program in the
 // middle of a write. Ignored, such a write fails with EFBIG like any other failed write. A handler the

@@ -4,6 +4,7 @@
 #include "ConfigJson.h"
 #include "ConfigView.h"
 #include "FixedPoint.h"
+#include "JsonSchemaCheck.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -20,110 +21,8 @@ namespace quellix {
 
 namespace {
 
-// The few keywords the schema uses: $ref (local), type, const, required, properties,
-// additionalProperties, minimum, maximum, maxLength, pattern, allOf, if, then, else.
-class MiniValidator {
-public:
-    explicit MiniValidator(QJsonObject schema) : root_(std::move(schema)) {}
-
-    void check(const QJsonValue& value, const QJsonObject& schema, const QString& path) {
-        if (schema.contains("$ref")) {
-            const QString name = schema["$ref"].toString().section(u'/', -1);
-            check(value, root_["$defs"].toObject()[name].toObject(), path);
-            return;
-        }
-        for (const QJsonValue& part : schema["allOf"].toArray())
-            check(value, part.toObject(), path);
-        if (schema.contains("if")) {
-            MiniValidator condition(root_);
-            condition.check(value, schema["if"].toObject(), path);
-            const char* branch = condition.errors.isEmpty() ? "then" : "else";
-            check(value, schema[branch].toObject(), path);
-        }
-        if (schema.contains("const") && value != schema["const"])
-            errors << path + ": not the constant";
-        if (schema.contains("type")) {
-            const QJsonValue type = schema["type"];
-            const QJsonArray types = type.isArray() ? type.toArray() : QJsonArray{type};
-            if (!types.contains(typeOf(value)) && !(typeOf(value) == "integer" && types.contains("number")))
-                errors << path + ": type " + typeOf(value);
-        }
-        if (value.isDouble()) {
-            if (schema.contains("minimum") && value.toDouble() < schema["minimum"].toDouble())
-                errors << path + ": below minimum";
-            if (schema.contains("maximum") && value.toDouble() > schema["maximum"].toDouble())
-                errors << path + ": above maximum";
-        }
-        if (value.isString()) {
-            if (schema.contains("maxLength") && value.toString().size() > schema["maxLength"].toInt())
-                errors << path + ": too long";
-            if (schema.contains("pattern") &&
-                !QRegularExpression(schema["pattern"].toString()).match(value.toString()).hasMatch())
-                errors << path + ": pattern";
-        }
-        if (value.isObject()) {
-            const QJsonObject object = value.toObject();
-            const QJsonObject properties = schema["properties"].toObject();
-            for (const QJsonValue& key : schema["required"].toArray())
-                if (!object.contains(key.toString()))
-                    errors << path + "." + key.toString() + ": missing";
-            for (auto it = object.begin(); it != object.end(); ++it) {
-                const QString child = path.isEmpty() ? it.key() : path + "." + it.key();
-                seen << child;
-                if (properties.contains(it.key()))
-                    check(it.value(), properties[it.key()].toObject(), child);
-                else if (schema["additionalProperties"] == QJsonValue(false))
-                    errors << child + ": not in the schema";
-            }
-        }
-    }
-
-    // Every key path the schema allows, through its references.
-    void collect(const QJsonObject& schema, const QString& path, QSet<QString>& out) const {
-        if (schema.contains("$ref")) {
-            collect(root_["$defs"].toObject()[schema["$ref"].toString().section(u'/', -1)].toObject(), path,
-                    out);
-            return;
-        }
-        const QJsonObject properties = schema["properties"].toObject();
-        for (auto it = properties.begin(); it != properties.end(); ++it) {
-            const QString child = path.isEmpty() ? it.key() : path + "." + it.key();
-            out << child;
-            collect(it.value().toObject(), child, out);
-        }
-    }
-
-    QStringList errors;
-    QSet<QString> seen;
-
-private:
-    static QString typeOf(const QJsonValue& v) {
-        switch (v.type()) {
-        case QJsonValue::Null:
-            return "null";
-        case QJsonValue::Bool:
-            return "boolean";
-        case QJsonValue::Double:
-            return v.toDouble() == std::trunc(v.toDouble()) ? "integer" : "number";
-        case QJsonValue::String:
-            return "string";
-        case QJsonValue::Array:
-            return "array";
-        default:
-            return "object";
-        }
-    }
-
-    QJsonObject root_;
-};
-
 QJsonObject loadSchema() {
-    QFile file(QStringLiteral(QUELLIX_SOURCE_DIR "/data/quellix-config.schema.json"));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    return doc.object();
+    return LoadJsonFile(QStringLiteral(QUELLIX_SOURCE_DIR "/data/quellix-config.schema.json"));
 }
 
 } // namespace

@@ -42,8 +42,8 @@ struct Case {
 };
 
 // Devices with group rights (ttyUSB0) and without (ttyUSB1), a by-id link, and processes: minicom and
-// screen hold ttyUSB0, a shell holds a terminal: a virtual console, which a test's pseudo-terminal can
-// never be (a /dev/pts number here was the test's own now and then, and its holders appeared).
+// screen hold ttyUSB0, a shell holds a pseudo-terminal (of a number no test's own pseudo-terminal gets:
+// with /dev/pts/3, a test whose terminal was number 3 found the shell holding it).
 void BuildMachine(const FakeTree& tree, const QByteArray& groupFile) {
     ::chmod(QFile::encodeName(tree.writeFile("/dev/ttyUSB0")).constData(), 0660);
     ::chmod(QFile::encodeName(tree.writeFile("/dev/ttyUSB1")).constData(), 0600);
@@ -52,12 +52,12 @@ void BuildMachine(const FakeTree& tree, const QByteArray& groupFile) {
     QByteArray group = groupFile;
     tree.writeFile("/etc/group", group.replace("%gid", QByteArray::number(::getegid())));
     tree.writeFile("/proc/4321/comm", "minicom\n");
-    tree.makeLink("/proc/4321/fd/0", "/dev/tty1");
+    tree.makeLink("/proc/4321/fd/0", "/dev/pts/999");
     tree.makeLink("/proc/4321/fd/3", "/dev/ttyUSB0");
     tree.writeFile("/proc/977/comm", "screen\n");
     tree.makeLink("/proc/977/fd/5", "/dev/ttyUSB0");
     tree.writeFile("/proc/88/comm", "bash\n");
-    tree.makeLink("/proc/88/fd/0", "/dev/tty1");
+    tree.makeLink("/proc/88/fd/0", "/dev/pts/999");
     tree.makeDir("/proc/sys");
     tree.writeFile("/proc/uptime", "1.0 1.0\n");
 }

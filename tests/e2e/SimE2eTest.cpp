@@ -26,9 +26,10 @@ ConfigBlock DistinctUnit() {
     b.Header2.assign("Feed line \xB0"
                      "C");
     const char* const tags[] = {"Flow In", "Return Temp", "Pressure Drum 123456", "T"};
+    // The degree sign in Windows-1252, then a C kept apart from the hex escape.
     const char* const units[] = {"m3/h",
-                                 "\xB0"
-                                 "C",
+                                 ("\xB0"
+                                  "C"),
                                  "bar abs", "kPa1234567"};
     for (int i = 0; i < 4; ++i) {
         b.TagName[i].assign(tags[i]);

@@ -28,8 +28,8 @@ std::vector<std::string> Arguments(const QStringList& args) {
 // Spawned with posix_spawn rather than QProcess: QProcess starts the child with a vfork-like clone that
 // shares this process's memory, where the child's calls run ThreadSanitizer's hooks on the parent's
 // state and leave it reporting races in the port's workers that are none.
-SimProcess::SimProcess(const QStringList& args, Port port) {
-    spawn(args);
+SimProcess::SimProcess(const QStringList& args, Port port, int input) {
+    spawn(args, input);
     if (pid_ < 0)
         return;
     path_ = readFirstLine(5000);
@@ -46,13 +46,15 @@ SimProcess::~SimProcess() {
         ::close(outFd_);
 }
 
-void SimProcess::spawn(const QStringList& args) {
+void SimProcess::spawn(const QStringList& args, int input) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
         return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (input >= 0)
+        posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
     const std::string errorFile = dir_.file("stderr").toStdString();
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);

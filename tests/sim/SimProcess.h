@@ -18,7 +18,8 @@ public:
     // that opens the line alone, or for a test that talks over a line of its own (`useLine`).
     enum class Port { Open, LeaveClosed };
 
-    explicit SimProcess(const QStringList& args = {}, Port port = Port::Open);
+    // `input`: a descriptor the simulator reads as its standard input (its control commands), or -1.
+    explicit SimProcess(const QStringList& args = {}, Port port = Port::Open, int input = -1);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
@@ -45,7 +46,7 @@ public:
     int terminate(int signal = SIGTERM);
 
 private:
-    void spawn(const QStringList& args);
+    void spawn(const QStringList& args, int input);
     QString readFirstLine(int timeoutMs) const;
     // Reaps the process within `timeoutMs`; false while it still runs.
     bool reap(int timeoutMs);

@@ -4,6 +4,7 @@
 #include "TestPty.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -323,9 +324,10 @@ TEST(SimulatorLifecycle, RefusesBadOptionsAndListsThemInHelp) {
     const QString usage = help.readAllStandardOutput();
     for (const char* option : {"--link", "--device", "--state", "--version", "--seed", "--raw", "--mute",
                                "--drop-every", "--garble-every", "--advance-every", "--reply-delay",
-                               "--split-replies", "--pace", "--log", "--help"})
+                               "--split-replies", "--pace", "--log", "--control", "--help"})
         EXPECT_TRUE(usage.contains(option)) << option;
 
+    TempDir dir;
     const QStringList bad[] = {{"--version", QString(36, 'v')}, {"--raw", "1,2,3"},
                                {"--raw", "1,2,3,2000"},         {"--drop-every", "x"},
                                {"--garble-every", "-1"},        {"--frobnicate"}};
@@ -335,6 +337,52 @@ TEST(SimulatorLifecycle, RefusesBadOptionsAndListsThemInHelp) {
         ASSERT_TRUE(sim.waitForFinished(5000));
         EXPECT_EQ(sim.exitCode(), 2) << args.join(' ').toStdString();
     }
+    QProcess notFifo;
+    notFifo.start(QUELLIX_SIM_PATH, {"--control", dir.write("commands", "raw 1 5\n")});
+    ASSERT_TRUE(notFifo.waitForFinished(5000));
+    EXPECT_EQ(notFifo.exitCode(), 1);
+    EXPECT_TRUE(notFifo.readAllStandardError().contains("not a FIFO"));
+}
+
+// Commands on a FIFO and on standard input take effect for the next request; the FIFO the simulator
+// made goes with it.
+TEST(SimulatorControl, CommandsFromAFifoOrStandardInput) {
+    TempDir dir;
+    const QString fifo = dir.file("control");
+    int input[2];
+    ASSERT_EQ(::pipe2(input, O_CLOEXEC), 0);
+    struct Way {
+        const char* what;
+        QStringList args;
+        int input;
+    };
+    const Way ways[] = {{"FIFO", {"--control", fifo, "--raw", "1,2,3,4"}, -1},
+                        {"standard input", {"--control", "-", "--raw", "1,2,3,4"}, input[0]}};
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.what);
+        SimProcess sim(way.args, SimProcess::Port::Open, way.input);
+        ASSERT_TRUE(sim.started());
+        const auto command = [&](const char* line) {
+            const int fd = way.input < 0 ? ::open(QFile::encodeName(fifo).constData(), O_WRONLY) : input[1];
+            ASSERT_EQ(::write(fd, line, std::strlen(line)), ssize_t(std::strlen(line)));
+            if (way.input < 0)
+                ::close(fd);
+        };
+        command("raw 2 512\nbogus\n");
+        const Bytes reply = sim.request(Frame('x'));
+        ASSERT_EQ(reply.size(), 19u);
+        EXPECT_EQ(reply[5] | reply[6] << 8, 512);
+        command("mute on\n");
+        EXPECT_TRUE(sim.request(Frame('v'), 300).empty());
+        command("mute off\n");
+        EXPECT_FALSE(sim.request(Frame('v')).empty());
+        EXPECT_TRUE(sim.errorOutput().contains("control: bogus: unknown command"))
+            << sim.errorOutput().toStdString();
+        EXPECT_EQ(sim.terminate(), 0);
+    }
+    EXPECT_FALSE(QFileInfo::exists(fifo));
+    ::close(input[0]);
+    ::close(input[1]);
 }
 
 } // namespace quellix

@@ -8,9 +8,12 @@
 
 namespace quellix {
 
+inline bool SignalProcess(pid_t pid, int signal) {
+    return pid > 0 && ::kill(pid, signal) == 0;
+}
+
 inline bool SignalProcess(const QProcess& process, int signal) {
-    const qint64 pid = process.processId();
-    return pid > 0 && ::kill(static_cast<pid_t>(pid), signal) == 0;
+    return SignalProcess(static_cast<pid_t>(process.processId()), signal);
 }
 
 } // namespace quellix
