@@ -102,7 +102,10 @@ void PromptPeer::Answer(const Bytes& request) {
         reply = BuildFrame('C', Bytes(CalibrationTableSize, 0));
         break;
     case 'p':
-        reply = BuildItemFrame('P', request[3], request[4], "A");
+        // The flags item carries the four flag bytes; a shorter one leaves flags missing, and the
+        // read fails as it should.
+        reply = BuildItemFrame('P', request[3], request[4],
+                               request[4] == CodeByte(ItemCode::Flags) ? std::string_view("\1\1\1\1", 4) : "A");
         break;
     case 'q':
         reply = BuildCommand('Q');
