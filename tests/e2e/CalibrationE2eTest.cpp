@@ -155,3 +155,34 @@ TEST_F(CalibrationE2e, FoundOutOfToleranceAdjustedAndLeftWithin) {
 }
 
 } // namespace quellix
+
+namespace quellix {
+
+// Send to unit waits for the audit trail: a log that cannot take the line sends nothing unless the user
+// says Yes (the test's dialogs say No); once it can, the line follows the upload.
+TEST_F(CalibrationE2e, SendToUnitIsAudited) {
+    SimProcess sim({"--state", unit.file("unit.qlx")}, SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    StartOn(sim.path());
+    const QString log = AuditLog::Default().Path();
+    ASSERT_TRUE(QDir().mkpath(log));
+    const QString idle = Text("Label1");
+    Click("Button14");
+    EXPECT_EQ(Text("Label1"), idle);
+    EXPECT_FALSE(QFile::exists(unit.file("unit.qlx")));
+
+    ASSERT_TRUE(QDir(log).removeRecursively());
+    Click("Button14");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Label1") == " Complete "; }, SequenceTimeoutMs));
+    AuditReading audit;
+    QString error;
+    ASSERT_TRUE(ReadAuditLog(log, {}, audit, &error)) << error.toStdString();
+    ASSERT_EQ(audit.entries.size(), 1u);
+    EXPECT_EQ(audit.entries[0].sent, "configuration (Send to unit)");
+    EXPECT_EQ(audit.entries[0].port, "COM1");
+    EXPECT_EQ(audit.entries[0].result, "done");
+    ASSERT_FALSE(audit.entries[0].changes.empty());
+    EXPECT_EQ(audit.entries[0].changes[0].oldValue, UnknownValue);
+}
+
+} // namespace quellix
