@@ -1,5 +1,6 @@
 #include "CalibrationWizard.h"
 
+#include "AuditLog.h"
 #include "Certificate.h"
 #include "Charset.h"
 #include "FixedPoint.h"
@@ -22,7 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <unistd.h>
+#include <cmath>
 
 namespace quellix {
 
@@ -133,10 +134,12 @@ QWidget* TCalibrationWizard::BuildSetup() {
     connect(start, &QPushButton::clicked, this, [this] { StartClicked(); });
     form->addRow(QStringLiteral("&Channel:"), channel_);
     form->addRow(QStringLiteral("Test &points (% of span):"), percents_);
-    form->addRow(QStringLiteral("&Tolerance:"), toleranceRow);
+    auto* toleranceLabel = new QLabel(QStringLiteral("&Tolerance:"), page);
+    toleranceLabel->setBuddy(tolerance_);
+    form->addRow(toleranceLabel, toleranceRow);
     form->addRow(QStringLiteral("Stable: last &N readings:"), readings_);
     form->addRow(QStringLiteral("  within (last &digits):"), limit_);
-    form->addRow(QStringLiteral("  after se&ttling:"), settling_);
+    form->addRow(QStringLiteral("  after settlin&g:"), settling_);
     form->addRow(QStringLiteral("&Reference standard:"), reference_);
     form->addRow(QStringLiteral("  d&ue:"), due_);
     form->addRow(QStringLiteral("T&echnician:"), technician_);
@@ -154,9 +157,8 @@ void TCalibrationWizard::LoadSetup() {
     limit_->setValue(settings.value(QStringLiteral("limit"), defaults.limit).toInt());
     settling_->setValue(
         settings.value(QStringLiteral("settling"), double(defaults.settlingMs) / 1000).toDouble());
-    char name[256] = {};
-    technician_->setText(::getlogin_r(name, sizeof name) == 0 ? QString::fromLocal8Bit(name)
-                                                              : qEnvironmentVariable("USER"));
+    // The login name, as the audit trail names the user.
+    technician_->setText(NewAuditEntry(QString()).user);
 }
 
 void TCalibrationWizard::StartClicked() {
