@@ -501,13 +501,16 @@ QWidget* TCalibrationWizard::BuildResult() {
     save_ = Button("SaveRecord", QStringLiteral("&Save record"), page);
     pdf_ = Button("CertificatePdf", QStringLiteral("&Certificate PDF…"), page);
     auto* close = Button("Close", QStringLiteral("Cl&ose"), page);
+    next_ = Button("NextChannel", QStringLiteral("&Next channel…"), page);
     pdf_->setEnabled(false);
+    next_->setEnabled(false);
+    connect(next_, &QPushButton::clicked, this, [this] { NextChannel(); });
     connect(save_, &QPushButton::clicked, this, [this] { SaveClicked(); });
     connect(pdf_, &QPushButton::clicked, this, [this] { PdfClicked(); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    for (QPushButton* b : {save_, pdf_, close})
+    for (QPushButton* b : {save_, pdf_, next_, close})
         buttons->addWidget(b);
     layout->addWidget(result_);
     layout->addWidget(verdicts_);
@@ -544,6 +547,7 @@ void TCalibrationWizard::SaveClicked() {
     verdicts_->setText(verdicts_->text() + QStringLiteral("\nSaved as ") + savedPath_);
     save_->setEnabled(false);
     pdf_->setEnabled(true);
+    next_->setEnabled(true);
     pdf_->setDefault(true);
     pdf_->setFocus();
 }
@@ -556,6 +560,26 @@ void TCalibrationWizard::PdfClicked() {
     QString error;
     if (!WriteCertificatePdf(saved_, *path, &error))
         dialogs_.ShowMessage(this, QStringLiteral("The certificate was not written."), error);
+}
+
+// Another channel with the same procedure and reference, once this one's record is saved.
+void TCalibrationWizard::NextChannel() {
+    run_.reset();
+    sent_.reset();
+    savedPath_.clear();
+    link_ = Link::Idle;
+    for (int p = 0; p < 2; ++p)
+        raw_[p]->setText(QStringLiteral("---"));
+    adjustState_->clear();
+    asLeft_->setEnabled(false);
+    save_->setEnabled(true);
+    pdf_->setEnabled(false);
+    next_->setEnabled(false);
+    setupProblem_->clear();
+    channel_->setCurrentIndex((channel_->currentIndex() + 1) % ChannelCount);
+    pages_->setCurrentIndex(SetupPage);
+    findChild<QPushButton*>(QStringLiteral("Start"))->setDefault(true);
+    channel_->setFocus();
 }
 
 } // namespace quellix

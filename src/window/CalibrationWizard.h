@@ -1,7 +1,8 @@
-// "Data" > "Calibrate…": one channel's calibration, step by step and from the keyboard: set-up, the
+// "Data" > "Calibrate…": a channel's calibration, step by step and from the keyboard: set-up, the
 // test points as found, an optional adjustment (two raw captures, the required values, "Send to unit"
 // and a read-back), the points as left, and the result with its record and certificate. The logic is
-// CalibrationRun's; this dialog shows it and follows the link's readings.
+// CalibrationRun's; this dialog shows it and follows the link's readings. Once a record is saved, the
+// next channel follows with the same procedure.
 #pragma once
 
 #include "CalibrationRun.h"
@@ -72,6 +73,7 @@ private:
     void ShowResult();
     void SaveClicked();
     void PdfClicked();
+    void NextChannel();
     void ShowStability();
     void Take(std::int16_t raw, std::int16_t displayed);
     void FillTable(QTableWidget* table, bool both) const;
@@ -122,6 +124,7 @@ private:
     QLabel* verdicts_;
     QPushButton* save_;
     QPushButton* pdf_;
+    QPushButton* next_;
 };
 
 } // namespace quellix

@@ -9,6 +9,7 @@
 #include "RecordStore.h"
 #include "SimProcess.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,6 +133,10 @@ TEST_F(CalibrationE2e, FoundOutOfToleranceAdjustedAndLeftWithin) {
     const QString certificate = PdfText(data.file("certificate.pdf"));
     for (const char* part : {"Calibration Certificate", "Calibrator 4471", "101.0"})
         EXPECT_TRUE(certificate.contains(part)) << part << "\n" << certificate.toStdString();
+    // The next channel, with the same procedure.
+    QTest::mouseClick(Part<QPushButton>("NextChannel"), Qt::LeftButton);
+    EXPECT_EQ(Part<QComboBox>("Channel")->currentIndex(), 1);
+    EXPECT_EQ(Part<QLineEdit>("Percents")->text(), "0, 100");
 
     // The unit stored the new calibration, and the audit line of its write names the record.
     ConfigBlock stored{};
