@@ -3,6 +3,7 @@
 #include "Cli.h"
 
 #include "About.h"
+#include "CalibCommands.h"
 #include "CliFiles.h"
 #include "CliHelp.h"
 #include "FileCommands.h"
@@ -43,6 +44,7 @@ private:
     bool readVerbosity(const QCommandLineParser& parser);
     int runCommand(const CommandHelp& command, const QCommandLineParser& parser, const QStringList& tokens);
     int diff(const QCommandLineParser& parser, const QStringList& tokens);
+    int calibCommand(const QString& name, const QCommandLineParser& parser, const QStringList& words);
     // The form-state file whose "Ports" section maps COM1..COM4.
     QString formStateFile() const;
     std::optional<PortName> resolve(const QString& argument, const QString& command, int& status);
@@ -60,6 +62,9 @@ private:
     const QCommandLineOption port_{QStringLiteral("port"), QString(), QStringLiteral("PORT")};
     const QCommandLineOption base_{QStringLiteral("base"), QString(), QStringLiteral("FILE")};
     const QCommandLineOption noVerify_{QStringLiteral("no-verify")};
+    const QCommandLineOption noAudit_{QStringLiteral("no-audit")};
+    const QCommandLineOption since_{QStringLiteral("since"), QString(), QStringLiteral("DATE")};
+    const QCommandLineOption json_{QStringLiteral("json")};
     const QCommandLineOption interval_{QStringLiteral("interval"), QString(), QStringLiteral("S")};
     const QCommandLineOption count_{QStringLiteral("count"), QString(), QStringLiteral("N")};
     const QCommandLineOption format_{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
@@ -112,9 +117,13 @@ int Run::operator()(const QStringList& arguments) {
     else if (name == QLatin1String("read"))
         commandParser.addOptions({port_, output_, base_});
     else if (name == QLatin1String("write"))
-        commandParser.addOptions({port_, noVerify_});
+        commandParser.addOptions({port_, noVerify_, noAudit_});
     else if (name == QLatin1String("watch"))
         commandParser.addOptions({port_, interval_, count_, format_});
+    else if (name == QLatin1String("audit"))
+        commandParser.addOptions({since_, port_, json_});
+    else if (name == QLatin1String("records"))
+        commandParser.addOption(output_);
     const QStringList tokens = words.mid(1);
     if (!commandParser.parse(QStringList{arguments.first()} + tokens))
         return usage(commandParser.errorText(), name);
@@ -148,6 +157,8 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
     }
     if (name == QLatin1String("diff"))
         return diff(parser, tokens);
+    if (name == QLatin1String("audit") || name == QLatin1String("records"))
+        return calibCommand(name, parser, files);
     if (name == QLatin1String("find"))
         return FindCommand(files, PortDevicePaths(TMemIniFile(formStateFile())), settings_.deviceRoot,
                            output);
@@ -177,6 +188,16 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
         return usage(
             QStringLiteral("import writes a block file: the output's name must not end in \".json\""), name);
     return ConvertCommand(files.first(), target, ConfigForm::BlockImage, output);
+}
+
+int Run::calibCommand(const QString& name, const QCommandLineParser& parser, const QStringList& words) {
+    CliOutput output = this->output();
+    if (name == QLatin1String("audit")) {
+        if (!words.isEmpty())
+            return usage(QStringLiteral("audit takes no file"), name);
+        return AuditCommand({parser.value(since_), parser.value(port_), parser.isSet(json_)}, output);
+    }
+    return RecordsCommand(words, parser.value(output_), output);
 }
 
 // The two sides in the order given; QCommandLineParser keeps files and --port values apart, so the
@@ -253,7 +274,7 @@ int Run::portCommand(const QString& name, const QCommandLineParser& parser, cons
     if (name == QLatin1String("write")) {
         if (files.size() != 1)
             return usage(QStringLiteral("write takes one file, not %1").arg(files.size()), name);
-        return WriteCommand(*port, files.first(), !parser.isSet(noVerify_), output);
+        return WriteCommand(*port, files.first(), !parser.isSet(noVerify_), !parser.isSet(noAudit_), output);
     }
     if (!files.isEmpty())
         return usage(QStringLiteral("%1 takes no file argument: \"%2\"").arg(name, files.first()), name);

@@ -7,6 +7,7 @@
 #include "ConfigView.h"
 #include "ReadingFormat.h"
 #include "UnitSession.h"
+#include "WriteAudit.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -82,16 +83,12 @@ int ReadCommand(const PortName& port, const QString& target, const QString& base
     return WriteConfigOutput(block, target, OutputForm(target), output);
 }
 
-int WriteCommand(const PortName& port, const QString& file, bool verify, CliOutput& output) {
-    QString message;
-    const std::optional<ConfigBlock> block = LoadConfigFile(file, message);
-    if (!block)
-        return output.fail(ExitFileError, message);
-    output.detail(QStringLiteral("read %1").arg(file));
-    UnitSession unit(port, output);
-    int status = unit.open();
-    if (status == ExitDone)
-        status = unit.upload(*block);
+namespace {
+
+// The upload and, with `verify`, the comparison of what the unit then holds.
+int UploadAndVerify(UnitSession& unit, const ConfigBlock& block, const QString& file, bool verify,
+                    CliOutput& output) {
+    int status = unit.upload(block);
     if (status != ExitDone)
         return unit.stopSignal()
                    ? Interrupted(output, status, QStringLiteral("the unit may hold part of %1").arg(file))
@@ -105,7 +102,7 @@ int WriteCommand(const PortName& port, const QString& file, bool verify, CliOutp
     status = unit.download(back, QStringLiteral("Verifying"));
     if (status != ExitDone)
         return unit.stopSignal() ? Interrupted(output, status, QStringLiteral("not verified")) : status;
-    const std::vector<FieldDifference> differences = CompareConfigs(*block, back, CompareScope::UnitHeld);
+    const std::vector<FieldDifference> differences = CompareConfigs(block, back, CompareScope::UnitHeld);
     if (differences.empty()) {
         output.detail(QStringLiteral("the unit on %1 holds %2").arg(unit.portLabel(), file));
         return ExitDone;
@@ -121,6 +118,29 @@ int WriteCommand(const PortName& port, const QString& file, bool verify, CliOutp
                            .arg(unit.portLabel(), file)
                            .arg(count)
                            .arg(count == 1 ? QStringLiteral("field") : QStringLiteral("fields")));
+}
+
+} // namespace
+
+int WriteCommand(const PortName& port, const QString& file, bool verify, bool audit, CliOutput& output) {
+    QString message;
+    const std::optional<ConfigBlock> block = LoadConfigFile(file, message);
+    if (!block)
+        return output.fail(ExitFileError, message);
+    output.detail(QStringLiteral("read %1").arg(file));
+    WriteAudit auditLine(audit, port, file, output);
+    if (const int status = auditLine.check(); status != ExitDone)
+        return status;
+    UnitSession unit(port, output);
+    int status = unit.open();
+    // The audit line names the unit written to.
+    QString version;
+    if (status == ExitDone && auditLine.enabled())
+        status = unit.version(version);
+    if (status != ExitDone)
+        return status;
+    status = UploadAndVerify(unit, *block, file, verify, output);
+    return auditLine.finish(version, *block, status, unit.stopSignal());
 }
 
 namespace {

@@ -17,8 +17,9 @@ int InfoCommand(const PortName& port, CliOutput& output);
 // its name asks for; nothing is written unless the download completed.
 int ReadCommand(const PortName& port, const QString& target, const QString& base, CliOutput& output);
 // Uploads the configuration in `file`, ending with the store command, then with `verify` downloads
-// into a fresh block and compares what the unit holds.
-int WriteCommand(const PortName& port, const QString& file, bool verify, CliOutput& output);
+// into a fresh block and compares what the unit holds. With `audit`, the write's line goes into the
+// audit trail, and no write starts while the trail cannot take it.
+int WriteCommand(const PortName& port, const QString& file, bool verify, bool audit, CliOutput& output);
 
 struct WatchOptions {
     int intervalMs = AutoReadIntervalMs;

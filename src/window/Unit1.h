@@ -10,11 +10,13 @@
 #include "FormStorage.h"
 #include "LinkDriver.h"
 #include "PortSession.h"
+#include "UnitWriteAudit.h"
 #include "UserDialogs.h"
 
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -130,6 +132,18 @@ private:
     void followAutoSend();
     void showLinkStatus(LinkSequence sequence, const QString& caption, StatusColour colour);
 
+    // The audit line of each write to the unit (Unit1Audit.cpp).
+    void connectAudit();
+    // Before an upload of Block: false when the audit trail cannot take the line and the user does not
+    // want to send without it.
+    bool StartAudit(const QString& sent, const QString& record);
+    void FinishAudit(StepOutcome outcome, int step);
+    // The port as records and audit lines name it: "COM1", or the device given by its name.
+    QString PortNameForRecords() const;
+
+    // "Data" > "Calibrate…" (Unit1Calibrate.cpp).
+    void Calibrate1Click();
+
     // The Link Monitor (Unit1Monitor.cpp).
     void LinkMonitor1Click();
     // Owns the monitor window; it goes before the link it listens to.
@@ -216,6 +230,8 @@ private:
     bool Painted = false;    // the first paint has been logged
     QString StartDir;        // current directory at the first show; home of the autosave file
     QString FileName;        // the configuration file last opened or saved as
+    std::optional<ConfigBlock> lastRead_;   // the last configuration read from the unit on this port
+    std::optional<UnitWrite> pendingAudit_; // the audit line of the upload under way
 
     // The readings' history, recording and trend (the "Data" menu's lower part); goes before the
     // block and the dialogs it uses.

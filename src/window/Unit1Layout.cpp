@@ -170,6 +170,7 @@ void TForm1::BuildMenu() {
     BuildUndo(bar("Edit1", QStringLiteral("&Edit")));
     QMenu* data = bar("Data1", QStringLiteral("&Data"));
     item(data, "SetDefaults1", QStringLiteral("Set &Defaults"));
+    item(data, "Calibrate1", QStringLiteral("&Calibrate\u2026"));
     Recording = std::make_unique<TDataRecording>(this, data, Block, *Dialogs);
     addLinkListener(*Recording);
     QMenu* setup = bar("Setup1", QStringLiteral("&Setup"));
@@ -354,6 +355,7 @@ void TForm1::ConnectHandlers() {
     connect(Control<QAction>("LinkMonitor1"), &QAction::triggered, this, [this] { LinkMonitor1Click(); });
     connect(Control<QAction>("FindUnit1"), &QAction::triggered, this, [this] { FindUnit1Click(); });
     connect(Control<QAction>("Compare1"), &QAction::triggered, this, [this] { Compare1Click(); });
+    connect(Control<QAction>("Calibrate1"), &QAction::triggered, this, [this] { Calibrate1Click(); });
     connect(Control<QAction>("Print1"), &QAction::triggered, this, [this] { Print1Click(); });
     connect(Control<QAction>("ExportPdf1"), &QAction::triggered, this, [this] { ExportPdf1Click(); });
     connect(Control<QAction>("Quit1"), &QAction::triggered, this, &QWidget::close);

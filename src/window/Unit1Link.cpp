@@ -61,6 +61,7 @@ void TForm1::connectLink() {
     connect(&link_, &LinkDriver::statusChanged, this, &TForm1::showLinkStatus);
     connect(&link_, &LinkDriver::versionChanged, swVersion, &QLabel::setText);
     connect(&link_, &LinkDriver::blockChanged, this, [this] { BlockToWindow(Block); });
+    connectAudit();
 }
 
 void TForm1::Button12Click() {
@@ -73,6 +74,8 @@ void TForm1::Button13Click() {
 }
 
 void TForm1::Button14Click() {
+    if (!StartAudit(QStringLiteral("configuration (Send to unit)"), {}))
+        return;
     link_.startUpload();
 }
 

@@ -30,6 +30,15 @@ public:
         box.exec();
     }
 
+    bool Ask(QWidget* parent, const QString& text, const QString& informative) override {
+        const QString title = parent ? parent->window()->windowTitle() : QString();
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDefaultButton(QMessageBox::No);
+        box.setTextFormat(Qt::PlainText);
+        box.setInformativeText(informative);
+        return box.exec() == QMessageBox::Yes;
+    }
+
     std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) override {
         return Run(parent, request, QFileDialog::AcceptOpen);
     }
@@ -89,6 +98,18 @@ void TStoppableDialogs::ShowMessage(QWidget* parent, const QString& text, const 
         ReportOnStandardError(text, informative);
     else
         inner_->ShowMessage(parent, text, informative);
+}
+
+bool TUserDialogs::Ask(QWidget*, const QString&, const QString&) {
+    return false;
+}
+
+bool TStoppableDialogs::Ask(QWidget* parent, const QString& text, const QString& informative) {
+    if (stopped_) {
+        ReportOnStandardError(text, QStringLiteral("Answered No: the program is stopping."));
+        return false;
+    }
+    return inner_->Ask(parent, text, informative);
 }
 
 std::optional<QString> TStoppableDialogs::OpenFileName(QWidget* parent, const FileDialogRequest& request) {

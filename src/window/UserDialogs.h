@@ -35,6 +35,8 @@ public:
     virtual void ShowAbout(QWidget* parent, const QString& text) = 0;
     // Starts the viewer and returns at once; false when it could not be started.
     virtual bool StartHelpViewer(const HelpViewer& viewer) = 0;
+    // A modal question with Yes and No, No the default; true for Yes. Dialogs that cannot ask say No.
+    virtual bool Ask(QWidget* parent, const QString& text, const QString& informative);
 };
 
 // The real boxes and dialogs of Qt.
@@ -57,6 +59,7 @@ public:
     std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) override;
     void ShowAbout(QWidget* parent, const QString& text) override;
     bool StartHelpViewer(const HelpViewer& viewer) override;
+    bool Ask(QWidget* parent, const QString& text, const QString& informative) override;
 
 private:
     std::unique_ptr<TUserDialogs> inner_;
