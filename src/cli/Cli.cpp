@@ -6,6 +6,7 @@
 #include "CliFiles.h"
 #include "CliHelp.h"
 #include "FileCommands.h"
+#include "FleetCommand.h"
 #include "FormState.h"
 #include "MemIniFile.h"
 #include "PortCommands.h"
@@ -63,6 +64,7 @@ private:
     const QCommandLineOption interval_{QStringLiteral("interval"), QString(), QStringLiteral("S")};
     const QCommandLineOption count_{QStringLiteral("count"), QString(), QStringLiteral("N")};
     const QCommandLineOption format_{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
+    const FleetCommandOptions fleet_;
     Verbosity verbosity_ = Verbosity::Normal;
 };
 
@@ -115,6 +117,8 @@ int Run::operator()(const QStringList& arguments) {
         commandParser.addOptions({port_, noVerify_});
     else if (name == QLatin1String("watch"))
         commandParser.addOptions({port_, interval_, count_, format_});
+    else if (name == QLatin1String("fleet"))
+        fleet_.addTo(commandParser);
     const QStringList tokens = words.mid(1);
     if (!commandParser.parse(QStringList{arguments.first()} + tokens))
         return usage(commandParser.errorText(), name);
@@ -148,6 +152,11 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
     }
     if (name == QLatin1String("diff"))
         return diff(parser, tokens);
+    if (name == QLatin1String("fleet"))
+        return FleetCommand(parser, files, fleet_,
+                            {formStateFile(), settings_.terminal,
+                             [this, &name](const QString& problem) { return usage(problem, name); }},
+                            output);
     if (name == QLatin1String("find"))
         return FindCommand(files, PortDevicePaths(TMemIniFile(formStateFile())), settings_.deviceRoot,
                            output);
