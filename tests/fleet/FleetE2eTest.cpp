@@ -3,6 +3,7 @@
 // another program holds. The muted unit costs its three resends once, in the backup; the other runs
 // leave it out with --only.
 #include "BlockImages.h"
+#include "ChildProcess.h"
 #include "Cli.h"
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
@@ -15,8 +16,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <memory>
 
@@ -151,6 +154,30 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
     EXPECT_EQ(diff.status, 1);
     EXPECT_EQ(diff.out, write.out);
     EXPECT_EQ(runCli({"fleet", "diff", inventory(), "--only", "ok,tagged"}).status, 0);
+}
+
+// SIGTERM in the middle of a write: nothing more reaches any unit, the unit under way ends "stopped"
+// and so does the one --jobs 1 kept waiting; the report is written and the status is 128 + SIGTERM.
+TEST_F(FleetE2eTest, AStopSignalEndsTheUnitsUnderWay) {
+    start("slow", {"--log", "--reply-delay", "300"}, DefaultBlock());
+    QByteArray csv = "name,port,config\nslow," + sims["slow"]->path().toUtf8() + ",plant.json\nok," +
+                     sims["ok"]->path().toUtf8() + ",plant.json\n";
+    dir.write("two.csv", csv);
+    ChildProcess cli(QUELLIX_CLI_PATH,
+                     {"fleet", "write", "--jobs", "1", "--report", dir.file("r.json"), dir.file("two.csv")});
+    const auto requests = [this] { return sims["slow"]->errorOutput().count("in "); };
+    for (int i = 0; i < 400 && requests() < 2; ++i)
+        QThread::msleep(10);
+    ASSERT_GE(requests(), 2);
+    ASSERT_TRUE(cli.signal(SIGTERM));
+    EXPECT_EQ(cli.wait(10000), 128 + SIGTERM);
+    const int sent = requests();
+    QThread::msleep(600);
+    EXPECT_EQ(requests(), sent);
+    QMap<QString, QJsonObject> rows = reportRows(dir.file("r.json"));
+    EXPECT_EQ(rows["slow"]["result"].toString(), "stopped");
+    EXPECT_EQ(rows["ok"]["result"].toString(), "stopped");
+    EXPECT_EQ(stored("ok").Header1.text(), "Line 3 old");
 }
 
 // An inventory with an error does nothing at all: no unit is asked, no report written.
