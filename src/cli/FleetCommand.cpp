@@ -120,7 +120,11 @@ bool Confirmed(const FleetRequest& r, std::size_t units, const FleetContext& con
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly))
         return false;
-    const QString answer = QString::fromLocal8Bit(in.readLine()).trimmed().toLower();
+    const QByteArray line = in.readLine();
+    // Ctrl-D leaves the cursor after the question.
+    if (!line.endsWith('\n'))
+        output.progress(QStringLiteral("\n"));
+    const QString answer = QString::fromLocal8Bit(line).trimmed().toLower();
     return answer == QLatin1String("y") || answer == QLatin1String("yes");
 }
 
