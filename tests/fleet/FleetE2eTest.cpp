@@ -180,6 +180,27 @@ TEST_F(FleetE2eTest, AStopSignalEndsTheUnitsUnderWay) {
     EXPECT_EQ(stored("ok").Header1.text(), "Line 3 old");
 }
 
+// Options that do not fit the fleet command are refused before the inventory is read.
+TEST(FleetUsage, OptionsThatDoNotFitAreRefused) {
+    const struct {
+        QStringList args;
+        const char* message;
+    } cases[] = {
+        {{"fleet", "read", "inv.csv"}, "unknown fleet command \"read\""},
+        {{"fleet", "diff"}, "fleet takes a command"},
+        {{"fleet", "backup", "inv.csv"}, "backup needs the directory to write: --dir DIR"},
+        {{"fleet", "diff", "--dir", "b", "inv.csv"}, "--dir goes with backup alone"},
+        {{"fleet", "diff", "--dry-run", "inv.csv"}, "--dry-run and --yes go with write alone"},
+        {{"fleet", "info", "--jobs", "0", "inv.csv"}, "--jobs takes a number of units from 1, not \"0\""},
+        {{"fleet", "info", "--report", "r.txt", "inv.csv"}, "--report: "},
+    };
+    for (const auto& c : cases) {
+        const Result r = runCli(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.message) && r.err.contains("help fleet")) << r.err.toStdString();
+    }
+}
+
 // An inventory with an error does nothing at all: no unit is asked, no report written.
 TEST_F(FleetE2eTest, AnInventoryErrorDoesNothing) {
     QByteArray csv = TempDir::read(inventory());
