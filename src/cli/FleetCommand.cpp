@@ -185,6 +185,11 @@ std::vector<UnitReport> RunUnits(const std::vector<InventoryUnit>& units, const 
     });
     std::vector<UnitReport> reports = runner.run();
     signal = runner.stopSignal();
+    // A live line is cut at the terminal's width: the whole reason follows below the lines.
+    if (live)
+        for (const UnitReport& u : reports)
+            if (!u.message.isEmpty())
+                output.note(QStringLiteral("quellix-cli: ") + u.name + QStringLiteral(": ") + u.message);
     return reports;
 }
 
