@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <algorithm>
+
 namespace quellix {
 
 // One unit's run: its port opened, then one operation after the other (a write's upload and its check),
@@ -122,13 +124,20 @@ void FleetRunner::Unit::compare() {
     end(report_.differences.empty() ? UnitOutcome::Ok : UnitOutcome::Differs);
 }
 
-// Only a whole download reaches here, so a unit that failed keeps its earlier file.
+// Only a whole download reaches here, so a unit that failed keeps its earlier file. Each save waits for
+// the disk; on the pool, the units that end together wait at the same time, not one after the other.
 void FleetRunner::Unit::save() {
     const QString path = QDir(runner_.options_.backupDir).filePath(unit_.name + QStringLiteral(".json"));
-    QString error;
-    if (!SaveFileAtomically(path, ConfigToJson(block_), {}, &error))
-        return end(UnitOutcome::FileError, path + QStringLiteral(": cannot be written: ") + error);
-    end(UnitOutcome::Ok);
+    runner_.saves_.start([this, path, bytes = ConfigToJson(block_)] {
+        QString error;
+        const bool saved = SaveFileAtomically(path, bytes, {}, &error);
+        QMetaObject::invokeMethod(
+            this,
+            [this, saved, message = path + QStringLiteral(": cannot be written: ") + error] {
+                end(saved ? UnitOutcome::Ok : UnitOutcome::FileError, saved ? QString() : message);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void FleetRunner::Unit::end(UnitOutcome outcome, const QString& message) {
@@ -146,6 +155,7 @@ void FleetRunner::Unit::end(UnitOutcome outcome, const QString& message) {
 
 FleetRunner::FleetRunner(const std::vector<InventoryUnit>& units, const FleetOptions& options)
     : units_(units), options_(options) {
+    saves_.setMaxThreadCount(std::max(1, int(std::min<std::size_t>(units.size(), 32))));
     connect(&signals_, &StopSignals::received, this, &FleetRunner::received);
 }
 

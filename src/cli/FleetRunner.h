@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -59,6 +60,7 @@ private:
     const std::vector<InventoryUnit>& units_;
     FleetOptions options_;
     StopSignals signals_;
+    QThreadPool saves_;                          // the backups' writes, which wait for the disk
     std::vector<std::unique_ptr<Unit>> running_; // by unit; null until it starts
     std::vector<UnitReport> reports_;
     std::size_t next_ = 0;
