@@ -2,6 +2,7 @@
 
 #include "AtomicSave.h"
 #include "CliOutput.h"
+#include "CliPort.h"
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
 #include "PortSession.h"
@@ -43,10 +44,7 @@ private:
     void compare();
     void save();
     void end(UnitOutcome outcome, const QString& message = {});
-    QString portLabel() const {
-        return unit_.port == unit_.device ? unit_.device
-                                          : QStringLiteral("%1 (%2)").arg(unit_.port, unit_.device);
-    }
+    QString portLabel() const { return PortLabel({unit_.port, unit_.device}); }
 
     FleetRunner& runner_;
     const std::size_t index_;

@@ -19,8 +19,7 @@ UnitSession::~UnitSession() {
 }
 
 QString UnitSession::portLabel() const {
-    return name_.name == name_.device ? name_.device
-                                      : QStringLiteral("%1 (%2)").arg(name_.name, name_.device);
+    return PortLabel(name_);
 }
 
 int UnitSession::open() {
