@@ -104,6 +104,7 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
     const ConfigBlock old = stored("ok");
     QDir().mkpath(dir.file("backup"));
     dir.write("backup/muted.json", "earlier backup\n");
+    QDir().mkpath(dir.file("backup/tagged.json")); // no file can take its place
 
     // Backup: a unit that fails keeps its earlier file; no answer outranks the port errors.
     const Result backup = runCli(
@@ -114,13 +115,15 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
     EXPECT_FALSE(QFileInfo::exists(dir.file("backup/gone.json")));
     QMap<QString, QJsonObject> rows = reportRows(dir.file("backup.json"));
     const std::pair<const char*, const char*> backupResults[] = {
-        {"ok", "ok"},    {"tagged", "ok"},       {"muted", "no answer"},
-        {"other", "ok"}, {"gone", "port error"}, {"held", "port error"},
+        {"ok", "ok"},    {"tagged", "file error"}, {"muted", "no answer"},
+        {"other", "ok"}, {"gone", "port error"},   {"held", "port error"},
     };
     for (const auto& [name, result] : backupResults)
         EXPECT_EQ(rows[name]["result"].toString(), result) << name;
     EXPECT_EQ(rows["ok"]["version"].toString(), "QX-4 V2.10");
     EXPECT_TRUE(rows["muted"]["message"].toString().contains("did not answer the version request"));
+    EXPECT_TRUE(
+        rows["tagged"]["message"].toString().startsWith(dir.file("backup/tagged.json: cannot be written")));
     // One line per unit where no terminal is.
     EXPECT_EQ(backup.err.count('\n'), 6) << backup.err.toStdString();
 
