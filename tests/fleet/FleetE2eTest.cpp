@@ -172,11 +172,12 @@ TEST_F(FleetE2eTest, AStopSignalEndsTheUnitsUnderWay) {
     for (int i = 0; i < 400 && requests() < 2; ++i)
         QThread::msleep(10);
     ASSERT_GE(requests(), 2);
+    const int sent = requests();
     ASSERT_TRUE(cli.signal(SIGTERM));
     EXPECT_EQ(cli.wait(10000), 128 + SIGTERM);
-    const int sent = requests();
+    // One request may have been on its way as the signal came; none follows it.
     QThread::msleep(600);
-    EXPECT_EQ(requests(), sent);
+    EXPECT_LE(requests(), sent + 1);
     QMap<QString, QJsonObject> rows = reportRows(dir.file("r.json"));
     EXPECT_EQ(rows["slow"]["result"].toString(), "stopped");
     EXPECT_EQ(rows["ok"]["result"].toString(), "stopped");
