@@ -7,6 +7,7 @@
 #include "CliFiles.h"
 #include "CliHelp.h"
 #include "FileCommands.h"
+#include "FleetCommand.h"
 #include "FormState.h"
 #include "MemIniFile.h"
 #include "PortCommands.h"
@@ -68,6 +69,7 @@ private:
     const QCommandLineOption interval_{QStringLiteral("interval"), QString(), QStringLiteral("S")};
     const QCommandLineOption count_{QStringLiteral("count"), QString(), QStringLiteral("N")};
     const QCommandLineOption format_{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
+    const FleetCommandOptions fleet_;
     Verbosity verbosity_ = Verbosity::Normal;
 };
 
@@ -124,6 +126,8 @@ int Run::operator()(const QStringList& arguments) {
         commandParser.addOptions({since_, port_, json_});
     else if (name == QLatin1String("records"))
         commandParser.addOption(output_);
+    else if (name == QLatin1String("fleet"))
+        fleet_.addTo(commandParser);
     const QStringList tokens = words.mid(1);
     if (!commandParser.parse(QStringList{arguments.first()} + tokens))
         return usage(commandParser.errorText(), name);
@@ -159,6 +163,11 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
         return diff(parser, tokens);
     if (name == QLatin1String("audit") || name == QLatin1String("records"))
         return calibCommand(name, parser, files);
+    if (name == QLatin1String("fleet"))
+        return FleetCommand(parser, files, fleet_,
+                            {formStateFile(), settings_.terminal,
+                             [this, &name](const QString& problem) { return usage(problem, name); }},
+                            output);
     if (name == QLatin1String("find"))
         return FindCommand(files, PortDevicePaths(TMemIniFile(formStateFile())), settings_.deviceRoot,
                            output);

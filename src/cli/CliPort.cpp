@@ -8,6 +8,10 @@
 
 namespace quellix {
 
+QString PortLabel(const PortName& port) {
+    return port.name == port.device ? port.device : QStringLiteral("%1 (%2)").arg(port.name, port.device);
+}
+
 std::optional<PortName> ResolvePort(const QString& argument, const QString& formStateFile, QString& error) {
     static const QRegularExpression comName(QStringLiteral("^COM([1-4])$"),
                                             QRegularExpression::CaseInsensitiveOption);

@@ -12,6 +12,9 @@ struct PortName {
     QString device; // the device to open
 };
 
+// How a port is named in messages: "COM2 (/dev/ttyUSB1)", or the path alone.
+QString PortLabel(const PortName& port);
+
 // Nothing, with `error` set, for an argument that is neither COM1..COM4 (in any case) nor a path (it
 // must contain a "/", so that a typo such as "COM5" or "ttyUSB0" is not taken for a file here).
 std::optional<PortName> ResolvePort(const QString& argument, const QString& formStateFile, QString& error);

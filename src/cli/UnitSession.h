@@ -10,12 +10,11 @@
 #include "LinkDriver.h"
 #include "PortSession.h"
 #include "StopSignals.h"
+#include "UnitOperation.h"
 
 #include <QObject>
 
 #include <functional>
-
-class QEventLoop;
 
 namespace quellix {
 
@@ -49,31 +48,18 @@ public:
     QString portLabel() const;
 
 private:
-    class Watcher;
-    class VersionCatcher;
-    enum class Result {
-        Complete, // the sequence ended " Complete "; the version arrived
-        NoAnswer, // a step stayed unanswered after its resends: " Error "
-        Stopped,  // stop() was called
-        PortGone, // the port's device went away
-    };
-
-    // Runs one operation on a driver of its own: `start` begins it from the event loop, which runs until
-    // the operation ends. `wholeConfiguration`: a download, which must store every item.
-    int run(ConfigBlock& block, const std::function<void(LinkDriver&)>& start, const QString& verb,
-            bool wholeConfiguration = false, LinkListener* extra = nullptr);
-    // Ends the operation running now; nothing more goes to the unit.
-    void finish(Result result);
-    void sequenceEnded(StepOutcome outcome);
+    // Runs one operation on a driver of its own: `start` begins it, and the event loop runs until the
+    // operation ends. `verb` names the progress line; none shows without one. The unit's version text
+    // lands in `version`.
+    int run(ConfigBlock& block, const std::function<void(UnitOperation&)>& start, const QString& verb,
+            LinkListener* extra = nullptr, QString* version = nullptr);
     void received(int signalNumber);
 
     PortName name_;
     CliOutput& output_;
     PortSession session_;
     StopSignals signals_;
-    LinkDriver* current_ = nullptr;
-    QEventLoop* loop_ = nullptr;
-    Result result_ = Result::Complete;
+    UnitOperation* current_ = nullptr;
     bool stopped_ = false;
     int signal_ = 0;
 };

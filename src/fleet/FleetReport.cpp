@@ -35,6 +35,7 @@ struct Severity {
 };
 constexpr Severity Failures[] = {
     {UnitOutcome::NoAnswer, 4},
+    {UnitOutcome::Stopped, 4},
     {UnitOutcome::PortError, 3},
     {UnitOutcome::FileError, 5},
 };
@@ -53,6 +54,8 @@ QString OutcomeText(UnitOutcome outcome) {
         return QStringLiteral("port error");
     case UnitOutcome::FileError:
         return QStringLiteral("file error");
+    case UnitOutcome::Stopped:
+        return QStringLiteral("stopped");
     }
     return {};
 }

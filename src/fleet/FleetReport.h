@@ -18,9 +18,10 @@ enum class UnitOutcome {
     NoAnswer,  // the unit did not answer a request sent three times, or an item never came
     PortError, // the port could not be opened, or its device went away
     FileError, // the unit's file could not be written (a backup)
+    Stopped,   // a stop signal ended the run before the unit was done
 };
 
-// "ok", "differs", "no answer", "port error", "file error": the report's words.
+// "ok", "differs", "no answer", "port error", "file error", "stopped": the report's words.
 QString OutcomeText(UnitOutcome outcome);
 
 struct UnitReport {
@@ -60,6 +61,7 @@ bool SaveReport(const QString& path, const std::vector<UnitReport>& units, QStri
 // The exit status of a run, the command line's statuses: 0 when every unit is ok; 1 when some differ
 // and none failed; otherwise the most severe failure of any unit, in this order:
 //   4 no answer: a unit that stopped answering may hold part of a write, and needs someone at it;
+//     so may a unit stopped by a signal while it was written, which counts as no answer here;
 //   3 port error: a unit was not reached at all, nothing of it is known;
 //   5 file error: the unit was read as asked, but its file was not written (the earlier one stays).
 int FleetExitStatus(const std::vector<UnitReport>& units);
