@@ -90,10 +90,48 @@ std::optional<std::vector<Target>> Targets(const PublishRequest& request, const 
     return targets;
 }
 
+// Tells the operator once when the broker cannot be reached and once when every unit is connected
+// again, not once per unit and attempt.
+class BrokerWatch : public QObject {
+public:
+    BrokerWatch(const MqttSettings& broker, CliOutput& output)
+        : where_(QStringLiteral("%1:%2").arg(broker.host).arg(broker.port)), output_(output) {}
+
+    void follow(MqttClient& client) {
+        ++units_;
+        connect(&client, &MqttClient::connected, this, [this] {
+            if (++connected_ == units_ && std::exchange(away_, false))
+                output_.note(
+                    QStringLiteral("quellix-cli: the broker at %1 is back; sending the queued readings")
+                        .arg(where_));
+        });
+        connect(&client, &MqttClient::disconnected, this, [this](const QString& reason) {
+            --connected_;
+            away(reason);
+        });
+        connect(&client, &MqttClient::attemptFailed, this, [this](const QString& reason) { away(reason); });
+    }
+
+private:
+    void away(const QString& reason) {
+        if (!std::exchange(away_, true))
+            output_.note(QStringLiteral("quellix-cli: the broker at %1 cannot be reached (%2); readings are "
+                                        "queued, and it is tried again")
+                             .arg(where_, reason));
+    }
+
+    QString where_;
+    CliOutput& output_;
+    int units_ = 0;
+    int connected_ = 0;
+    bool away_ = false;
+};
+
 // Runs the units until a stop signal, then lets each finish within the grace time.
 class Publishing : public QObject {
 public:
-    Publishing(const PublishConfig& config, CliOutput& output) : config_(config), output_(output) {
+    Publishing(const PublishConfig& config, CliOutput& output)
+        : config_(config), output_(output), broker_(config.broker, output) {
         connect(&signals_, &StopSignals::received, this, &Publishing::stop);
     }
 
@@ -111,6 +149,7 @@ public:
             if (++finished_ == units_.size())
                 loop_.quit();
         });
+        broker_.follow(unit->brokerConnection());
         units_.push_back(std::move(unit));
         return ExitDone;
     }
@@ -147,6 +186,7 @@ private:
     CliOutput& output_;
     StopSignals signals_;
     PublishMetrics metrics_;
+    BrokerWatch broker_;
     std::vector<std::unique_ptr<PublishedUnit>> units_;
     QEventLoop loop_;
     std::size_t finished_ = 0;

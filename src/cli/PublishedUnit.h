@@ -34,6 +34,7 @@ public:
     void finish(int graceMs);
 
     const QString& id() const { return id_; }
+    MqttClient& brokerConnection() { return publisher_.client(); }
 
 Q_SIGNALS:
     // Something the operator should know: a port that does not open, a unit that stopped answering.
