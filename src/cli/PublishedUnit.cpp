@@ -26,6 +26,7 @@ PublishedUnit::PublishedUnit(const QString& id, const QString& device, const Pub
       publisher_(config.broker, TopicsOf(config, id), config.discovery, std::move(queue)) {
     metrics_.publisher = &publisher_;
     driver_.addListener(counters_);
+    driver_.addListener(stored_);
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, [this] { session_.isOpen() ? download() : openPort(); });
     connect(&session_, &PortSession::portChanged, &driver_, &LinkDriver::setPort);
@@ -52,6 +53,7 @@ PublishedUnit::PublishedUnit(const QString& id, const QString& device, const Pub
 
 PublishedUnit::~PublishedUnit() {
     driver_.removeListener(counters_);
+    driver_.removeListener(stored_);
     metrics_.publisher = nullptr;
 }
 
@@ -67,6 +69,14 @@ void PublishedUnit::finish(int graceMs) {
     driver_.abort();
     session_.stop();
     publisher_.finish(graceMs);
+}
+
+bool PublishedUnit::StoredItems::whole() const {
+    for (std::size_t step = 0; step < stored_.size(); ++step) {
+        if (!downloadRequest(static_cast<int>(step)).empty() && !stored_.test(step))
+            return false;
+    }
+    return true;
 }
 
 void PublishedUnit::openPort() {
@@ -89,22 +99,29 @@ void PublishedUnit::download() {
     if (finishing_ || !session_.isOpen())
         return;
     downloadDue_ = false;
+    stored_.reset();
     driver_.startDownload();
 }
 
 void PublishedUnit::downloadEnded(StepOutcome outcome) {
-    if (finishing_)
+    if (finishing_ || outcome == StepOutcome::Aborted)
         return;
-    if (outcome != StepOutcome::Complete) {
+    // A configuration with an item missing would name the readings and Home Assistant's sensors after
+    // the defaults: the last whole one stays, and the unit is read again.
+    if (outcome != StepOutcome::Complete || !stored_.whole()) {
         if (!answering_)
             setOnline(false);
-        if (outcome == StepOutcome::Error) {
-            if (!std::exchange(downloadDue_, true) && !reading_)
-                Q_EMIT note(QStringLiteral("%1: the unit on %2 does not answer").arg(id_, device_));
-            retry_.start(RetryMs);
-        }
+        const QString problem = outcome == StepOutcome::Complete
+                                    ? QStringLiteral("the configuration came without some of its items")
+                                    : QStringLiteral("the unit on %1 does not answer").arg(device_);
+        if (problem != std::exchange(lastProblem_, problem))
+            Q_EMIT note(
+                QStringLiteral("%1: %2 (reading it again every %3 s)").arg(id_, problem).arg(RetryMs / 1000));
+        downloadDue_ = true;
+        retry_.start(RetryMs);
         return;
     }
+    lastProblem_.clear();
     metrics_.names = ChannelNames::FromBlock(block_);
     publisher_.describe(description());
     if (!std::exchange(reading_, true)) {

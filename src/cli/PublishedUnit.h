@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <bitset>
 #include <memory>
 
 namespace quellix {
@@ -42,6 +43,18 @@ Q_SIGNALS:
     void finished();
 
 private:
+    // Which download steps stored their item: the link lets a 'T' reply, or a late reply to an earlier
+    // request, move a download on without its item, and still ends it " Complete ".
+    class StoredItems : public LinkListener {
+    public:
+        void ReplyStored(int step) override { stored_.set(static_cast<std::size_t>(step)); }
+        void reset() { stored_.reset(); }
+        bool whole() const;
+
+    private:
+        std::bitset<16> stored_;
+    };
+
     void openPort();
     void download();
     void downloadEnded(StepOutcome outcome);
@@ -57,6 +70,7 @@ private:
     PortSession session_;
     LinkDriver driver_;
     LinkCounters counters_;
+    StoredItems stored_;
     UnitPublisher publisher_;
     QTimer retry_;
     bool reading_ = false;     // the auto read runs

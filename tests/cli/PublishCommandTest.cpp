@@ -29,10 +29,11 @@ ConfigBlock Plant() {
 
 // A simulated unit whose answers can be stopped and started, with every frame logged.
 struct Unit {
-    Unit(const TempDir& dir, const QString& name)
+    Unit(const TempDir& dir, const QString& name, const QStringList& faults = {})
         : control(dir.file(name + ".control")),
           sim(QStringList{"--log", "--state", dir.write(name + ".qlx", BlockImage(Plant())), "--control",
-                          control},
+                          control} +
+                  faults,
               SimProcess::Port::LeaveClosed) {}
     void say(const QByteArray& command) const {
         QFile fifo(control);
@@ -101,8 +102,10 @@ TEST_F(PublishCommandTest, ThreeUnitsThroughSilenceAndABrokerOutageLoseNoReading
     TestSubscriber sub(dir, broker);
     std::vector<std::unique_ptr<Unit>> units;
     QByteArray inventory = "name,port,config\n";
-    for (const QString name : {"a", "b", "c"}) {
-        units.push_back(std::make_unique<Unit>(dir, name));
+    // Unit d moves every download on with 'T' in place of an item, which must not pass for its names.
+    for (const QString name : {"a", "b", "c", "d"}) {
+        units.push_back(std::make_unique<Unit>(
+            dir, name, name == "d" ? QStringList{"--advance-every", "10"} : QStringList{}));
         ASSERT_TRUE(units.back()->sim.started());
         inventory += QString("%1,%2,%1.qlx\n").arg(name, units.back()->sim.path()).toUtf8();
     }
@@ -117,6 +120,7 @@ TEST_F(PublishCommandTest, ThreeUnitsThroughSilenceAndABrokerOutageLoseNoReading
     EXPECT_EQ(config["unit_of_measurement"].toString(), "m3/h");
     EXPECT_EQ(config["device"].toObject()["sw_version"].toString(), "QX-4 V2.10");
     EXPECT_EQ(sub.payloads("homeassistant/sensor/quellix_a_ch4/config"), std::vector<QByteArray>{""});
+    EXPECT_TRUE(sub.payloads("homeassistant/sensor/quellix_d_ch1/config").empty());
 
     // Unit a falls silent: stale and offline after 5 s; answering again, online with a new download.
     units[0]->say("mute on");
@@ -143,6 +147,10 @@ TEST_F(PublishCommandTest, ThreeUnitsThroughSilenceAndABrokerOutageLoseNoReading
         EXPECT_TRUE(InOrder(states)) << name.toStdString();
         EXPECT_EQ(sub.payloads("quellix/" + name + "/availability").back(), "offline");
     }
+    EXPECT_TRUE(States(sub, "d").empty());
+    const std::vector<QByteArray> d = sub.payloads("quellix/d/availability");
+    EXPECT_TRUE(!d.empty() && std::count(d.begin(), d.end(), "offline") == qsizetype(d.size()));
+    EXPECT_GE(units[3]->versionRequests(), 2);
     const std::vector<State> a = States(sub, "a");
     EXPECT_EQ(std::count_if(a.begin(), a.end(), [](const State& s) { return s.stale; }), 1);
 }
