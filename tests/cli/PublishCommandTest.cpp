@@ -98,7 +98,7 @@ protected:
 
 } // namespace
 
-TEST_F(PublishCommandTest, ThreeUnitsThroughSilenceAndABrokerOutageLoseNoReading) {
+TEST_F(PublishCommandTest, UnitsThroughSilenceAMissingItemAndABrokerOutageLoseNoReading) {
     TestSubscriber sub(dir, broker);
     std::vector<std::unique_ptr<Unit>> units;
     QByteArray inventory = "name,port,config\n";
