@@ -138,6 +138,11 @@ void PublishedUnit::taken(const Reading& reading) {
     metrics_.reading = reading;
     metrics_.stale = false;
     publisher_.takeReading(reading, false);
+    // Said once: from now on the queue gives up its oldest reading for each new one.
+    if (publisher_.queue().Dropped() > 0 && !std::exchange(dropping_, true))
+        Q_EMIT note(QStringLiteral("%1: the queue is full (%2 readings); the oldest give way to new ones")
+                        .arg(id_)
+                        .arg(publisher_.queue().Capacity()));
     setOnline(true);
     // The unit may have been replaced or reconfigured while it was silent.
     if (downloadDue_ && !retry_.isActive())

@@ -77,6 +77,7 @@ private:
     bool answering_ = false;   // readings come
     bool downloadDue_ = false; // the configuration is read again at the next reply
     bool finishing_ = false;
+    bool dropping_ = false; // the queue was full
     QString lastProblem_;
 };
 
