@@ -11,6 +11,7 @@
 #include "FormState.h"
 #include "MemIniFile.h"
 #include "PortCommands.h"
+#include "PublishCommand.h"
 
 #include <QCommandLineParser>
 
@@ -51,6 +52,7 @@ private:
     std::optional<PortName> resolve(const QString& argument, const QString& command, int& status);
     std::optional<PortName> portOption(const QCommandLineParser& parser, const QString& command, int& status);
     int portCommand(const QString& name, const QCommandLineParser& parser, const QStringList& files);
+    int publish(const QCommandLineParser& parser, const QStringList& files);
     CliOutput output() { return CliOutput(out_, err_, verbosity_, settings_.terminal); }
 
     QTextStream& out_;
@@ -70,6 +72,11 @@ private:
     const QCommandLineOption count_{QStringLiteral("count"), QString(), QStringLiteral("N")};
     const QCommandLineOption format_{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
     const FleetCommandOptions fleet_;
+    const QCommandLineOption inventory_{QStringLiteral("inventory"), QString(), QStringLiteral("FILE")};
+    const QCommandLineOption unit_{QStringLiteral("unit"), QString(), QStringLiteral("ID")};
+    const QCommandLineOption broker_{QStringLiteral("broker"), QString(), QStringLiteral("URL")};
+    const QCommandLineOption config_{QStringLiteral("config"), QString(), QStringLiteral("FILE")};
+    const QCommandLineOption metrics_{QStringLiteral("metrics"), QString(), QStringLiteral("HOST:PORT")};
     Verbosity verbosity_ = Verbosity::Normal;
 };
 
@@ -128,6 +135,8 @@ int Run::operator()(const QStringList& arguments) {
         commandParser.addOption(output_);
     else if (name == QLatin1String("fleet"))
         fleet_.addTo(commandParser);
+    else if (name == QLatin1String("publish"))
+        commandParser.addOptions({port_, inventory_, unit_, broker_, config_, metrics_});
     const QStringList tokens = words.mid(1);
     if (!commandParser.parse(QStringList{arguments.first()} + tokens))
         return usage(commandParser.errorText(), name);
@@ -174,6 +183,8 @@ int Run::runCommand(const CommandHelp& command, const QCommandLineParser& parser
     if (name == QLatin1String("info") || name == QLatin1String("read") || name == QLatin1String("write") ||
         name == QLatin1String("watch"))
         return portCommand(name, parser, files);
+    if (name == QLatin1String("publish"))
+        return publish(parser, files);
     if (files.size() != 1)
         return usage(QStringLiteral("%1 takes one file, not %2").arg(name).arg(files.size()), name);
     if (name == QLatin1String("show"))
@@ -321,6 +332,32 @@ int Run::portCommand(const QString& name, const QCommandLineParser& parser, cons
         return usage(QStringLiteral("--format is csv or json, not \"%1\"").arg(format), name);
     watch.json = format == QLatin1String("json");
     return WatchCommand(*port, watch, output);
+}
+
+int Run::publish(const QCommandLineParser& parser, const QStringList& files) {
+    const QString name = QStringLiteral("publish");
+    if (!files.isEmpty())
+        return usage(QStringLiteral("publish takes no file argument: \"%1\"").arg(files.first()), name);
+    for (const QCommandLineOption* option : {&port_, &inventory_, &unit_, &broker_, &config_, &metrics_}) {
+        if (parser.values(*option).size() > 1)
+            return usage(QStringLiteral("--%1 is given once").arg(option->names().constLast()), name);
+        if (parser.isSet(*option) && parser.value(*option).isEmpty())
+            return usage(QStringLiteral("--%1 needs a value").arg(option->names().constLast()), name);
+    }
+    if (parser.isSet(port_) == parser.isSet(inventory_))
+        return usage(QStringLiteral("publish reads --port PORT or --inventory FILE"), name);
+    if (parser.isSet(broker_) == parser.isSet(config_))
+        return usage(QStringLiteral("publish needs --broker URL or --config FILE"), name);
+    if (parser.isSet(unit_) && !parser.isSet(port_))
+        return usage(QStringLiteral("--unit names the unit on --port; an inventory names its own"), name);
+    const PublishRequest request{parser.value(port_),   parser.value(inventory_), parser.value(unit_),
+                                 parser.value(broker_), parser.value(config_),    parser.value(metrics_)};
+    const PortResolver resolvePort = [this](const QString& port, QString& error) -> std::optional<QString> {
+        const std::optional<PortName> resolved = ResolvePort(port, formStateFile(), error);
+        return resolved ? std::optional<QString>(resolved->device) : std::nullopt;
+    };
+    CliOutput output = this->output();
+    return PublishCommand(request, resolvePort, output);
 }
 
 } // namespace
