@@ -30,7 +30,7 @@ void PrintEntry(const AuditEntry& e, QTextStream& out) {
             << QStringLiteral(" -> ") << EscapedControls(c.newValue) << u'\n';
 }
 
-QString Reading(const std::optional<PointReading>& r, int decimals) {
+QString readingText(const std::optional<PointReading>& r, int decimals) {
     if (!r)
         return QStringLiteral("-");
     return QStringLiteral("%1 shown %2 error %3")
@@ -53,8 +53,8 @@ void PrintRecord(const CalibrationRecord& r, QTextStream& out) {
     for (const TestPoint& p : r.points)
         out << QStringLiteral("  %1 %: nominal %2, limit %3; as found %4 (%5); as left %6 (%7)\n")
                    .arg(MicrosText(p.percent, 0), MicrosText(p.nominal, r.decimals()),
-                        MicrosText(p.limit, r.decimals()), Reading(p.asFound, r.decimals()),
-                        VerdictText(PointVerdict(p.asFound, p.limit)), Reading(p.asLeft, r.decimals()),
+                        MicrosText(p.limit, r.decimals()), readingText(p.asFound, r.decimals()),
+                        VerdictText(PointVerdict(p.asFound, p.limit)), readingText(p.asLeft, r.decimals()),
                         VerdictText(PointVerdict(p.asLeft, p.limit)));
     out << QStringLiteral("As found: %1; as left: %2; %3\n")
                .arg(VerdictText(AsFoundVerdict(r)), VerdictText(AsLeftVerdict(r)),
