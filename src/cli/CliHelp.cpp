@@ -276,7 +276,7 @@ const CommandHelp Commands[] = {
                 "  -o, --output FILE.pdf  the certificate to write (pdf)\n"},
     {"fleet", "Usage: quellix-cli fleet info|diff INVENTORY [OPTION...]\n"
               "       quellix-cli fleet backup --dir DIR INVENTORY [OPTION...]\n"
-              "       quellix-cli fleet write [--dry-run] [--yes] INVENTORY [OPTION...]\n"
+              "       quellix-cli fleet write [--dry-run] [--yes] [--no-audit] INVENTORY [OPTION...]\n"
               "\n"
               "Works on every unit of INVENTORY at once, each on its own port. The inventory\n"
               "is a CSV file (UTF-8, comma, a header line) with one row per unit: \"name\",\n"
@@ -302,6 +302,7 @@ const CommandHelp Commands[] = {
               "  --dry-run          write: read each unit and print what would change,\n"
               "                     writing nothing (exit status 1 when something would)\n"
               "  --yes              write: do not ask\n"
+              "  --no-audit         write: no audit lines (one per unit whose upload began)\n"
               "  --jobs N           at most N units at a time (default: all)\n"
               "  --only NAME,...    only these units of the inventory\n"
               "  --report FILE      also write a report, .csv or .json: per unit its name,\n"

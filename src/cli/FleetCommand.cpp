@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include "AuditLog.h"
 #include <cstdio>
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -49,8 +51,9 @@ std::optional<FleetRequest> ReadRequest(const QCommandLineParser& parser, const 
     if ((word == QLatin1String("backup")) != parser.isSet(o.dir))
         return fail(parser.isSet(o.dir) ? QStringLiteral("--dir goes with backup alone")
                                         : QStringLiteral("backup needs the directory to write: --dir DIR"));
-    if (word != QLatin1String("write") && (parser.isSet(o.dryRun) || parser.isSet(o.yes)))
-        return fail(QStringLiteral("--dry-run and --yes go with write alone"));
+    if (word != QLatin1String("write") &&
+        (parser.isSet(o.dryRun) || parser.isSet(o.yes) || parser.isSet(o.noAudit)))
+        return fail(QStringLiteral("--dry-run, --yes and --no-audit go with write alone"));
     if (parser.isSet(o.dryRun))
         r.run.task = FleetTask::DryRun;
     r.run.backupDir = parser.value(o.dir);
@@ -68,6 +71,8 @@ std::optional<FleetRequest> ReadRequest(const QCommandLineParser& parser, const 
     if (QString error; parser.isSet(o.report) && !ReportFormOf(r.report, error))
         return fail(QStringLiteral("--report: ") + error);
     r.yes = parser.isSet(o.yes);
+    if (r.run.task == FleetTask::Write && !parser.isSet(o.noAudit))
+        r.run.auditAs = QStringLiteral("fleet write ") + r.inventory;
     return r;
 }
 
@@ -92,6 +97,12 @@ std::optional<std::vector<InventoryUnit>> Prepare(const FleetRequest& r, const F
         r.only.isNull() ? std::optional(inventory->units) : SelectUnits(inventory->units, r.only, error);
     if (!units) {
         status = context.usage(QStringLiteral("--only: ") + error);
+        return std::nullopt;
+    }
+    // As write does: a log that cannot take the units' lines stops the fleet before a unit is touched.
+    if (!r.run.auditAs.isEmpty() && !AuditLog::Default().Check(&error)) {
+        output.fail(ExitFileError, error + QStringLiteral("; nothing was written to any unit (--no-audit "
+                                                          "writes without the audit lines)"));
         return std::nullopt;
     }
     if (!r.report.isEmpty() && !CanSaveFile(r.report, &error)) {

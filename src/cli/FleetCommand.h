@@ -18,9 +18,10 @@ struct FleetCommandOptions {
     QCommandLineOption jobs{QStringLiteral("jobs"), QString(), QStringLiteral("N")};
     QCommandLineOption only{QStringLiteral("only"), QString(), QStringLiteral("NAMES")};
     QCommandLineOption report{QStringLiteral("report"), QString(), QStringLiteral("FILE")};
+    QCommandLineOption noAudit{QStringLiteral("no-audit")};
 
     void addTo(QCommandLineParser& parser) const {
-        parser.addOptions({dir, dryRun, yes, jobs, only, report});
+        parser.addOptions({dir, dryRun, yes, jobs, only, report, noAudit});
     }
 };
 

@@ -7,6 +7,7 @@
 #include "ConfigJson.h"
 #include "PortSession.h"
 #include "UnitOperation.h"
+#include "UnitWriteAudit.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -43,7 +44,8 @@ private:
     void operate(ConfigBlock& block, Begin begin, std::function<void()> then);
     void compare();
     void save();
-    void end(UnitOutcome outcome, const QString& message = {});
+    void end(UnitOutcome outcome, QString message = {});
+    void audit(UnitOutcome& outcome, QString& message) const;
     QString portLabel() const { return PortLabel({unit_.port, unit_.device}); }
 
     FleetRunner& runner_;
@@ -58,6 +60,7 @@ private:
     QElapsedTimer clock_;
     int stepsBefore_ = 0; // a write's check counts on from its upload's 13
     bool uploading_ = false;
+    bool wrote_ = false; // the upload began: the write has its audit line
     bool done_ = false;
 };
 
@@ -78,6 +81,7 @@ void FleetRunner::Unit::start() {
     case FleetTask::Write:
         sent_ = unit_.desired;
         uploading_ = true;
+        wrote_ = true;
         return operate(sent_, &UnitOperation::startUpload, [this] {
             uploading_ = false;
             stepsBefore_ = 13;
@@ -138,9 +142,32 @@ void FleetRunner::Unit::save() {
     });
 }
 
-void FleetRunner::Unit::end(UnitOutcome outcome, const QString& message) {
+// Every write that began leaves its line, whatever its end; a line that cannot be written is this unit's
+// file error, so the fleet never ends "ok" without its trail.
+void FleetRunner::Unit::audit(UnitOutcome& outcome, QString& message) const {
+    UnitWrite write;
+    write.tool = QStringLiteral("quellix-cli");
+    write.port = unit_.port;
+    write.device = unit_.device;
+    write.unitVersion = report_.version;
+    write.sent = runner_.options_.auditAs + QStringLiteral(" (") + unit_.name + u')';
+    write.block = sent_;
+    const QString result = outcome == UnitOutcome::Ok ? QStringLiteral("done")
+                                                      : OutcomeText(outcome) + QStringLiteral(": ") + message;
+    QString error;
+    if (AuditUnitWrite(write, result, &error))
+        return;
+    message = (message.isEmpty() ? QString() : message + QStringLiteral("; ")) +
+              QStringLiteral("the audit line of this write was not written: ") + error;
+    if (outcome == UnitOutcome::Ok || outcome == UnitOutcome::Differs)
+        outcome = UnitOutcome::FileError;
+}
+
+void FleetRunner::Unit::end(UnitOutcome outcome, QString message) {
     if (std::exchange(done_, true))
         return;
+    if (wrote_ && !runner_.options_.auditAs.isEmpty())
+        audit(outcome, message);
     report_.outcome = outcome;
     report_.message = message;
     report_.durationMs = clock_.elapsed();

@@ -29,6 +29,8 @@ struct FleetOptions {
     FleetTask task = FleetTask::Info;
     QString backupDir;
     int jobs = 0; // units at a time; 0: all
+    // A write's audit lines name what was sent ("fleet write plant.csv"); empty: no audit lines.
+    QString auditAs;
 };
 
 class FleetRunner : public QObject {

@@ -67,6 +67,7 @@ QMap<QString, QJsonObject> reportRows(const QString& path) {
 class FleetE2eTest : public testing::Test {
 protected:
     void SetUp() override {
+        qputenv("XDG_DATA_HOME", dir.file("data").toLocal8Bit());
         ConfigBlock old = DefaultBlock();
         old.Header1.assign("Line 3 old");
         start("ok", {}, old);
@@ -83,6 +84,7 @@ protected:
         }
         dir.write("inventory.csv", csv);
     }
+    void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
 
     void start(const QString& name, const QStringList& extra, const ConfigBlock& state) {
         dir.write(name + ".qlx", BlockImage(state));
@@ -151,6 +153,12 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
         << report.toStdString();
     EXPECT_EQ(report.count('\n'), 6) << report.toStdString();
     EXPECT_EQ(write.out, "other: channel1.tag: \"Boiler Flo\" -> \"Boiler Flow\"\n");
+    // One audit line per unit whose upload began, with its end; none for a port that did not open.
+    const QByteArray audit = TempDir::read(dir.file("data/quellix/audit.log"));
+    EXPECT_EQ(audit.count('\n'), 3) << audit.toStdString();
+    for (const char* name : {"ok", "tagged", "other"})
+        EXPECT_TRUE(audit.contains("inventory.csv (" + QByteArray(name) + ")")) << name;
+    EXPECT_TRUE(audit.contains("differs")) << audit.toStdString();
 
     // Diff: only what differs, the unit's value first.
     const Result diff = runCli(QStringList{"fleet", "diff", inventory()} + answering);
@@ -194,7 +202,7 @@ TEST(FleetUsage, OptionsThatDoNotFitAreRefused) {
         {{"fleet", "diff"}, "fleet takes a command"},
         {{"fleet", "backup", "inv.csv"}, "backup needs the directory to write: --dir DIR"},
         {{"fleet", "diff", "--dir", "b", "inv.csv"}, "--dir goes with backup alone"},
-        {{"fleet", "diff", "--dry-run", "inv.csv"}, "--dry-run and --yes go with write alone"},
+        {{"fleet", "diff", "--dry-run", "inv.csv"}, "--dry-run, --yes and --no-audit go with write alone"},
         {{"fleet", "info", "--jobs", "0", "inv.csv"}, "--jobs takes a number of units from 1, not \"0\""},
         {{"fleet", "info", "--report", "r.txt", "inv.csv"}, "--report: "},
     };
