@@ -77,6 +77,38 @@ int ListRecords(CliOutput& output) {
     return ExitDone;
 }
 
+// A saved record is never changed: a correction is a new record, with a new id, that names the one it
+// replaces and why. Only what was written down about the calibration can be corrected (who did it, the
+// reference standard); what was measured stays as measured.
+int CorrectRecord(const CalibrationRecord& old, const RecordsOptions& o, CliOutput& output) {
+    if (o.reason.trimmed().isEmpty())
+        return output.fail(ExitUsage, QStringLiteral("records correct needs the reason: --reason TEXT"));
+    if (o.technician.isEmpty() && o.reference.isEmpty() && o.referenceDue.isEmpty())
+        return output.fail(ExitUsage, QStringLiteral("records correct needs what to correct: --technician, "
+                                                     "--reference or --reference-due"));
+    CalibrationRecord fixed = old;
+    if (!o.referenceDue.isEmpty()) {
+        fixed.referenceDue = QDate::fromString(o.referenceDue, Qt::ISODate);
+        if (!fixed.referenceDue.isValid())
+            return output.fail(ExitUsage, QStringLiteral("--reference-due takes a date such as 2027-06-30, "
+                                                         "not %1")
+                                              .arg(QuotedText(o.referenceDue)));
+    }
+    if (!o.technician.isEmpty())
+        fixed.technician = o.technician;
+    if (!o.reference.isEmpty())
+        fixed.referenceId = o.reference;
+    fixed.id = NewRecordId(QDateTime::currentDateTimeUtc());
+    fixed.replaces = old.id;
+    fixed.correctionReason = o.reason.trimmed();
+    QString error;
+    // The new record goes through the same checks as any record read back.
+    if (!RecordFromJson(RecordToJson(fixed), &error) || !RecordStore::Default().Save(fixed, &error))
+        return output.fail(ExitFileError, error);
+    output.result() << fixed.id << u'\n';
+    return ExitDone;
+}
+
 } // namespace
 
 int AuditCommand(const AuditOptions& options, CliOutput& output) {
@@ -106,12 +138,15 @@ int AuditCommand(const AuditOptions& options, CliOutput& output) {
     return ExitDone;
 }
 
-int RecordsCommand(const QStringList& words, const QString& target, CliOutput& output) {
+int RecordsCommand(const QStringList& words, const RecordsOptions& options, CliOutput& output) {
     const QString verb = words.value(0);
+    const QString& target = options.target;
     if (verb == QLatin1String("list") && words.size() == 1)
         return ListRecords(output);
-    if ((verb != QLatin1String("show") && verb != QLatin1String("pdf")) || words.size() != 2)
-        return output.fail(ExitUsage, QStringLiteral("records takes list, show ID or pdf ID -o FILE"));
+    static const QStringList verbs{QStringLiteral("show"), QStringLiteral("pdf"), QStringLiteral("correct")};
+    if (!verbs.contains(verb) || words.size() != 2)
+        return output.fail(ExitUsage,
+                           QStringLiteral("records takes list, show ID, pdf ID -o FILE or correct ID"));
     QString error;
     const std::optional<CalibrationRecord> record = RecordStore::Default().Read(words[1], &error);
     if (!record)
@@ -120,6 +155,8 @@ int RecordsCommand(const QStringList& words, const QString& target, CliOutput& o
         PrintRecord(*record, output.result());
         return ExitDone;
     }
+    if (verb == QLatin1String("correct"))
+        return CorrectRecord(*record, options, output);
     if (target.isEmpty())
         return output.fail(ExitUsage, QStringLiteral("records pdf needs the file to write: -o FILE"));
     // The certificate's layout needs fonts, which only a GUI application has (the offscreen one will do).

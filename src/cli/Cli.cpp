@@ -68,6 +68,10 @@ private:
     const QCommandLineOption noAudit_{QStringLiteral("no-audit")};
     const QCommandLineOption since_{QStringLiteral("since"), QString(), QStringLiteral("DATE")};
     const QCommandLineOption json_{QStringLiteral("json")};
+    const QCommandLineOption reason_{QStringLiteral("reason"), QString(), QStringLiteral("TEXT")};
+    const QCommandLineOption technician_{QStringLiteral("technician"), QString(), QStringLiteral("NAME")};
+    const QCommandLineOption reference_{QStringLiteral("reference"), QString(), QStringLiteral("ID")};
+    const QCommandLineOption referenceDue_{QStringLiteral("reference-due"), QString(), QStringLiteral("DATE")};
     const QCommandLineOption interval_{QStringLiteral("interval"), QString(), QStringLiteral("S")};
     const QCommandLineOption count_{QStringLiteral("count"), QString(), QStringLiteral("N")};
     const QCommandLineOption format_{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
@@ -132,7 +136,7 @@ int Run::operator()(const QStringList& arguments) {
     else if (name == QLatin1String("audit"))
         commandParser.addOptions({since_, port_, json_});
     else if (name == QLatin1String("records"))
-        commandParser.addOption(output_);
+        commandParser.addOptions({output_, reason_, technician_, reference_, referenceDue_});
     else if (name == QLatin1String("fleet"))
         fleet_.addTo(commandParser);
     else if (name == QLatin1String("publish"))
@@ -217,7 +221,10 @@ int Run::calibCommand(const QString& name, const QCommandLineParser& parser, con
             return usage(QStringLiteral("audit takes no file"), name);
         return AuditCommand({parser.value(since_), parser.value(port_), parser.isSet(json_)}, output);
     }
-    return RecordsCommand(words, parser.value(output_), output);
+    return RecordsCommand(words,
+                          {parser.value(output_), parser.value(reason_), parser.value(technician_),
+                           parser.value(reference_), parser.value(referenceDue_)},
+                          output);
 }
 
 // The two sides in the order given; QCommandLineParser keeps files and --port values apart, so the

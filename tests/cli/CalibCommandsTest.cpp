@@ -110,6 +110,12 @@ TEST_F(CalibCommandsTest, AuditAndRecordsCommands) {
         {{"records", "show", "20261209T131503Z-00000000"}, 5, "20261209T131503Z-00000000"},
         {{"records", "pdf", record.id}, 2, "-o FILE"},
         {{"records", "remove", record.id}, 2, "records takes list"},
+        {{"records", "correct", record.id, "--technician", "J. Doe"}, 2, "needs the reason: --reason"},
+        {{"records", "correct", record.id, "--reason", "x", "--reference-due", "soon"}, 2, "--reference-due"},
+        // A correction is a new record naming the one it replaces; the old one stays, marked.
+        {{"records", "correct", record.id, "--reason", "wrong name", "--technician", "J. Doe"}, 0, "Z-"},
+        {{"records", "list"}, 0, " replaced by "},
+        {{"records", "show", record.id}, 0, "technician "},
     };
     for (const auto& c : cases) {
         const Result r = runCli(c.args);
