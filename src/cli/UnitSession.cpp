@@ -89,7 +89,8 @@ private:
 
 UnitSession::UnitSession(const PortName& port, CliOutput& output) : name_(port), output_(output) {
     connect(&signals_, &StopSignals::received, this, &UnitSession::received);
-    connect(&session_, &PortSession::hungUp, this, [this] { finish(Result::PortGone); });
+    connect(&session_, &PortSession::hungUp, this, &UnitSession::portHungUp);
+    connect(&session_, &PortSession::reopened, this, &UnitSession::portReopened);
 }
 
 UnitSession::~UnitSession() {
@@ -129,13 +130,16 @@ int UnitSession::version(QString& text) {
 }
 
 int UnitSession::autoRead(ConfigBlock& block, int intervalMs, LinkListener& readings) {
-    return run(
+    followReturn_ = true;
+    const int status = run(
         block,
         [intervalMs](LinkDriver& driver) {
             driver.setAutoRead(true);
             driver.startReadoutTimers(intervalMs);
         },
         {}, false, &readings);
+    followReturn_ = false;
+    return status;
 }
 
 int UnitSession::run(ConfigBlock& block, const std::function<void(LinkDriver&)>& start, const QString& verb,
@@ -178,7 +182,7 @@ int UnitSession::run(ConfigBlock& block, const std::function<void(LinkDriver&)>&
                                               .arg(portLabel(), watcher.lastRequest())
                                               .arg(watcher.sends()));
     case Result::PortGone:
-        return output_.fail(ExitPortNotOpened, QStringLiteral("%1: the device went away").arg(portLabel()));
+        return output_.fail(ExitPortNotOpened, goneText());
     case Result::Stopped:
         break;
     }
@@ -207,6 +211,33 @@ void UnitSession::sequenceEnded(StepOutcome outcome) {
 void UnitSession::stop() {
     stopped_ = true;
     finish(Result::Stopped);
+}
+
+// A network port says why its connection ended, naming the port; a device just went.
+QString UnitSession::goneText() const {
+    return session_.problem().isEmpty() ? QStringLiteral("%1: the device went away").arg(portLabel())
+                                        : session_.problem();
+}
+
+// Auto Read goes on through a gone port: its requests find no port meanwhile, and the readings resume
+// once it is back. Any other operation ends, since the unit's part of it is lost.
+void UnitSession::portHungUp() {
+    if (!followReturn_ || !loop_) {
+        finish(Result::PortGone);
+        return;
+    }
+    const QString next = session_.port() && session_.port()->devicePath().isEmpty()
+                             ? QStringLiteral("trying again every %1 s").arg(ReconnectIntervalMs / 1000)
+                             : QStringLiteral("waiting for it to return");
+    output_.note(QStringLiteral("quellix-cli: %1; %2").arg(goneText(), next));
+}
+
+void UnitSession::portReopened(bool open) {
+    if (!open) {
+        finish(Result::PortGone);
+        return;
+    }
+    output_.note(QStringLiteral("quellix-cli: %1: open again").arg(portLabel()));
 }
 
 void UnitSession::received(int signalNumber) {

@@ -42,8 +42,13 @@ void TForm1::showPortStatus() {
         PortStatus->setToolTip(portProblemText());
         break;
     case PortSession::State::Gone:
-        PortStatus->setToolTip(text + QStringLiteral(": the device went away; the port opens again when it "
-                                                     "returns."));
+        // A network port says why its connection ended; a device just went.
+        PortStatus->setToolTip(
+            session_.problem().isEmpty()
+                ? text + QStringLiteral(": the device went away; the port opens again when "
+                                        "it returns.")
+                : session_.problem() +
+                      QStringLiteral("; tried again every %1 s.").arg(ReconnectIntervalMs / 1000));
         break;
     }
 }

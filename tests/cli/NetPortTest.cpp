@@ -1,0 +1,127 @@
+// quellix-cli on network ports: the unit (quellix-sim on a pseudo-terminal) behind a real ser2net on a
+// loopback port, raw and RFC 2217, as a plant's device server puts it.
+#include "BlockImages.h"
+#include "Cli.h"
+#include "Ser2net.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace quellix {
+
+namespace {
+
+int runCli(const QStringList& args, QString* err = nullptr) {
+    QString out, errors;
+    QTextStream outStream(&out), errStream(&errors);
+    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream, {});
+    if (err)
+        *err = errors;
+    return status;
+}
+
+// Reads the process's output while `done` says it must go on; false when it never got there.
+bool FollowUntil(QProcess& cli, QByteArray& out, QByteArray& err, const std::function<bool()>& done) {
+    return QTest::qWaitFor(
+        [&] {
+            out += cli.readAllStandardOutput();
+            err += cli.readAllStandardError();
+            return done();
+        },
+        15000);
+}
+
+class NetPortCli : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!Ser2net::Installed())
+            GTEST_SKIP() << "ser2net is not installed; scripts/setup installs it";
+        ASSERT_TRUE(sim.started());
+    }
+    TempDir dir;
+    SimProcess sim{{"--state", dir.file("unit.qlx")}, SimProcess::Port::LeaveClosed};
+};
+
+} // namespace
+
+// Both directions whole through each accepter: a tag holding 0xFF ("ÿ" in the unit's character set)
+// must pass Telnet's escaping both ways, and the verify reads every field back.
+TEST_F(NetPortCli, WriteWithVerifyAndReadThroughSer2net) {
+    ConfigBlock block = DefaultBlock();
+    block.TagName[1].assign("Kessel \xFF");
+    block.Header1.assign("Net \xFF\xFF line");
+    dir.write("sent.qlx", BlockImage(block));
+    for (const auto accepter : {Ser2net::Accepter::Raw, Ser2net::Accepter::Rfc2217}) {
+        Ser2net server(sim.path(), accepter);
+        SCOPED_TRACE(server.url().toStdString());
+        ASSERT_TRUE(server.start()) << server.log().toStdString();
+        QString err;
+        EXPECT_EQ(runCli({"write", "--port", server.url(), dir.file("sent.qlx")}, &err), 0)
+            << err.toStdString();
+        const QString target = dir.file("read.qlx");
+        QFile::remove(target);
+        EXPECT_EQ(runCli({"read", "--port", server.url(), "-o", target}, &err), 0) << err.toStdString();
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray image = file.readAll();
+        ASSERT_EQ(image.size(), ConfigBlockSize);
+        ConfigBlock read = DefaultBlock();
+        std::memcpy(BlockBytes(read), image.constData(), ConfigBlockSize);
+        EXPECT_EQ(read.TagName[1].text(), block.TagName[1].text());
+        EXPECT_EQ(read.Header1.text(), block.Header1.text());
+    }
+}
+
+// A server restarted under a running watch: the tool says the connection ended, tries again, and the
+// readings go on up to the count asked for.
+TEST_F(NetPortCli, WatchGoesOnWhenSer2netComesBack) {
+    Ser2net server(sim.path(), Ser2net::Accepter::Raw);
+    ASSERT_TRUE(server.start()) << server.log().toStdString();
+    QProcess cli;
+    cli.start(QStringLiteral(QUELLIX_CLI_PATH),
+              {"watch", "--port", server.url(), "--interval", "0.25", "--count", "4"});
+    QByteArray out, err;
+    ASSERT_TRUE(FollowUntil(cli, out, err, [&] { return out.count('\n') >= 2; })) << err.toStdString();
+    server.stop();
+    ASSERT_TRUE(FollowUntil(cli, out, err, [&] { return err.contains("trying again"); }))
+        << err.toStdString();
+    const qsizetype before = out.count('\n');
+    ASSERT_TRUE(server.start()) << server.log().toStdString();
+    ASSERT_TRUE(cli.waitForFinished(15000)) << err.toStdString();
+    err += cli.readAllStandardError();
+    out += cli.readAllStandardOutput();
+    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains(server.url().toUtf8() + ": the server closed the connection"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("open again")) << err.toStdString();
+    EXPECT_EQ(out.count('\n'), 5) << "the header and four readings";
+    EXPECT_LT(before, 5) << "some readings came after the server's return";
+}
+
+// The server gone in the middle of a download: a clear message and the documented exit status 3, at once
+// rather than after the reply timers; nothing is written.
+TEST_F(NetPortCli, Ser2netStoppedDuringADownload) {
+    Ser2net server(sim.path(), Ser2net::Accepter::Rfc2217);
+    ASSERT_TRUE(server.start()) << server.log().toStdString();
+    QProcess cli;
+    cli.start(QStringLiteral(QUELLIX_CLI_PATH),
+              {"--verbose", "read", "--port", server.url(), "-o", dir.file("never.qlx")});
+    QByteArray out, err;
+    ASSERT_TRUE(FollowUntil(cli, out, err, [&] { return err.count("< 01 ") >= 2; })) << err.toStdString();
+    server.stop();
+    ASSERT_TRUE(cli.waitForFinished(5000));
+    err += cli.readAllStandardError();
+    EXPECT_EQ(cli.exitCode(), 3) << err.toStdString();
+    EXPECT_TRUE(err.contains(server.url().toUtf8() + ": the server closed the connection"))
+        << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.file("never.qlx")));
+}
+
+} // namespace quellix
