@@ -102,7 +102,9 @@ void PromptPeer::Answer(const Bytes& request) {
         reply = BuildFrame('C', Bytes(CalibrationTableSize, 0));
         break;
     case 'p':
-        reply = BuildItemFrame('P', request[3], request[4], "A");
+        // The flags item is stored only whole: one byte per channel (two decimals each).
+        reply = BuildItemFrame('P', request[3], request[4],
+                               request[4] == CodeByte(ItemCode::Flags) ? std::string_view("\2\2\2\2") : "A");
         break;
     case 'q':
         reply = BuildCommand('Q');
