@@ -31,9 +31,10 @@ public:
     virtual OpenFailureKind failureKind() const = 0;
     // The device to watch for its return once it has gone; empty for a port that is no device.
     virtual QString devicePath() const = 0;
-    // For a port with no device to watch (a network server): closes it and starts a new opening without
-    // waiting for it; reopenEnded follows. False, and nothing follows, for a port that cannot.
-    virtual bool beginReopen() { return false; }
+    // Closes the port and starts a new opening without waiting for it, for a port whose open may take
+    // seconds (a network server): openEnded follows. False, and nothing follows, for a port that
+    // cannot (a tty, whose open is at once).
+    virtual bool startOpen() { return false; }
 
     // The tag of the current opening (of the last one, while closed): counts the opens.
     std::uint32_t opening() const { return opening_; }
@@ -43,8 +44,8 @@ Q_SIGNALS:
     void received(const QByteArray& batch);
     // The port of opening `opening` lost its device (unplugged, hung up); it stays open until closed.
     void hungUp(quint32 opening);
-    // The opening beginReopen started is open, or did not open (failureText() says why).
-    void reopenEnded(bool open);
+    // The opening startOpen() began is open, or did not open (failureText() says why).
+    void openEnded(bool open);
 
 protected:
     std::uint32_t beginOpening() { return ++opening_; }

@@ -49,7 +49,7 @@ bool NetLinkPort::open() {
 void NetLinkPort::close() {
     connection_.close();
     open_ = false;
-    reopening_ = false;
+    openPending_ = false;
 }
 
 bool NetLinkPort::write(const char* data, std::uint16_t length) {
@@ -69,12 +69,12 @@ OpenFailureKind NetLinkPort::failureKind() const {
                                                                           : OpenFailureKind::Other;
 }
 
-bool NetLinkPort::beginReopen() {
+bool NetLinkPort::startOpen() {
     close();
     beginOpening();
     if (!address_)
         return false;
-    reopening_ = true;
+    openPending_ = true;
     connection_.open(*address_, opening());
     return true;
 }
@@ -85,16 +85,16 @@ void NetLinkPort::connectionOpened(std::uint32_t opening) {
     open_ = true;
     for (const QString& warning : connection_.warnings())
         qCInfo(lcPort) << "network port" << name_ << "warning:" << warning;
-    if (std::exchange(reopening_, false))
-        Q_EMIT reopenEnded(true);
+    if (std::exchange(openPending_, false))
+        Q_EMIT openEnded(true);
 }
 
 void NetLinkPort::connectionFailed(std::uint32_t opening) {
     if (opening != this->opening())
         return;
     qCInfo(lcPort) << "network port" << name_ << "not opened:" << connection_.failure().text;
-    if (std::exchange(reopening_, false))
-        Q_EMIT reopenEnded(false);
+    if (std::exchange(openPending_, false))
+        Q_EMIT openEnded(false);
 }
 
 } // namespace quellix

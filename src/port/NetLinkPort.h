@@ -31,7 +31,7 @@ public:
     OpenFailureKind failureKind() const override;
     // No device to watch: a server's return is found by trying it.
     QString devicePath() const override { return {}; }
-    bool beginReopen() override;
+    bool startOpen() override;
 
     // What the server did not take as asked at the last open; never a failure.
     QStringList warnings() const { return connection_.warnings(); }
@@ -47,7 +47,7 @@ private:
     QString addressError_;
     NetConnection connection_;
     bool open_ = false;
-    bool reopening_ = false;
+    bool openPending_ = false;
 };
 
 } // namespace quellix

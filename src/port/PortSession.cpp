@@ -100,7 +100,7 @@ bool PortSession::select(int com, const QString& path) {
     dropPort();
     port_ = createLinkPort({path, com, root_, ttyComponent_});
     connect(port_.get(), &LinkPort::hungUp, this, &PortSession::portHungUp);
-    connect(port_.get(), &LinkPort::reopenEnded, this, &PortSession::reconnectEnded);
+    connect(port_.get(), &LinkPort::openEnded, this, &PortSession::reconnectEnded);
     com_ = com;
     path_ = path;
     Q_EMIT portChanged(port_.get());
@@ -186,7 +186,7 @@ void PortSession::tryReconnect() {
     if (state_ != State::Gone || !port_)
         return;
     qCDebug(lcPort) << "trying" << path_ << "again";
-    if (!port_->beginReopen())
+    if (!port_->startOpen())
         qCInfo(lcPort) << "port" << path_ << "cannot be tried again";
 }
 

@@ -18,12 +18,15 @@ namespace quellix {
 
 namespace {
 
-int runCli(const QStringList& args, QString* err = nullptr) {
-    QString out, errors;
-    QTextStream outStream(&out), errStream(&errors);
-    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream, {});
+int runCli(const QStringList& args, QString* err = nullptr, const CliSettings& settings = {},
+           QString* out = nullptr) {
+    QString output, errors;
+    QTextStream outStream(&output), errStream(&errors);
+    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream, settings);
     if (err)
         *err = errors;
+    if (out)
+        *out = output;
     return status;
 }
 
@@ -122,6 +125,24 @@ TEST_F(NetPortCli, Ser2netStoppedDuringADownload) {
     EXPECT_TRUE(err.contains(server.url().toUtf8() + ": the server closed the connection"))
         << err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.file("never.qlx")));
+}
+
+// find probes the network ports [Ports] names beside the (here: no) serial devices, without waiting on
+// each in turn: a unit listening on loopback answers, a port nobody listens on says why.
+TEST(NetPortFind, ProbesTheNetworkPortsThePortsSectionNames) {
+    TempDir dir;
+    SimProcess unit({"--listen", "127.0.0.1:0"}, SimProcess::Port::LeaveClosed);
+    SimProcess closed({"--listen", "127.0.0.1:0"}, SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(unit.started() && closed.started());
+    const QString refused = "rfc2217://" + closed.path();
+    closed.terminate();
+    const QString ini = dir.write(
+        "quellix.INI", ("[Ports]\nCOM2=tcp://" + unit.path() + "\nCOM4=" + refused + "\n").toUtf8());
+    QString out, err;
+    EXPECT_EQ(runCli({"find"}, &err, {ini, false, dir.file("root")}, &out), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("tcp://" + unit.path() + " (COM2): unit, version")) << out.toStdString();
+    EXPECT_TRUE(out.contains(refused + " (COM4): not probed: " + refused + ": connection refused"))
+        << out.toStdString();
 }
 
 } // namespace quellix
