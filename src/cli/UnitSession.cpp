@@ -105,6 +105,8 @@ QString UnitSession::portLabel() const {
 int UnitSession::open() {
     if (session_.openDevice(name_.device)) {
         output_.detail(QStringLiteral("opened %1").arg(portLabel()));
+        for (const QString& warning : session_.port()->warnings())
+            output_.detail(QStringLiteral("warning: %1").arg(warning));
         return ExitDone;
     }
     return output_.fail(ExitPortNotOpened,

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -29,6 +30,9 @@ public:
     // Why the last open failed, naming what was tried; empty after a successful one.
     virtual QString failureText() const = 0;
     virtual OpenFailureKind failureKind() const = 0;
+    // What the other end did not take as asked at the last open (a network server's refused line
+    // settings); never a failure.
+    virtual QStringList warnings() const { return {}; }
     // The device to watch for its return once it has gone; empty for a port that is no device.
     virtual QString devicePath() const = 0;
     // Closes the port and starts a new opening without waiting for it, for a port whose open may take

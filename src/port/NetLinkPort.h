@@ -7,8 +7,6 @@
 #include "LinkPort.h"
 #include "NetConnection.h"
 
-#include <QStringList>
-
 #include <optional>
 
 namespace quellix {
@@ -33,8 +31,7 @@ public:
     QString devicePath() const override { return {}; }
     bool startOpen() override;
 
-    // What the server did not take as asked at the last open; never a failure.
-    QStringList warnings() const { return connection_.warnings(); }
+    QStringList warnings() const override { return connection_.warnings(); }
     // For tests and benchmarks: the connection's limits for the next open.
     void setLimits(const NetConnection::Limits& limits) { connection_.setLimits(limits); }
 

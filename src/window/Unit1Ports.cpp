@@ -35,9 +35,12 @@ void TForm1::showPortStatus() {
     case PortSession::State::NoPort:
         PortStatus->setToolTip(QStringLiteral("Choose a port in the Setup menu."));
         break;
-    case PortSession::State::Open:
-        PortStatus->setToolTip(text);
+    case PortSession::State::Open: {
+        // A network server's refused line settings are no failure, but worth a look when replies fail.
+        const QStringList lines = QStringList{text} + session_.port()->warnings();
+        PortStatus->setToolTip(lines.join(u'\n'));
         break;
+    }
     case PortSession::State::NotOpen:
         PortStatus->setToolTip(portProblemText());
         break;

@@ -4,7 +4,11 @@
 #include "PortTestSupport.h"
 #include "SimProcess.h"
 
+#include "PortsDialog.h"
+
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -12,22 +16,7 @@
 
 namespace quellix {
 
-namespace {
-
-class NetPortWindow : public PortWindowTest {
-protected:
-    bool ButtonsEnabled() const {
-        return Find<QPushButton>("Button12")->isEnabled() && Find<QPushButton>("Button13")->isEnabled() &&
-               Find<QPushButton>("Button14")->isEnabled();
-    }
-    bool StatusBecomes(const QString& text) {
-        const bool reached = QTest::qWaitFor([&] { return PortStatus() == text; }, PortWaitMs);
-        EXPECT_TRUE(reached) << "status stays " << PortStatus().toStdString();
-        return reached;
-    }
-};
-
-} // namespace
+using NetPortWindow = PortWindowTest;
 
 TEST_F(NetPortWindow, ServerGoneDisablesTheButtonsAndItsReturnResumesAutoRead) {
     auto sim =
@@ -55,6 +44,27 @@ TEST_F(NetPortWindow, ServerGoneDisablesTheButtonsAndItsReturnResumesAutoRead) {
     ASSERT_TRUE(StatusBecomes("COM1 " + url + " open"));
     EXPECT_TRUE(ButtonsEnabled());
     EXPECT_TRUE(QTest::qWaitFor([&] { return Text("Raw_1") != before; }, PortWaitMs));
+}
+
+// A network port typed into a row is not connected to while typing; Check connects once and tells
+// what answered.
+TEST_F(NetPortWindow, PortsDialogChecksATypedNetworkPort) {
+    SimProcess sim({"--listen", "127.0.0.1:0"}, SimProcess::Port::LeaveClosed);
+    ASSERT_TRUE(sim.started());
+    const QString url = "tcp://" + sim.path();
+    Start();
+    RunPortsDialog([&](TPortsDialog& dialog) {
+        dialog.findChild<QComboBox*>("Port_2")->setEditText(url);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return dialog.findChild<QLabel*>("PortState_2")->text() == "network port"; }));
+        dialog.findChild<QPushButton*>("Check_2")->click();
+        auto* result = dialog.findChild<QLabel*>("CheckResult");
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return result->text().contains("Unit, software version"); }, PortWaitMs))
+            << result->text().toStdString();
+        EXPECT_TRUE(result->text().startsWith("COM2 " + url + ": "));
+        dialog.reject();
+    });
 }
 
 } // namespace quellix
