@@ -57,9 +57,8 @@ bool NetLinkPort::write(const char* data, std::uint16_t length) {
 }
 
 QString NetLinkPort::failureText() const {
-    if (!address_)
-        return QStringLiteral("%1: %2").arg(name_, addressError_);
-    return connection_.failure().text;
+    // Both name the port already.
+    return address_ ? connection_.failure().text : addressError_;
 }
 
 // In the terms the window's open diagnosis has: a server busy with another client is a port in use;

@@ -206,7 +206,7 @@ void TPortsDialog::Check(int row) {
     const QString path = PathOf(row);
     if (IsNetPortName(path)) {
         if (QString error; !ParseNetAddress(path, &error)) {
-            checkResult_->setText(QStringLiteral("COM%1 %2: %3").arg(row + 1).arg(path, error));
+            checkResult_->setText(QStringLiteral("COM%1 %2").arg(row + 1).arg(error)); // names the port
             return;
         }
     }
