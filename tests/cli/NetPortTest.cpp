@@ -46,31 +46,38 @@ protected:
             GTEST_SKIP() << "ser2net is not installed; scripts/setup installs it";
         ASSERT_TRUE(sim.started());
     }
+    void WriteWithVerifyAndRead(Ser2net::Accepter accepter);
     TempDir dir;
     SimProcess sim{{"--state", dir.file("unit.qlx")}, SimProcess::Port::LeaveClosed};
 };
 
 } // namespace
 
-// Both directions whole through each accepter: a tag holding 0xFF ("ÿ" in the unit's character set)
-// must pass Telnet's escaping both ways, and the verify reads every field back.
-TEST_F(NetPortCli, WriteWithVerifyAndReadThroughSer2net) {
+// Both directions whole through an accepter: a tag holding 0xFF ("ÿ" in the unit's character set) must
+// pass Telnet's escaping both ways, and the verify reads every field back. One test per accepter, so that
+// the two run side by side.
+void NetPortCli::WriteWithVerifyAndRead(Ser2net::Accepter accepter) {
     ConfigBlock block = DefaultBlock();
     block.TagName[1].assign("Kessel \xFF");
     block.Header1.assign("Net \xFF\xFF line");
     dir.write("sent.qlx", BlockImage(block));
-    for (const auto accepter : {Ser2net::Accepter::Raw, Ser2net::Accepter::Rfc2217}) {
-        Ser2net server(sim.path(), accepter);
-        SCOPED_TRACE(server.url().toStdString());
-        ASSERT_TRUE(server.start()) << server.log().toStdString();
-        const Result write = runCli({"write", "--port", server.url(), dir.file("sent.qlx")});
-        EXPECT_EQ(write.status, 0) << write.err.toStdString();
-        const Result read = runCli({"read", "--port", server.url(), "-o", dir.file("read.qlx")});
-        EXPECT_EQ(read.status, 0) << read.err.toStdString();
-        const QByteArray image = TempDir::read(dir.file("read.qlx"));
-        EXPECT_EQ(image.size(), ConfigBlockSize);
-        EXPECT_TRUE(image.contains("Kessel \xFF") && image.contains("Net \xFF\xFF line"));
-    }
+    Ser2net server(sim.path(), accepter);
+    ASSERT_TRUE(server.start()) << server.log().toStdString();
+    const Result write = runCli({"write", "--port", server.url(), dir.file("sent.qlx")});
+    EXPECT_EQ(write.status, 0) << write.err.toStdString();
+    const Result read = runCli({"read", "--port", server.url(), "-o", dir.file("read.qlx")});
+    EXPECT_EQ(read.status, 0) << read.err.toStdString();
+    const QByteArray image = TempDir::read(dir.file("read.qlx"));
+    EXPECT_EQ(image.size(), ConfigBlockSize);
+    EXPECT_TRUE(image.contains("Kessel \xFF") && image.contains("Net \xFF\xFF line"));
+}
+
+TEST_F(NetPortCli, WriteWithVerifyAndReadThroughRaw) {
+    WriteWithVerifyAndRead(Ser2net::Accepter::Raw);
+}
+
+TEST_F(NetPortCli, WriteWithVerifyAndReadThroughRfc2217) {
+    WriteWithVerifyAndRead(Ser2net::Accepter::Rfc2217);
 }
 
 // A server restarted under a running watch: the tool says the connection ended, tries again, and the
