@@ -2,6 +2,7 @@
 
 #include "FormState.h"
 #include "MemIniFile.h"
+#include "NetAddress.h"
 #include "PortSession.h"
 
 #include <QRegularExpression>
@@ -20,9 +21,16 @@ std::optional<PortName> ResolvePort(const QString& argument, const QString& form
         const QString name = argument.toUpper();
         return PortName{name, PortSession::comDevicePath(PortDevicePaths(ini), match.captured(1).toInt())};
     }
+    if (IsNetPortName(argument)) {
+        // The parser's message names the port already.
+        if (ParseNetAddress(argument, &error))
+            return PortName{argument, argument};
+        return std::nullopt;
+    }
     if (argument.contains(u'/'))
         return PortName{argument, argument};
-    error = QStringLiteral("\"%1\" is no port: give COM1..COM4 or a device path such as /dev/ttyUSB0")
+    error = QStringLiteral("\"%1\" is no port: give COM1..COM4 or a device path such as /dev/ttyUSB0, or a "
+                           "network port such as tcp://HOST:PORT or rfc2217://HOST:PORT")
                 .arg(argument);
     return std::nullopt;
 }

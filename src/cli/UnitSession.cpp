@@ -8,10 +8,8 @@ namespace quellix {
 
 UnitSession::UnitSession(const PortName& port, CliOutput& output) : name_(port), output_(output) {
     connect(&signals_, &StopSignals::received, this, &UnitSession::received);
-    connect(&session_, &PortSession::hungUp, this, [this] {
-        if (current_)
-            current_->finish(UnitOperation::Result::PortGone);
-    });
+    connect(&session_, &PortSession::hungUp, this, &UnitSession::portHungUp);
+    connect(&session_, &PortSession::reopened, this, &UnitSession::portReopened);
 }
 
 UnitSession::~UnitSession() {
@@ -25,6 +23,8 @@ QString UnitSession::portLabel() const {
 int UnitSession::open() {
     if (session_.openDevice(name_.device)) {
         output_.detail(QStringLiteral("opened %1").arg(portLabel()));
+        for (const QString& warning : session_.port()->warnings())
+            output_.detail(QStringLiteral("warning: %1").arg(warning));
         return ExitDone;
     }
     return output_.fail(ExitPortNotOpened,
@@ -49,9 +49,12 @@ int UnitSession::version(QString& text) {
 }
 
 int UnitSession::autoRead(ConfigBlock& block, int intervalMs, LinkListener& readings) {
-    return run(
+    followReturn_ = true;
+    const int status = run(
         block, [intervalMs](UnitOperation& operation) { operation.startAutoRead(intervalMs); }, {},
         &readings);
+    followReturn_ = false;
+    return status;
 }
 
 int UnitSession::run(ConfigBlock& block, const std::function<void(UnitOperation&)>& start,
@@ -83,7 +86,8 @@ int UnitSession::run(ConfigBlock& block, const std::function<void(UnitOperation&
         output_.progress(QStringLiteral("\r\x1b[K"));
     QString message;
     if (const int status = operation.status(portLabel(), message); status != ExitDone)
-        return output_.fail(status, message);
+        return output_.fail(status,
+                            operation.result() == UnitOperation::Result::PortGone ? goneText() : message);
     // A stop() without a signal (a count reached) is a normal end.
     return operation.result() != UnitOperation::Result::Stopped || signal_ == 0 ? ExitDone : 128 + signal_;
 }
@@ -92,6 +96,35 @@ void UnitSession::stop() {
     stopped_ = true;
     if (current_)
         current_->finish(UnitOperation::Result::Stopped);
+}
+
+// A network port says why its connection ended, naming the port; a device just went.
+QString UnitSession::goneText() const {
+    return session_.problem().isEmpty() ? QStringLiteral("%1: the device went away").arg(portLabel())
+                                        : session_.problem();
+}
+
+// Auto Read goes on through a gone port: its requests find no port meanwhile, and the readings resume
+// once it is back. Any other operation ends, since the unit's part of it is lost.
+void UnitSession::portHungUp() {
+    if (!followReturn_ || !current_) {
+        if (current_)
+            current_->finish(UnitOperation::Result::PortGone);
+        return;
+    }
+    const QString next = session_.port() && session_.port()->devicePath().isEmpty()
+                             ? QStringLiteral("trying again every %1 s").arg(ReconnectIntervalMs / 1000)
+                             : QStringLiteral("waiting for it to return");
+    output_.note(QStringLiteral("quellix-cli: %1; %2").arg(goneText(), next));
+}
+
+void UnitSession::portReopened(bool open) {
+    if (!open) {
+        if (current_)
+            current_->finish(UnitOperation::Result::PortGone);
+        return;
+    }
+    output_.note(QStringLiteral("quellix-cli: %1: open again").arg(portLabel()));
 }
 
 void UnitSession::received(int signalNumber) {

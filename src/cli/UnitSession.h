@@ -37,7 +37,8 @@ public:
     // that no reply is left on its way when the port closes.
     int version(QString& text);
     // Auto Read every `intervalMs` into `block` until stop() or a stop signal; `readings` hears the link
-    // meanwhile. ExitDone when stopped.
+    // meanwhile. ExitDone when stopped. A port that goes away is followed as the window follows it (a
+    // device until it returns, a network port tried again every few seconds), and the readings go on.
     int autoRead(ConfigBlock& block, int intervalMs, LinkListener& readings);
 
     // Ends the operation running now, and refuses those after it.
@@ -54,6 +55,9 @@ private:
     int run(ConfigBlock& block, const std::function<void(UnitOperation&)>& start, const QString& verb,
             LinkListener* extra = nullptr, QString* version = nullptr);
     void received(int signalNumber);
+    QString goneText() const;
+    void portHungUp();
+    void portReopened(bool open);
 
     PortName name_;
     CliOutput& output_;
@@ -61,6 +65,7 @@ private:
     StopSignals signals_;
     UnitOperation* current_ = nullptr;
     bool stopped_ = false;
+    bool followReturn_ = false; // while Auto Read runs
     int signal_ = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -29,8 +30,15 @@ public:
     // Why the last open failed, naming what was tried; empty after a successful one.
     virtual QString failureText() const = 0;
     virtual OpenFailureKind failureKind() const = 0;
+    // What the other end did not take as asked at the last open (a network server's refused line
+    // settings); never a failure.
+    virtual QStringList warnings() const { return {}; }
     // The device to watch for its return once it has gone; empty for a port that is no device.
     virtual QString devicePath() const = 0;
+    // Closes the port and starts a new opening without waiting for it, for a port whose open may take
+    // seconds (a network server): openEnded follows. False, and nothing follows, for a port that
+    // cannot (a tty, whose open is at once).
+    virtual bool startOpen() { return false; }
 
     // The tag of the current opening (of the last one, while closed): counts the opens.
     std::uint32_t opening() const { return opening_; }
@@ -40,6 +48,8 @@ Q_SIGNALS:
     void received(const QByteArray& batch);
     // The port of opening `opening` lost its device (unplugged, hung up); it stays open until closed.
     void hungUp(quint32 opening);
+    // The opening startOpen() began is open, or did not open (failureText() says why).
+    void openEnded(bool open);
 
 protected:
     std::uint32_t beginOpening() { return ++opening_; }

@@ -11,9 +11,10 @@ namespace quellix {
 
 class TComPort;
 
-// What a port is made from: its name as given or as the "Ports" section maps a COM name (today a
-// device path such as /dev/ttyUSB0), the COM number it was selected by (0 for none), where the machine's
-// /dev is found, and the serial component a serial device opens through (null: one of its own).
+// What a port is made from: its name as given or as the "Ports" section maps a COM name (a device
+// path such as /dev/ttyUSB0, or a network port such as tcp://host:4001), the COM number it was selected
+// by (0 for none), where the machine's /dev is found, and the serial component a serial device opens
+// through (null: one of its own).
 struct LinkPortSpec {
     QString name;
     int com = 0;

@@ -5,6 +5,8 @@
 #include "LinkPorts.h"
 #include "PortLog.h"
 
+#include <QTimer>
+
 namespace quellix {
 
 namespace {
@@ -18,10 +20,17 @@ QString comName(int n) {
 
 } // namespace
 
-PortSession::PortSession(QObject* parent) : QObject(parent) {}
+PortSession::PortSession(QObject* parent) : PortSession(nullptr, parent) {}
 
-PortSession::PortSession(TComPort& ttyComponent, QObject* parent)
-    : QObject(parent), ttyComponent_(&ttyComponent) {}
+PortSession::PortSession(TComPort& ttyComponent, QObject* parent) : PortSession(&ttyComponent, parent) {}
+
+PortSession::PortSession(TComPort* ttyComponent, QObject* parent)
+    : QObject(parent), ttyComponent_(ttyComponent), reconnectTimer_(new QTimer(this)) {
+    reconnectTimer_->setObjectName(QStringLiteral("ReconnectTimer"));
+    reconnectTimer_->setSingleShot(true);
+    reconnectTimer_->setInterval(ReconnectIntervalMs);
+    connect(reconnectTimer_, &QTimer::timeout, this, &PortSession::tryReconnect);
+}
 
 PortSession::~PortSession() {
     dropWatcher();
@@ -91,6 +100,7 @@ bool PortSession::select(int com, const QString& path) {
     dropPort();
     port_ = createLinkPort({path, com, root_, ttyComponent_});
     connect(port_.get(), &LinkPort::hungUp, this, &PortSession::portHungUp);
+    connect(port_.get(), &LinkPort::openEnded, this, &PortSession::reconnectEnded);
     com_ = com;
     path_ = path;
     Q_EMIT portChanged(port_.get());
@@ -130,6 +140,8 @@ void PortSession::portHungUp(quint32 opening) {
         return;
     }
     qCInfo(lcPort) << "port" << path_ << "hung up";
+    // A network port knows why its connection ended; a tty's says nothing here.
+    problem_ = port_->failureText();
     port_->close();
     watchForReturn();
     setState(State::Gone);
@@ -139,8 +151,10 @@ void PortSession::portHungUp(quint32 opening) {
 void PortSession::watchForReturn() {
     dropWatcher();
     const QString device = port_->devicePath();
-    if (device.isEmpty())
+    if (device.isEmpty()) {
+        reconnectTimer_->start();
         return;
+    }
     returnWatcher_ = new DeviceWatcher(root_, this);
     returnWatcher_->setObjectName(QStringLiteral("ReturnWatcher"));
     connect(returnWatcher_, &DeviceWatcher::pathAppeared, this, &PortSession::pathAppeared);
@@ -149,6 +163,7 @@ void PortSession::watchForReturn() {
 
 // Later, since the watcher may be the one whose signal runs now.
 void PortSession::dropWatcher() {
+    reconnectTimer_->stop();
     if (!returnWatcher_)
         return;
     returnWatcher_->disconnect(this);
@@ -165,6 +180,29 @@ void PortSession::pathAppeared(const QString& path) {
     const bool open = start();
     setState(open ? State::Open : State::NotOpen);
     Q_EMIT reopened(open);
+}
+
+void PortSession::tryReconnect() {
+    if (state_ != State::Gone || !port_)
+        return;
+    qCDebug(lcPort) << "trying" << path_ << "again";
+    if (!port_->startOpen())
+        qCInfo(lcPort) << "port" << path_ << "cannot be tried again";
+}
+
+// A failed try keeps the port Gone with the newest reason, and the next try follows.
+void PortSession::reconnectEnded(bool open) {
+    if (state_ != State::Gone || !port_)
+        return;
+    if (!open) {
+        problem_ = port_->failureText();
+        reconnectTimer_->start();
+        return;
+    }
+    qCInfo(lcPort) << "port" << path_ << "is back";
+    problem_.clear();
+    setState(State::Open);
+    Q_EMIT reopened(true);
 }
 
 } // namespace quellix

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+class QTimer;
+
 namespace quellix {
 
 class DeviceWatcher;
@@ -19,6 +21,9 @@ class TComPort;
 
 // The ports the window's Setup menu offers and the command line takes: COM1..COM4.
 inline constexpr int PortCount = 4;
+// How often a gone network port is tried again: soon enough that readings go on within seconds of a
+// restarted server, seldom enough that a server down for long sees no flood of connections.
+inline constexpr int ReconnectIntervalMs = 2000;
 
 class PortSession : public QObject {
     Q_OBJECT
@@ -27,7 +32,8 @@ public:
         NoPort,  // nothing selected
         Open,    // the selected port is open
         NotOpen, // the selected port did not open; problem() says why
-        Gone,    // the open port's device went away; it is opened again, once, when its path returns
+        Gone,    // the open port's device went away; it is opened again, once, when its path returns; a
+                 // network port is tried again every ReconnectIntervalMs until it opens
     };
     Q_ENUM(State)
 
@@ -65,7 +71,8 @@ public:
     int comNumber() const { return com_; }
     // The selected port's name (its device); empty with NoPort.
     QString devicePath() const { return path_; }
-    // Why the selected port is NotOpen, naming it; empty in the other states.
+    // Why the selected port is NotOpen, naming it; for a network port also why it is Gone; empty in the
+    // other states.
     QString problem() const { return problem_; }
     // What kind of failure problem() tells; Other in the other states.
     OpenFailureKind problemKind() const { return problemKind_; }
@@ -80,10 +87,12 @@ Q_SIGNALS:
     void stateChanged(quellix::PortSession::State state);
     // The open port's device went away: the port is closed and the state is Gone.
     void hungUp();
-    // The gone device came back and was opened again (Open), or did not open (NotOpen).
+    // The gone device came back and was opened again (Open), or did not open (NotOpen). A network port
+    // tells only its reopening: a failed try leaves it Gone, to be tried again.
     void reopened(bool open);
 
 private:
+    PortSession(TComPort* ttyComponent, QObject* parent);
     bool select(int com, const QString& path);
     void dropPort();
     bool start();
@@ -92,6 +101,8 @@ private:
     void watchForReturn();
     void dropWatcher();
     void pathAppeared(const QString& path);
+    void tryReconnect();
+    void reconnectEnded(bool open);
 
     TComPort* ttyComponent_ = nullptr;
     QString root_;
@@ -103,6 +114,8 @@ private:
     OpenFailureKind problemKind_ = OpenFailureKind::Other;
     // Lives while the device is gone, to reopen it when it returns; a child of the session.
     DeviceWatcher* returnWatcher_ = nullptr;
+    // Runs while a network port is gone and no try is under way.
+    QTimer* reconnectTimer_ = nullptr;
 };
 
 } // namespace quellix

@@ -3,6 +3,8 @@
 #include "Charset.h"
 #include "FrameAssembler.h"
 #include "Frames.h"
+#include "NetAddress.h"
+#include "NetLinkPort.h"
 #include "PortSession.h"
 #include "ProbeTargets.h"
 
@@ -11,10 +13,33 @@
 
 namespace quellix {
 
+namespace {
+
+// A network port connects while the others wait out the pause, and must have failed before the probe's
+// reply time ends, so that it is told as not opened rather than as no answer.
+constexpr NetConnection::Limits NetProbeLimits{.connect = std::chrono::milliseconds(1500),
+                                               .negotiate = std::chrono::milliseconds(500)};
+static_assert(NetProbeLimits.connect.count() + NetProbeLimits.negotiate.count() <
+              PauseBeforeSendMs + ReplyTimeoutMs);
+
+} // namespace
+
+// A device opens through a session, as the window opens it; a network port on its own, without
+// waiting, so that a server slow to answer holds neither the caller nor the other devices.
 struct UnitProbe::Device {
     PortSession session;
+    std::unique_ptr<NetLinkPort> net;
     FrameAssembler rx;
     bool open = false;
+
+    LinkPort* port() const { return net ? net.get() : session.port(); }
+    void stop() {
+        if (net)
+            net->close();
+        else
+            session.stop();
+        open = false;
+    }
 };
 
 UnitProbe::UnitProbe(QObject* parent) : QObject(parent) {}
@@ -33,6 +58,7 @@ void UnitProbe::start(const QStringList& paths) {
     cancel();
     ++generation_;
     running_ = true;
+    requestsSent_ = false;
     results_.clear();
     sameAs_.clear();
     devices_.clear();
@@ -50,9 +76,14 @@ void UnitProbe::start(const QStringList& paths) {
             decide(index, ProbeResult::Outcome::Skipped, skipped_.value(key));
             continue;
         }
+        auto device = std::make_unique<Device>();
+        if (IsNetPortName(path)) {
+            startNet(index, *device, path);
+            devices_[static_cast<std::size_t>(index)] = std::move(device);
+            continue;
+        }
         // Opened as the window opens its port, through the session, whose refusal carries the window's
         // diagnosis.
-        auto device = std::make_unique<Device>();
         device->session.setDeviceRoot(root_);
         if (!device->session.openDevice(path)) {
             decide(index, ProbeResult::Outcome::NotProbed, device->session.problem());
@@ -71,12 +102,44 @@ void UnitProbe::start(const QStringList& paths) {
     checkFinished();
 }
 
-void UnitProbe::sendRequests() {
+void UnitProbe::startNet(int index, Device& device, const QString& path) {
+    device.net = std::make_unique<NetLinkPort>(path);
+    device.net->setLimits(NetProbeLimits);
+    connect(device.net.get(), &LinkPort::received, this,
+            [this, index](const QByteArray& batch) { replyReceived(index, batch); });
+    connect(device.net.get(), &LinkPort::openEnded, this,
+            [this, index](bool open) { netOpened(index, open); });
+    if (!device.net->startOpen())
+        decide(index, ProbeResult::Outcome::NotProbed, device.net->failureText());
+}
+
+// A network port that opens after the requests went out is asked at once; the probe's time limit
+// stays the same for it.
+void UnitProbe::netOpened(int index, bool open) {
+    Device* device = devices_[static_cast<std::size_t>(index)].get();
+    if (!device || results_[index].outcome != ProbeResult::Outcome::Pending)
+        return;
+    if (!open) {
+        decide(index, ProbeResult::Outcome::NotProbed, device->net->failureText());
+        closeLater(index);
+        return;
+    }
+    device->open = true;
+    if (requestsSent_)
+        sendRequest(*device);
+}
+
+void UnitProbe::sendRequest(Device& device) {
     const FrameBytes request = BuildCommand(Letter::VersionRequest);
+    device.port()->write(reinterpret_cast<const char*>(request.data()),
+                         static_cast<std::uint16_t>(request.size()));
+}
+
+void UnitProbe::sendRequests() {
+    requestsSent_ = true;
     for (const auto& device : devices_)
         if (device && device->open)
-            device->session.port()->write(reinterpret_cast<const char*>(request.data()),
-                                          static_cast<std::uint16_t>(request.size()));
+            sendRequest(*device);
     const int generation = generation_;
     QTimer::singleShot(ReplyTimeoutMs, Qt::PreciseTimer, this, [this, generation] {
         if (generation == generation_)
@@ -123,10 +186,8 @@ void UnitProbe::closeLater(int index) {
     QTimer::singleShot(0, this, [this, index, generation] {
         if (generation != generation_)
             return;
-        if (Device* device = devices_[static_cast<std::size_t>(index)].get()) {
-            device->session.stop();
-            device->open = false;
-        }
+        if (Device* device = devices_[static_cast<std::size_t>(index)].get())
+            device->stop();
         checkFinished();
     });
 }
@@ -160,10 +221,8 @@ void UnitProbe::checkFinished() {
 void UnitProbe::cancel() {
     ++generation_;
     for (const auto& device : devices_)
-        if (device && device->open) {
-            device->session.stop();
-            device->open = false;
-        }
+        if (device)
+            device->stop();
     devices_.clear();
     running_ = false;
 }

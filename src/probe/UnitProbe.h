@@ -1,7 +1,8 @@
 // Which serial devices the unit answers on: each device opened as the serial component opens it (the
-// unit's line settings, an exclusive lock), sent exactly one version request (01 76 00) and watched for
-// the unit's version reply. All devices are probed at once, so a probe ends within ProbeTimeLimitMs
-// however many there are. A device that is not the unit receives those three bytes and nothing else.
+// unit's line settings, an exclusive lock), or a network port as its connection opens it, sent exactly
+// one version request (01 76 00) and watched for the unit's version reply. All devices are probed at once, so
+// a probe ends within ProbeTimeLimitMs however many there are. A device that is not the unit receives those
+// three bytes and nothing else.
 #pragma once
 
 #include "LinkHost.h"
@@ -71,6 +72,9 @@ private:
     struct Device;
 
     void decide(int index, ProbeResult::Outcome outcome, const QString& text);
+    void startNet(int index, Device& device, const QString& path);
+    void netOpened(int index, bool open);
+    void sendRequest(Device& device);
     void sendRequests();
     void replyReceived(int index, const QByteArray& batch);
     void timeUp();
@@ -83,7 +87,8 @@ private:
     std::vector<int> sameAs_; // for each path, the index whose device it shares, or its own
     std::vector<std::unique_ptr<Device>> devices_;
     bool running_ = false;
-    int generation_ = 0; // timers of a probe cancelled or done find a newer one
+    bool requestsSent_ = false; // a network port that opens later is asked at once
+    int generation_ = 0;        // timers of a probe cancelled or done find a newer one
 };
 
 // Runs a probe to its end in an event loop of its own, for callers without one running.

@@ -42,6 +42,8 @@ QString ReasonText(const QString& reason, const QString& path) {
     return text;
 }
 
+} // namespace
+
 QString FoundText(const ProbeResult& result, const QString& path) {
     switch (result.outcome) {
     case ProbeResult::Outcome::Pending:
@@ -57,6 +59,8 @@ QString FoundText(const ProbeResult& result, const QString& path) {
     }
     return {};
 }
+
+namespace {
 
 QTableWidgetItem* TextItem(const QString& text, const QString& tip = QString()) {
     auto* item = new QTableWidgetItem(text);

@@ -17,6 +17,10 @@ class QTableWidget;
 
 namespace quellix {
 
+// What a probe found on `path`, as a sentence for a table cell or a line: the version, no answer, or why
+// it could not be asked (without the path it starts with).
+QString FoundText(const ProbeResult& result, const QString& path);
+
 class TFindUnitDialog : public QDialog {
     Q_OBJECT
 public:

@@ -1,8 +1,11 @@
 #include "PortsDialog.h"
 
 #include "DeviceWatcher.h"
+#include "FindUnitDialog.h"
+#include "NetAddress.h"
 #include "ProbeTargets.h"
 #include "SerialDevices.h"
+#include "UnitProbe.h"
 
 #include <QComboBox>
 #include <QCompleter>
@@ -11,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -106,9 +110,12 @@ TPortsDialog::TPortsDialog(const QString& rootPrefix, const QStringList& paths, 
 
 void TPortsDialog::BuildRows(const QStringList& paths) {
     auto* column = new QVBoxLayout(this);
-    auto* hint = new QLabel(
-        QStringLiteral("Pick a serial device found on this computer, or type the path of any serial port."),
-        this);
+    auto* hint =
+        new QLabel(QStringLiteral("Pick a serial device found on this computer, or type the path of any "
+                                  "serial port, or a network port: tcp://HOST:PORT for raw bytes, "
+                                  "rfc2217://HOST:PORT for RFC 2217. Check opens the port once and "
+                                  "asks for the unit."),
+                   this);
     hint->setTextFormat(Qt::PlainText);
     hint->setWordWrap(true);
     column->addWidget(hint);
@@ -137,13 +144,24 @@ void TPortsDialog::BuildRows(const QStringList& paths) {
         state->setMinimumWidth(state->fontMetrics().horizontalAdvance(QStringLiteral("not a serial device")));
         grid->addWidget(name, gridRow, 0);
         grid->addWidget(combo, gridRow, 1);
+        auto* check = new QPushButton(QStringLiteral("Check"), this);
+        check->setObjectName(QStringLiteral("Check_%1").arg(slot));
+        check->setToolTip(QStringLiteral("Open this port once and ask for the unit's version"));
+        connect(check, &QPushButton::clicked, this, [this, slot] { Check(slot - 1); });
         grid->addWidget(state, gridRow, 2);
+        grid->addWidget(check, gridRow, 3);
         combos_.append(combo);
         states_.append(state);
+        checks_.append(check);
         connect(combo, &QComboBox::editTextChanged, stateDelay_, qOverload<>(&QTimer::start));
     }
     grid->setColumnStretch(1, 1);
     column->addLayout(grid);
+    checkResult_ = new QLabel(this);
+    checkResult_->setObjectName(QStringLiteral("CheckResult"));
+    checkResult_->setTextFormat(Qt::PlainText);
+    checkResult_->setWordWrap(true);
+    column->addWidget(checkResult_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("PortsButtons"));
@@ -165,9 +183,13 @@ void TPortsDialog::RefreshStates() {
         states_[row]->setText(StateText(PathOf(row)));
 }
 
+// A network port is not tried while typing: connecting takes time and may hold the server's one client
+// place; Check tries it.
 QString TPortsDialog::StateText(const QString& path) const {
     if (sameDevice(root_, path, openPath_))
         return QStringLiteral("open");
+    if (IsNetPortName(path))
+        return ParseNetAddress(path) ? QStringLiteral("network port") : QStringLiteral("not an address");
     return DeviceStatusText(DeviceState(path, root_));
 }
 
@@ -176,6 +198,37 @@ QString TPortsDialog::PathOf(int row) const {
     if (text.isEmpty())
         return PortSession::comDevicePath({}, row + 1);
     return text.contains(u'/') ? text : QStringLiteral("/dev/") + text;
+}
+
+void TPortsDialog::Check(int row) {
+    if (probe_ && probe_->isRunning())
+        return;
+    const QString path = PathOf(row);
+    if (IsNetPortName(path)) {
+        if (QString error; !ParseNetAddress(path, &error)) {
+            checkResult_->setText(QStringLiteral("COM%1 %2").arg(row + 1).arg(error)); // names the port
+            return;
+        }
+    }
+    if (!probe_) {
+        probe_ = new UnitProbe(this);
+        probe_->setDeviceRoot(root_);
+        if (!openPath_.isEmpty())
+            probe_->setSkipped({{openPath_, QStringLiteral("open here")}});
+    }
+    probe_->disconnect(this);
+    connect(probe_, &UnitProbe::finished, this, [this, row, path] { CheckDone(row, path); });
+    for (QPushButton* check : checks_)
+        check->setEnabled(false);
+    checkResult_->setText(QStringLiteral("COM%1 %2: asking for the unit\u2026").arg(row + 1).arg(path));
+    probe_->start({path});
+}
+
+void TPortsDialog::CheckDone(int row, const QString& path) {
+    for (QPushButton* check : checks_)
+        check->setEnabled(true);
+    const ProbeResult& result = probe_->results().value(0);
+    checkResult_->setText(QStringLiteral("COM%1 %2: %3").arg(row + 1).arg(path, FoundText(result, path)));
 }
 
 QStringList TPortsDialog::Paths() const {

@@ -1,5 +1,6 @@
 // The "Ports" dialog of the Setup menu: which device each of COM1 to COM4 opens, picked from the serial
-// devices found on the machine or typed as any path, each with whether it can be opened now.
+// devices found on the machine or typed as any path or network port, each with whether it can be opened
+// now, and a check that opens it once and asks for the unit.
 #pragma once
 
 #include "PortSession.h"
@@ -11,11 +12,13 @@
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QTimer;
 
 namespace quellix {
 
 class DeviceWatcher;
+class UnitProbe;
 
 class TPortsDialog : public QDialog {
     Q_OBJECT
@@ -39,11 +42,17 @@ private:
     void RefreshStates();
     QString StateText(const QString& path) const;
     QString PathOf(int row) const;
+    // Opens the row's port once and asks for the unit, telling what it found below the rows.
+    void Check(int row);
+    void CheckDone(int row, const QString& path);
 
     QString root_;
     QString openPath_;
     QList<QComboBox*> combos_;
     QList<QLabel*> states_;
+    QList<QPushButton*> checks_;
+    QLabel* checkResult_ = nullptr;
+    UnitProbe* probe_ = nullptr;
     QTimer* stateDelay_ = nullptr;
     DeviceWatcher* watcher_ = nullptr;
 };

@@ -35,15 +35,23 @@ void TForm1::showPortStatus() {
     case PortSession::State::NoPort:
         PortStatus->setToolTip(QStringLiteral("Choose a port in the Setup menu."));
         break;
-    case PortSession::State::Open:
-        PortStatus->setToolTip(text);
+    case PortSession::State::Open: {
+        // A network server's refused line settings are no failure, but worth a look when replies fail.
+        const QStringList lines = QStringList{text} + session_.port()->warnings();
+        PortStatus->setToolTip(lines.join(u'\n'));
         break;
+    }
     case PortSession::State::NotOpen:
         PortStatus->setToolTip(portProblemText());
         break;
     case PortSession::State::Gone:
-        PortStatus->setToolTip(text + QStringLiteral(": the device went away; the port opens again when it "
-                                                     "returns."));
+        // A network port says why its connection ended; a device just went.
+        PortStatus->setToolTip(
+            session_.problem().isEmpty()
+                ? text + QStringLiteral(": the device went away; the port opens again when "
+                                        "it returns.")
+                : session_.problem() +
+                      QStringLiteral("; tried again every %1 s.").arg(ReconnectIntervalMs / 1000));
         break;
     }
 }

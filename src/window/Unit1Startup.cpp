@@ -93,7 +93,10 @@ void TForm1::SelectPort(QChar digit) {
     const bool selected = n >= 1 && n <= PortDigits;
     if (selected) {
         Control<QAction>("Com_", n)->setChecked(true);
+        // A network port's open waits for the server, up to its connect limit.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
         open = session_.openCom(n);
+        QApplication::restoreOverrideCursor();
     }
     showPortStatus();
     if (selected && !open)

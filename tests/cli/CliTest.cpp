@@ -215,6 +215,8 @@ TEST(CliPortTest, NamesMapThroughThePortsSection) {
         {"COM4", "COM4", "/dev/ttyS3"},
         {"/dev/pts/4", "/dev/pts/4", "/dev/pts/4"},
         {"./unit-tty", "./unit-tty", "./unit-tty"},
+        {"tcp://127.0.0.1:4001", "tcp://127.0.0.1:4001", "tcp://127.0.0.1:4001"},
+        {"rfc2217://[::1]:2217", "rfc2217://[::1]:2217", "rfc2217://[::1]:2217"},
         {"COM5", "", ""},
         {"ttyUSB0", "", ""},
         {"", "", ""},
@@ -232,6 +234,10 @@ TEST(CliPortTest, NamesMapThroughThePortsSection) {
         EXPECT_EQ(port->name.toStdString(), c.name);
         EXPECT_EQ(port->device.toStdString(), c.device);
     }
+    // A malformed network port is refused here, saying what is wrong, not left to fail at the open.
+    QString error;
+    EXPECT_FALSE(ResolvePort("tcp://unit-host", ini, error));
+    EXPECT_TRUE(error.startsWith("tcp://unit-host: ")) << error.toStdString();
 }
 
 } // namespace quellix

@@ -59,10 +59,12 @@ bool Ser2net::Installed() {
 Ser2net::Ser2net(const QString& device, Accepter accepter) : accepter_(accepter), port_(FreeLoopbackPort()) {
     const QString accept = accepter == Accepter::Raw ? QStringLiteral("tcp,127.0.0.1,%1")
                                                      : QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1");
-    // "local": the line's modem signals are not waited for; a pseudo-terminal has none.
+    // "local": the line's modem signals are not waited for; a pseudo-terminal has none. No chardelay: the
+    // tool's own receive gap delimits replies, and ser2net's wait for more characters only adds to each.
     dir_.write(QStringLiteral("ser2net.yaml"), QStringLiteral("connection: &unit\n"
                                                               "  accepter: %1\n"
-                                                              "  connector: serialdev,%2,9600n81,local\n")
+                                                              "  connector: serialdev,%2,9600n81,local\n"
+                                                              "  options:\n    chardelay: false\n")
                                                    .arg(accept.arg(port_), device)
                                                    .toUtf8());
     start();

@@ -48,15 +48,6 @@ protected:
         ::unlink(QFile::encodeName(node).constData());
         plugged.closeMaster();
     }
-    bool ButtonsEnabled() const {
-        return Find<QPushButton>("Button12")->isEnabled() && Find<QPushButton>("Button13")->isEnabled() &&
-               Find<QPushButton>("Button14")->isEnabled();
-    }
-    bool StatusBecomes(const QString& text) {
-        const bool reached = QTest::qWaitFor([&] { return PortStatus() == text; }, PortWaitMs);
-        EXPECT_TRUE(reached) << "status stays " << PortStatus().toStdString();
-        return reached;
-    }
     // Runs the event loop for a while in which nothing is expected to happen: the watcher polls every
     // second and lets a returned path settle for half a second.
     static void LetTheWatcherLook() { QTest::qWait(2500); }

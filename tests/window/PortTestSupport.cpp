@@ -4,6 +4,8 @@
 #include "PortsDialog.h"
 
 #include <QDir>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 namespace quellix {
@@ -109,6 +111,17 @@ void PortWindowTest::RunPortsDialog(const std::function<void(TPortsDialog&)>& dr
 
 QString PortWindowTest::IniValue(const QString& section, const QString& key) const {
     return TMemIniFile(FormStatePath()).ReadString(section, key).value_or(QString());
+}
+
+bool PortWindowTest::ButtonsEnabled() const {
+    return Find<QPushButton>("Button12")->isEnabled() && Find<QPushButton>("Button13")->isEnabled() &&
+           Find<QPushButton>("Button14")->isEnabled();
+}
+
+bool PortWindowTest::StatusBecomes(const QString& text) {
+    const bool reached = QTest::qWaitFor([&] { return PortStatus() == text; }, PortWaitMs);
+    EXPECT_TRUE(reached) << "status stays " << PortStatus().toStdString();
+    return reached;
 }
 
 } // namespace quellix

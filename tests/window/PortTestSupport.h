@@ -40,6 +40,10 @@ protected:
     // Triggers "Ports…" and, once the dialog is up, runs `drive`, which must close it.
     void RunPortsDialog(const std::function<void(TPortsDialog&)>& drive);
     QString PortStatus() const { return Text("PortStatus"); }
+    // Whether the three buttons that send to the unit are enabled.
+    bool ButtonsEnabled() const;
+    // Waits until the status bar tells `text`; a failure names the status it stayed at.
+    bool StatusBecomes(const QString& text);
     TComPort* Port() const { return form->findChild<TComPort*>("ComPort1"); }
     QString IniValue(const QString& section, const QString& key) const;
 

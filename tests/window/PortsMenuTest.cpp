@@ -34,10 +34,6 @@ protected:
     static void Press(TPortsDialog& dialog, QDialogButtonBox::StandardButton which) {
         dialog.findChild<QDialogButtonBox*>("PortsButtons")->button(which)->click();
     }
-    bool ButtonsEnabled() const {
-        return Find<QPushButton>("Button12")->isEnabled() && Find<QPushButton>("Button13")->isEnabled() &&
-               Find<QPushButton>("Button14")->isEnabled();
-    }
     TestPty first;
     TestPty second;
 };
