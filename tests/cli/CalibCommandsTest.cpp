@@ -3,6 +3,7 @@
 #include "AuditLog.h"
 #include "BlockImages.h"
 #include "Cli.h"
+#include "CliRun.h"
 #include "ConfigJson.h"
 #include "PdfText.h"
 #include "RecordStore.h"
@@ -17,19 +18,6 @@
 namespace quellix {
 
 namespace {
-
-struct Result {
-    int status;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList& args) {
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream);
-    return {status, out, err};
-}
 
 // The user's data directory is the test's own.
 class CalibCommandsTest : public testing::Test {
@@ -54,19 +42,19 @@ TEST_F(CalibCommandsTest, WriteAppendsItsAuditLine) {
     const QStringList write = {"write", "--no-verify", "--port", sim.path(), dir.file("plant.json")};
 
     ASSERT_TRUE(QDir().mkpath(auditPath())); // a directory where the log should be
-    const Result blocked = runCli(write);
+    const CliResult blocked = runCli(write);
     EXPECT_EQ(blocked.status, 5);
     EXPECT_TRUE(blocked.err.contains("--no-audit")) << blocked.err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.file("unit.qlx"))) << "the unit was written to";
 
-    const Result unaudited = runCli(QStringList(write) << "--no-audit");
+    const CliResult unaudited = runCli(QStringList(write) << "--no-audit");
     EXPECT_EQ(unaudited.status, 0) << unaudited.err.toStdString();
     EXPECT_TRUE(QFile::exists(dir.file("unit.qlx")));
 
     ASSERT_TRUE(QDir(auditPath()).removeRecursively());
-    const Result audited = runCli(write);
+    const CliResult audited = runCli(write);
     ASSERT_EQ(audited.status, 0) << audited.err.toStdString();
-    const Result json = runCli({"audit", "--json"});
+    const CliResult json = runCli({"audit", "--json"});
     ASSERT_EQ(json.out.count('\n'), 1) << json.out.toStdString();
     for (const char* part :
          {"\"tool\": \"quellix-cli\"", "\"unitVersion\": \"QX-4 V2.10\"", "\"sent\": \"write ",
@@ -118,7 +106,7 @@ TEST_F(CalibCommandsTest, AuditAndRecordsCommands) {
         {{"records", "show", record.id}, 0, "technician "},
     };
     for (const auto& c : cases) {
-        const Result r = runCli(c.args);
+        const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
         const QString& text = c.status == 0 ? r.out : r.err;
         EXPECT_EQ(c.out.isEmpty(), text.isEmpty()) << c.args.join(' ').toStdString() << "\n"

@@ -1,6 +1,7 @@
 #include "Cli.h"
 #include "BlockImages.h"
 #include "CliPort.h"
+#include "CliRun.h"
 #include "ConfigJson.h"
 #include "TempDir.h"
 
@@ -16,12 +17,6 @@
 namespace quellix {
 
 namespace {
-
-struct Result {
-    int status;
-    QString out;
-    QString err;
-};
 
 class CliTest : public testing::Test {
 protected:
@@ -40,15 +35,10 @@ protected:
         QDir(dir.path()).mkdir("folder");
     }
 
-    Result run(QStringList args) {
+    CliResult run(QStringList args) {
         for (QString& a : args)
             a.replace("DIR", dir.path());
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream);
-        return {status, out, err};
+        return runCli(args);
     }
 
     TempDir dir;
@@ -114,7 +104,7 @@ TEST_F(CliTest, FileCommandsExitWithTheDocumentedStatus) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const Result r = run(c.args);
+        const CliResult r = run(c.args);
         EXPECT_EQ(r.status, c.status) << r.err.toStdString();
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.out))) << r.out.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
@@ -142,7 +132,7 @@ TEST_F(CliTest, TextsCannotActOnTheTerminal) {
     block.TagName[0].assign("\x1B[2J\xA0\x9B");
     const QString file = dir.write("escape.qlx", BlockImage(block));
     for (const char* command : {"show", "export"}) {
-        const Result r = run({command, file});
+        const CliResult r = run({command, file});
         EXPECT_EQ(r.status, 0);
         // The text form shows a text up to its first control character and keeps the rest hidden.
         const char* shown = QLatin1String(command) == "show" ? R"("\u001B[2J\u00A0›")" : R"("tag": "",)";

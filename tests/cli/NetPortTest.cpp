@@ -2,6 +2,7 @@
 // loopback port, raw and RFC 2217, as a plant's device server puts it.
 #include "BlockImages.h"
 #include "Cli.h"
+#include "CliRun.h"
 #include "Ser2net.h"
 #include "SimProcess.h"
 #include "TempDir.h"
@@ -14,19 +15,6 @@
 namespace quellix {
 
 namespace {
-
-struct Result {
-    int status;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList& args, const CliSettings& settings = {}) {
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream, settings);
-    return {status, out, err};
-}
 
 // Reads the process's output while `done` says it must go on; false when it never got there.
 bool FollowUntil(QProcess& cli, QByteArray& out, QByteArray& err, const std::function<bool()>& done) {
@@ -63,9 +51,9 @@ void NetPortCli::WriteWithVerifyAndRead(Ser2net::Accepter accepter) {
     dir.write("sent.qlx", BlockImage(block));
     Ser2net server(sim.path(), accepter);
     ASSERT_TRUE(server.start()) << server.log().toStdString();
-    const Result write = runCli({"write", "--port", server.url(), dir.file("sent.qlx")});
+    const CliResult write = runCli({"write", "--port", server.url(), dir.file("sent.qlx")});
     EXPECT_EQ(write.status, 0) << write.err.toStdString();
-    const Result read = runCli({"read", "--port", server.url(), "-o", dir.file("read.qlx")});
+    const CliResult read = runCli({"read", "--port", server.url(), "-o", dir.file("read.qlx")});
     EXPECT_EQ(read.status, 0) << read.err.toStdString();
     const QByteArray image = TempDir::read(dir.file("read.qlx"));
     EXPECT_EQ(image.size(), ConfigBlockSize);
@@ -136,7 +124,7 @@ TEST(NetPortFind, ProbesTheNetworkPortsThePortsSectionNames) {
     closed.terminate();
     const QString ini = dir.write(
         "quellix.INI", ("[Ports]\nCOM2=tcp://" + unit.path() + "\nCOM4=" + refused + "\n").toUtf8());
-    const Result find = runCli({"find"}, {ini, false, dir.file("root")});
+    const CliResult find = runCli({"find"}, {ini, false, dir.file("root")});
     EXPECT_EQ(find.status, 0) << find.err.toStdString();
     EXPECT_TRUE(find.out.contains("tcp://" + unit.path() + " (COM2): unit, version"))
         << find.out.toStdString();

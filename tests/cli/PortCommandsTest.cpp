@@ -2,6 +2,7 @@
 // them, and a few through the executable where the process itself matters (signals).
 #include "BlockImages.h"
 #include "Cli.h"
+#include "CliRun.h"
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
 #include "SignalProcess.h"
@@ -49,19 +50,6 @@ ConfigBlock unusual() {
     return b;
 }
 
-struct Result {
-    int status;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList& args, const CliSettings& settings = {}) {
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream, settings);
-    return {status, out, err};
-}
-
 class PortCommandsTest : public testing::Test {
 protected:
     QString state() const { return dir.file("state.qlx"); }
@@ -82,7 +70,7 @@ TEST_F(PortCommandsTest, ReadSavesWhatTheUnitHolds) {
 
     // info asks for the version alone, and leaves no request behind whose reply a later command
     // would take for its own.
-    const Result info = runCli({"info", "--port", sim.path()});
+    const CliResult info = runCli({"info", "--port", sim.path()});
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.out, "QX-4 V2.10\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return sim.errorOutput().contains("in  01 76 00"); }, 3000));
@@ -114,7 +102,7 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
     ASSERT_TRUE(sim.started());
     dir.write("plant.json", ConfigToJson(unusual()));
 
-    const Result write = runCli({"--verbose", "write", "--port", sim.path(), dir.file("plant.json")});
+    const CliResult write = runCli({"--verbose", "write", "--port", sim.path(), dir.file("plant.json")});
     EXPECT_EQ(write.status, 0) << write.err.toStdString();
     // Frames in the Link Monitor's words, texts as sent.
     EXPECT_TRUE(write.err.contains("> 01 73 00  store command\n")) << write.err.toStdString();
@@ -134,7 +122,7 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
     EXPECT_EQ(TempDir::read(state()), BlockImage(expected));
 
     // Without the check nothing is read back: the store is the last request.
-    const Result noVerify =
+    const CliResult noVerify =
         runCli({"--verbose", "write", "--no-verify", "--port", sim.path(), dir.file("plant.json")});
     EXPECT_EQ(noVerify.status, 0);
     EXPECT_TRUE(noVerify.err.trimmed().endsWith("store acknowledged\nwrote " + dir.file("plant.json") +
@@ -146,7 +134,7 @@ TEST_F(PortCommandsTest, WriteStoresTheFileAndVerifiesIt) {
     ConfigBlock edited = unusual();
     edited.Calibration[0].Calib2 = 1234;
     dir.write("edited.qlx", BlockImage(edited));
-    const Result differs = runCli({"diff", dir.file("edited.qlx"), "--port", sim.path()});
+    const CliResult differs = runCli({"diff", dir.file("edited.qlx"), "--port", sim.path()});
     EXPECT_EQ(differs.status, 1);
     EXPECT_EQ(differs.out, "channel1.point2.value: 1234 -> 1000\n");
 }
@@ -155,7 +143,7 @@ TEST_F(PortCommandsTest, VerifyCatchesAUnitThatStoresSomethingElse) {
     SimProcess sim(simArgs({"--store-other"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
     dir.write("plant.qlx", BlockImage(unusual()));
-    const Result write = runCli({"write", "--port", sim.path(), dir.file("plant.qlx")});
+    const CliResult write = runCli({"write", "--port", sim.path(), dir.file("plant.qlx")});
     EXPECT_EQ(write.status, 1);
     EXPECT_EQ(write.out, "channel1.tag: \"Boiler Flow\" -> \"Boiler Flo\"\n");
     EXPECT_TRUE(
@@ -167,7 +155,7 @@ TEST_F(PortCommandsTest, VerifyCatchesAUnitThatStoresSomethingElse) {
 TEST_F(PortCommandsTest, AMutedUnitGivesNoAnswerAfterThreeSends) {
     SimProcess sim(simArgs({"--mute"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
-    const Result read = runCli({"--verbose", "read", "--port", sim.path(), "-o", dir.file("never.qlx")});
+    const CliResult read = runCli({"--verbose", "read", "--port", sim.path(), "-o", dir.file("never.qlx")});
     EXPECT_EQ(read.status, 4);
     EXPECT_EQ(read.err.count("> 01 76 00  version request"), 3) << read.err.toStdString();
     EXPECT_TRUE(read.err.contains("the unit did not answer the version request, sent 3 times"));
@@ -180,7 +168,7 @@ TEST_F(PortCommandsTest, WatchPrintsOneLinePerReply) {
     dir.write("state.qlx", BlockImage(b));
     SimProcess sim(simArgs({"--raw", "100,550,0,1023"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
-    const Result csv = runCli({"watch", "--port", sim.path(), "--count", "2", "--interval", "0.25"});
+    const CliResult csv = runCli({"watch", "--port", sim.path(), "--count", "2", "--interval", "0.25"});
     EXPECT_EQ(csv.status, 0) << csv.err.toStdString();
     const QStringList lines = csv.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << csv.out.toStdString();
@@ -193,7 +181,7 @@ TEST_F(PortCommandsTest, WatchPrintsOneLinePerReply) {
         EXPECT_EQ(fields[4], "3.75"); // channel 2: -2.50 at raw 100, 10.00 at 1000
         EXPECT_EQ(fields[8], "");     // channel 4 is disabled
     }
-    const Result json = runCli({"watch", "--port", sim.path(), "--count", "1", "--format", "json"});
+    const CliResult json = runCli({"watch", "--port", sim.path(), "--count", "1", "--format", "json"});
     EXPECT_EQ(json.status, 0);
     EXPECT_TRUE(json.out.startsWith("{")) << json.out.toStdString();
     EXPECT_EQ(json.out.count('\n'), 1);
@@ -235,7 +223,7 @@ TEST_F(PortCommandsTest, FailuresExitWithTheirStatus) {
         for (QString& a : args)
             a.replace("DIR", dir.path());
         SCOPED_TRACE(args.join(' ').toStdString());
-        const Result r = runCli(args);
+        const CliResult r = runCli(args);
         EXPECT_EQ(r.status, c.status);
         EXPECT_TRUE(r.err.contains(QString(c.err).replace("DIR", dir.path()))) << r.err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(dir.file("x.qlx")));
@@ -306,7 +294,7 @@ TEST_F(PortCommandsTest, NoRequestReachesTheUnitAfterAStopSignal) {
 TEST_F(PortCommandsTest, AnItemThatNeverCameIsAnError) {
     SimProcess sim(simArgs({"--advance-every", "5"}), SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
-    const Result read = runCli({"read", "--port", sim.path(), "-o", dir.file("unit.qlx")});
+    const CliResult read = runCli({"read", "--port", sim.path(), "-o", dir.file("unit.qlx")});
     EXPECT_EQ(read.status, 4);
     EXPECT_TRUE(read.err.endsWith(": no usable reply came to the item request: Tag 1 (code 22, index 0); "
                                   "item request: Units 2 (code 23, index 1)\n"))
@@ -339,7 +327,7 @@ TEST_F(PortCommandsTest, ControlCharactersOfTextsAreEscapedInEveryOutput) {
     };
     for (const auto& [args, shown] : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
-        const Result r = runCli(args, settings);
+        const CliResult r = runCli(args, settings);
         EXPECT_TRUE((r.out + r.err).contains(shown)) << (r.out + r.err).toStdString();
         for (const QChar ch : r.out + r.err)
             EXPECT_TRUE(ch == u'\n' || ch.category() != QChar::Other_Control) << "U+" << int(ch.unicode());
@@ -368,7 +356,7 @@ TEST_P(LateReplies, EveryItemArrivesOrTheCommandFails) {
         simArgs({"--reply-delay", QString::number(delayMs), "--delay-every", QString::number(delayEvery)}),
         SimProcess::Port::LeaveClosed);
     ASSERT_TRUE(sim.started());
-    const Result r =
+    const CliResult r =
         runCli(QStringList{"--verbose"} + command + QStringList{"--port", sim.path()} +
                (read ? QStringList{"-o", dir.file("unit.qlx")} : QStringList{dir.file("plant.qlx")}));
     EXPECT_EQ(r.status, status) << r.err.toStdString();

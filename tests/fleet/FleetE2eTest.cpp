@@ -5,6 +5,7 @@
 #include "BlockImages.h"
 #include "ChildProcess.h"
 #include "Cli.h"
+#include "CliRun.h"
 #include "ConfigCompare.h"
 #include "ConfigJson.h"
 #include "DeviceLocks.h"
@@ -26,19 +27,6 @@
 namespace quellix {
 
 namespace {
-
-struct Result {
-    int status;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList& args) {
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    const int status = RunCli(QStringList{"quellix-cli"} + args, outStream, errStream);
-    return {status, out, err};
-}
 
 ConfigBlock blockOf(const QByteArray& image) {
     ConfigBlock block = DefaultBlock();
@@ -109,7 +97,7 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
     QDir().mkpath(dir.file("backup/tagged.json")); // no file can take its place
 
     // Backup: a unit that fails keeps its earlier file; no answer outranks the port errors.
-    const Result backup = runCli(
+    const CliResult backup = runCli(
         {"fleet", "backup", "--dir", dir.file("backup"), inventory(), "--report", dir.file("backup.json")});
     EXPECT_EQ(backup.status, 4) << backup.err.toStdString();
     EXPECT_EQ(TempDir::read(dir.file("backup/ok.json")), ConfigToJson(old));
@@ -131,7 +119,7 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
 
     // A dry run reads and tells, and writes nothing.
     const QStringList answering{"--only", "ok,tagged,other"};
-    const Result dry = runCli(QStringList{"fleet", "write", "--dry-run", inventory()} + answering);
+    const CliResult dry = runCli(QStringList{"fleet", "write", "--dry-run", inventory()} + answering);
     EXPECT_EQ(dry.status, 1) << dry.err.toStdString();
     EXPECT_TRUE(dry.out.contains("tagged: channel2.tag: \"Tag 2\" -> \"Feed Pump\"\n"))
         << dry.out.toStdString();
@@ -140,8 +128,8 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
         EXPECT_EQ(BlockImage(stored(name)), BlockImage(old)) << name;
 
     // Write with its check: the port errors outrank the unit that stores something else.
-    const Result write = runCli({"fleet", "write", inventory(), "--only", "ok,tagged,other,gone,held",
-                                 "--report", dir.file("write.csv")});
+    const CliResult write = runCli({"fleet", "write", inventory(), "--only", "ok,tagged,other,gone,held",
+                                    "--report", dir.file("write.csv")});
     EXPECT_EQ(write.status, 3) << write.err.toStdString();
     EXPECT_TRUE(CompareConfigs(stored("ok"), plant(), CompareScope::UnitHeld).empty());
     ConfigBlock tagged = plant();
@@ -161,7 +149,7 @@ TEST_F(FleetE2eTest, BackupDiffAndWriteReportEveryUnit) {
     EXPECT_TRUE(audit.contains("differs")) << audit.toStdString();
 
     // Diff: only what differs, the unit's value first.
-    const Result diff = runCli(QStringList{"fleet", "diff", inventory()} + answering);
+    const CliResult diff = runCli(QStringList{"fleet", "diff", inventory()} + answering);
     EXPECT_EQ(diff.status, 1);
     EXPECT_EQ(diff.out, write.out);
     EXPECT_EQ(runCli({"fleet", "diff", inventory(), "--only", "ok,tagged"}).status, 0);
@@ -207,7 +195,7 @@ TEST(FleetUsage, OptionsThatDoNotFitAreRefused) {
         {{"fleet", "info", "--report", "r.txt", "inv.csv"}, "--report: "},
     };
     for (const auto& c : cases) {
-        const Result r = runCli(c.args);
+        const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(c.message) && r.err.contains("help fleet")) << r.err.toStdString();
     }
@@ -218,7 +206,7 @@ TEST_F(FleetE2eTest, AnInventoryErrorDoesNothing) {
     QByteArray csv = TempDir::read(inventory());
     csv.replace(",plant.json,Feed Pump", ",missing.json,Feed Pump");
     dir.write("inventory.csv", csv);
-    const Result write = runCli({"fleet", "write", "--yes", inventory(), "--report", dir.file("r.json")});
+    const CliResult write = runCli({"fleet", "write", "--yes", inventory(), "--report", dir.file("r.json")});
     EXPECT_EQ(write.status, 5);
     EXPECT_TRUE(write.err.contains("inventory.csv: line 3, column 3 (config): ")) << write.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.file("r.json")));
