@@ -11,12 +11,12 @@ namespace quellix {
 
 namespace {
 
-bool SplitHostPort(const std::string& spec, std::string& host, std::string& port) {
-    const std::size_t colon = spec.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == spec.size())
+bool SplitHostPort(const std::string& address, std::string& host, std::string& port) {
+    const std::size_t colon = address.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == address.size())
         return false;
-    host = spec.substr(0, colon);
-    port = spec.substr(colon + 1);
+    host = address.substr(0, colon);
+    port = address.substr(colon + 1);
     if (host.front() == '[') {
         if (host.back() != ']')
             return false;
@@ -48,10 +48,10 @@ std::string BoundAddress(int fd) {
 
 } // namespace
 
-std::optional<Listener> OpenListener(const std::string& spec, std::string& error) {
+std::optional<Listener> OpenListener(const std::string& address, std::string& error) {
     std::string host, port;
-    if (!SplitHostPort(spec, host, port)) {
-        error = "--listen " + spec + ": write HOST:PORT, e.g. 127.0.0.1:4001 or [::1]:0";
+    if (!SplitHostPort(address, host, port)) {
+        error = "--listen " + address + ": write HOST:PORT, e.g. 127.0.0.1:4001 or [::1]:0";
         return std::nullopt;
     }
     addrinfo hints{};
@@ -60,11 +60,11 @@ std::optional<Listener> OpenListener(const std::string& spec, std::string& error
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;
     if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found); rc != 0) {
-        error = "--listen " + spec + ": " + ::gai_strerror(rc);
+        error = "--listen " + address + ": " + ::gai_strerror(rc);
         return std::nullopt;
     }
     Listener listener;
-    error = "--listen " + spec + ": no address to listen on";
+    error = "--listen " + address + ": no address to listen on";
     for (const addrinfo* a = found; a && !listener.fd.IsValid(); a = a->ai_next) {
         UniqueFd fd(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
         const int on = 1;
@@ -72,7 +72,7 @@ std::optional<Listener> OpenListener(const std::string& spec, std::string& error
         if (fd.IsValid() && ::bind(fd.Get(), a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd.Get(), 4) == 0)
             listener.fd = std::move(fd);
         else
-            error = "--listen " + spec + ": " + std::strerror(errno);
+            error = "--listen " + address + ": " + std::strerror(errno);
     }
     ::freeaddrinfo(found);
     if (!listener.fd.IsValid())

@@ -15,7 +15,7 @@ struct Listener {
 };
 
 // Listens on "HOST:PORT" ("[IPV6]:PORT" for an IPv6 address); nothing, with `error`, when it cannot.
-std::optional<Listener> OpenListener(const std::string& spec, std::string& error);
+std::optional<Listener> OpenListener(const std::string& address, std::string& error);
 // The next client, non-blocking, its small replies sent at once rather than gathered.
 UniqueFd AcceptClient(int listener);
 // A client that comes while another is served hears what ser2net says then, and is closed.

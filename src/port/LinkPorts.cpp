@@ -7,10 +7,11 @@
 namespace quellix {
 
 // A name with a scheme is a network port; every other name is a device path.
-std::unique_ptr<LinkPort> createLinkPort(const LinkPortSpec& spec, QObject* parent) {
-    if (IsNetPortName(spec.name))
-        return std::make_unique<NetLinkPort>(spec.name, parent);
-    return std::make_unique<TtyLinkPort>(spec.ttyComponent, spec.com, spec.name, spec.deviceRoot, parent);
+std::unique_ptr<LinkPort> createLinkPort(const LinkPortRequest& request, QObject* parent) {
+    if (IsNetPortName(request.name))
+        return std::make_unique<NetLinkPort>(request.name, parent);
+    return std::make_unique<TtyLinkPort>(request.ttyComponent, request.com, request.name, request.deviceRoot,
+                                         parent);
 }
 
 } // namespace quellix

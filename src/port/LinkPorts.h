@@ -15,13 +15,13 @@ class TComPort;
 // path such as /dev/ttyUSB0, or a network port such as tcp://host:4001), the COM number it was selected
 // by (0 for none), where the machine's /dev is found, and the serial component a serial device opens
 // through (null: one of its own).
-struct LinkPortSpec {
+struct LinkPortRequest {
     QString name;
     int com = 0;
     QString deviceRoot;
     TComPort* ttyComponent = nullptr;
 };
 
-std::unique_ptr<LinkPort> createLinkPort(const LinkPortSpec& spec, QObject* parent = nullptr);
+std::unique_ptr<LinkPort> createLinkPort(const LinkPortRequest& request, QObject* parent = nullptr);
 
 } // namespace quellix

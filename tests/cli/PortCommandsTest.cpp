@@ -26,13 +26,6 @@ namespace quellix {
 
 namespace {
 
-ConfigBlock blockOf(const QByteArray& image) {
-    ConfigBlock block = DefaultBlock();
-    if (image.size() == ConfigBlockSize)
-        std::memcpy(BlockBytes(block), image.constData(), ConfigBlockSize);
-    return block;
-}
-
 // A configuration with what tends to go wrong: Windows-1252 letters, a full-length tag, an empty
 // header, a zero flags byte and a disabled channel, negative and missing calibration values.
 ConfigBlock unusual() {
@@ -90,7 +83,7 @@ TEST_F(PortCommandsTest, ReadSavesWhatTheUnitHolds) {
     ASSERT_EQ(runCli({"read", "--port", sim.path(), "--base", dir.file("base.qlx"), "-o", dir.file("b.qlx")})
                   .status,
               0);
-    const ConfigBlock read = blockOf(TempDir::read(dir.file("b.qlx")));
+    const ConfigBlock read = BlockFromImage(TempDir::read(dir.file("b.qlx")));
     EXPECT_EQ(read.Reserved, 0x12345678u);
     EXPECT_EQ(read.ReservedA[2], 77);
     EXPECT_TRUE(CompareConfigs(read, unusual(), CompareScope::UnitHeld).empty());

@@ -2,6 +2,7 @@
 // pseudo-terminal as its COM1, and what the unit holds, receives and measures is checked from both ends.
 // Replies may be dropped and resent along the way (a reply that shares a receive batch with another is
 // dropped by design), so the tests wait for outcomes and never count on a single exchange.
+#include "BlockImages.h"
 #include "E2eFixture.h"
 #include "SimProcess.h"
 
@@ -58,13 +59,6 @@ void ExpectDownloadedFields(const ConfigBlock& got, const ConfigBlock& want) {
         EXPECT_EQ((std::vector<int>{g.Measured1, g.Calib1, g.Measured2, g.Calib2}),
                   (std::vector<int>{w.Measured1, w.Calib1, w.Measured2, w.Calib2}));
     }
-}
-
-ConfigBlock BlockFromImage(const QByteArray& image) {
-    ConfigBlock block{};
-    EXPECT_EQ(image.size(), qsizetype(ConfigBlockSize));
-    std::memcpy(&block, image.constData(), std::min<std::size_t>(ConfigBlockSize, image.size()));
-    return block;
 }
 
 // The simulator's log lines without their time stamps: "in  01 76 00", "out 01 56 ...".

@@ -28,13 +28,6 @@ namespace quellix {
 
 namespace {
 
-ConfigBlock blockOf(const QByteArray& image) {
-    ConfigBlock block = DefaultBlock();
-    if (image.size() == ConfigBlockSize)
-        std::memcpy(BlockBytes(block), image.constData(), ConfigBlockSize);
-    return block;
-}
-
 ConfigBlock plant() {
     ConfigBlock b = DefaultBlock();
     b.Header1.assign("Line 3");
@@ -80,7 +73,9 @@ protected:
                                                   SimProcess::Port::LeaveClosed);
         ASSERT_TRUE(sims[name]->started());
     }
-    ConfigBlock stored(const QString& name) const { return blockOf(TempDir::read(dir.file(name + ".qlx"))); }
+    ConfigBlock stored(const QString& name) const {
+        return BlockFromImage(TempDir::read(dir.file(name + ".qlx")));
+    }
     QString inventory() const { return dir.file("inventory.csv"); }
 
     TempDir dir;
