@@ -87,7 +87,7 @@ namespace {
 
 // The upload and, with `verify`, the comparison of what the unit then holds.
 int UploadAndVerify(UnitSession& unit, const ConfigBlock& block, const QString& file, bool verify,
-                    CliOutput& output) {
+                    QString* version, CliOutput& output) {
     int status = unit.upload(block);
     if (status != ExitDone)
         return unit.stopSignal()
@@ -99,7 +99,7 @@ int UploadAndVerify(UnitSession& unit, const ConfigBlock& block, const QString& 
     }
     // A fresh block: what is compared can only have come from the unit.
     ConfigBlock back = DefaultBlock();
-    status = unit.download(back, QStringLiteral("Verifying"));
+    status = unit.download(back, QStringLiteral("Verifying"), version);
     if (status != ExitDone)
         return unit.stopSignal() ? Interrupted(output, status, QStringLiteral("not verified")) : status;
     const std::vector<FieldDifference> differences = CompareConfigs(block, back, CompareScope::UnitHeld);
@@ -133,13 +133,14 @@ int WriteCommand(const PortName& port, const QString& file, bool verify, bool au
         return status;
     UnitSession unit(port, output);
     int status = unit.open();
-    // The audit line names the unit written to.
+    // The audit line names the unit written to: the check's read begins with its version; without the
+    // check it is asked first (with it, a request more would cost a round trip on every write).
     QString version;
-    if (status == ExitDone && auditLine.enabled())
+    if (status == ExitDone && auditLine.enabled() && !verify)
         status = unit.version(version);
     if (status != ExitDone)
         return status;
-    status = UploadAndVerify(unit, *block, file, verify, output);
+    status = UploadAndVerify(unit, *block, file, verify, auditLine.enabled() ? &version : nullptr, output);
     return auditLine.finish(version, *block, status, unit.stopSignal());
 }
 

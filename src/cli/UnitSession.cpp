@@ -31,9 +31,9 @@ int UnitSession::open() {
                         QStringLiteral("Error opening com port %1: %2").arg(name_.name, session_.problem()));
 }
 
-int UnitSession::download(ConfigBlock& block, const QString& verb) {
+int UnitSession::download(ConfigBlock& block, const QString& verb, QString* version) {
     return run(
-        block, [](UnitOperation& operation) { operation.startDownload(); }, verb);
+        block, [](UnitOperation& operation) { operation.startDownload(); }, verb, nullptr, version);
 }
 
 int UnitSession::upload(const ConfigBlock& block) {

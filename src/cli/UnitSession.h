@@ -30,7 +30,7 @@ public:
     // A configuration download into `block`, shown as `verb` ("Reading 5/13"). ExitDone only when every
     // item arrived: a download that completed without storing one (moved on by 'T', or with a reply too
     // short to use) is ExitNoAnswer, naming what is missing.
-    int download(ConfigBlock& block, const QString& verb);
+    int download(ConfigBlock& block, const QString& verb, QString* version = nullptr);
     // The upload of `block`, ending with the store command.
     int upload(const ConfigBlock& block);
     // The unit's version text: the version request that opens a download, and no request after it, so

@@ -39,7 +39,7 @@ TEST_F(CalibCommandsTest, WriteAppendsItsAuditLine) {
     ConfigBlock block = DefaultBlock();
     block.TagName[1].assign("Feed Pump");
     dir.write("plant.json", ConfigToJson(block));
-    const QStringList write = {"write", "--no-verify", "--port", sim.path(), dir.file("plant.json")};
+    QStringList write = {"write", "--no-verify", "--port", sim.path(), dir.file("plant.json")};
 
     ASSERT_TRUE(QDir().mkpath(auditPath())); // a directory where the log should be
     const CliResult blocked = runCli(write);
@@ -62,6 +62,13 @@ TEST_F(CalibCommandsTest, WriteAppendsItsAuditLine) {
           "{ \"field\": \"channel2.tag\", \"old\": \"unknown\", \"new\": \"\\\"Feed Pump\\\"\" }",
           "\"result\": \"done\""})
         EXPECT_TRUE(json.out.contains(part)) << part << "\n" << json.out.toStdString();
+
+    // With its check, the version comes from the check's read, not from a request of its own.
+    write.removeOne("--no-verify");
+    ASSERT_EQ(runCli(write).status, 0);
+    const QStringList lines = runCli({"audit", "--json"}).out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].contains("\"unitVersion\": \"QX-4 V2.10\"")) << lines[1].toStdString();
 }
 
 TEST_F(CalibCommandsTest, AuditAndRecordsCommands) {
